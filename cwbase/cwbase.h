@@ -1,0 +1,16 @@
+// cwbase: the umbrella header. Includes every public header of the library.
+#pragma once
+
+#include "cwbase/core/block.h"
+#include "cwbase/core/bytearray.h"
+#include "cwbase/core/critsec.h"
+#include "cwbase/core/ptarray.h"
+#include "cwbase/http/httpresponse.h"
+#include "cwbase/platform/filecontent.h"
+#include "cwbase/platform/filehandle.h"
+#include "cwbase/platform/systime.h"
+#include "cwbase/text/dates.h"
+#include "cwbase/text/encoding.h"
+#include "cwbase/text/numbers.h"
+#include "cwbase/text/strhelp.h"
+#include "cwbase/xml/xmlnode.h"

@@ -1,0 +1,45 @@
+// cwtool's subcommand registry.
+//
+// Each subcommand lives in its own source file in tools/ and registers itself
+// with a static CWToolCommand object; main() dispatches on the first argument.
+// A subcommand may also contribute a step to `cwtool demo`: demo steps run in
+// ascending order of their `demoOrder` value.
+//
+// Exit codes: 0 done, 1 the input was rejected, 2 usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum { CWTOOL_OK = 0, CWTOOL_REJECTED = 1, CWTOOL_USAGE = 2 };
+
+struct CWToolCommand {
+  using Run = int (*)(const std::vector<std::string>& args);
+  using Demo = int (*)();
+
+  // Registers a subcommand. `usage` is the argument synopsis, `summary` a
+  // one-line description and `help` the longer text shown by `NAME --help`.
+  CWToolCommand(const char* name, const char* usage, const char* summary, const char* help,
+                Run run, Demo demo = nullptr, int demoOrder = 0);
+
+  const char* name;
+  const char* usage;
+  const char* summary;
+  const char* help;
+  Run run;
+  Demo demo;
+  int demoOrder;
+
+  static std::vector<const CWToolCommand*>& All();
+};
+
+// Where the bundled sample files live (the source tree's samples/ folder, or
+// the CWBASE_SAMPLES environment variable when set).
+std::string CWToolSamplePath(const std::string& name);
+
+// Reads a whole file, or standard input for "-", into `out`. On failure prints
+// "cwtool: FILE: reason" to standard error and returns false.
+bool CWToolReadInput(const std::string& path, std::string& out);
+
+// Prints "cwtool: message" to standard error and returns `code`.
+int CWToolFail(int code, const std::string& message);
