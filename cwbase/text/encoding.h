@@ -7,18 +7,22 @@
 //   null when the allocation fails. make_utf8_string works on the low 16 bits
 //   of each unit (up to three bytes per character). make_unicode_string never
 //   reads past the terminator: a last character cut short by the terminator
-//   is decoded from the bytes present (the counting and decoding passes agree).
+//   still counts as one character, and its missing continuation bytes count
+//   as zero bits (C3 00 gives the units 0xC0, 0; both passes agree on it).
 // - Utf8toWStr / WstrtoUtf8 convert a counted run into the caller's buffer,
-//   write no terminator and return the number of units/bytes written. The
-//   capacity argument is not consulted: the caller supplies one unit per
-//   source byte, or four bytes per source unit.
+//   write no terminator and return the number of units/bytes written. Room
+//   for one unit per source byte, or four bytes per source unit, always
+//   receives the whole result. A smaller capacity cuts the output: nothing is
+//   written past it (WstrtoUtf8 writes a character whole or not at all), and
+//   a capacity of 0 or less, a null pointer or a length of 0 or less writes
+//   nothing and returns 0.
 // - WideCharToMultiByte / MultiByteToWideChar convert through wcstombs /
 //   mbstowcs in the process's current locale whatever code page is named; the
 //   code page, flags, source length, default character and default-used flag
 //   are ignored. The limit is min(destination size as unsigned, source
 //   length + 1); the result is the count written (terminator not counted), or
 //   -1 for a character the locale cannot convert. With a null destination the
-//   result is the length the whole text needs.
+//   result is the length the whole text needs. A null source gives 0.
 // - IsUnicodeOk always answers 1.
 // Threads: every function is re-entrant; the pair reads the process locale.
 #pragma once
