@@ -17,9 +17,12 @@
 //   (quoted or up to the next space), at most `capacity` units, without a
 //   terminator; it does nothing when the name does not occur.
 // - MaskText lays a text into a picture mask ('#' = one text unit): mode 0 or
-//   3 fills from the left, mode 1 aligns on the decimal point. It never writes
-//   past `capacity` units; a result that does not fit with its terminator is
-//   cut to capacity - 1 units and terminated (a capacity of 0 writes nothing).
+//   3 fills from the left, mode 1 aligns on the decimal point, any other mode
+//   leaves the destination cleared over `capacity` units. A null or empty mask
+//   copies the text with wcsncpy (terminated only when it is shorter than the
+//   capacity). It never writes past `capacity` units: a masked result that
+//   does not fit with its terminator is cut to its first capacity - 1 units
+//   and terminated (a capacity of 0 writes nothing).
 // Threads: all helpers are re-entrant.
 #pragma once
 

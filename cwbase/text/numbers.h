@@ -1,0 +1,39 @@
+// Numbers and four-part versions as wide text, and fixed-point trigonometry.
+//
+// Contract
+// - StrToFloat reads the leading number of a text with wcstod (current
+//   locale's decimal point); a null text or one without a number gives 0.0.
+// - FloatToStr prints a value in fixed notation with the given number of
+//   decimals (format "%.<n>f" through _unsafe_swprintf) and returns 0. A null
+//   destination or a size of 0 or less writes nothing. The size is respected:
+//   text that does not fit with its terminator in `destSize` units, or that
+//   exceeds the 1023 units of the formatting helper, leaves the empty string
+//   (a number cut short would read as a different number). A negative number
+//   of decimals counts as 0.
+// - Version values pack four unsigned 16-bit parts into a long long, first
+//   part in bits 63..48. VersionToString prints "%d.%d.%d.%d" (null: nothing
+//   happens); GetVersionFromString reads up to four '.'-separated tokens with
+//   wcstol, each cut to 16 bits (empty fields vanish; null or empty text: 0).
+//   Only the first 127 units of a longer text are read.
+// - GetFileVersion and GetLegalFileInfo always answer 0 and touch nothing.
+// - Calculate{Cosinus,Sinus,Tangens}Precized take degrees (converted with
+//   pi = 3.14159265) and return the value times 1 << (bits mod 32) as an int,
+//   truncated toward zero; 31 bits scale by -2^31. A product outside the int
+//   range (only possible with 31 bits) saturates to INT_MAX or INT_MIN, and a
+//   non-finite angle gives 0. The tangent answers 0 unless the angle truncated
+//   toward zero lies in -45..45.
+// Threads: every function is re-entrant and keeps no state.
+#pragma once
+
+double StrToFloat(const wchar_t* text);
+int FloatToStr(double value, int decimals, wchar_t* dest, int destSize);
+
+void VersionToString(wchar_t* dest, long long version);
+long long GetVersionFromString(const wchar_t* text);
+
+long long GetFileVersion(wchar_t* path);
+int GetLegalFileInfo(wchar_t* path, wchar_t* dest, long destSize);
+
+int CalculateCosinusPrecized(double degrees, int fractionBits);
+int CalculateSinusPrecized(double degrees, int fractionBits);
+int CalculateTangensPrecized(double degrees, int fractionBits);
