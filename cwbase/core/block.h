@@ -17,15 +17,23 @@
 //   size). Allocation failure: the sized constructor, SetBuffer, AddData,
 //   operator= and SetSize throw std::bad_alloc and leave the block as it was;
 //   operator+= and CWDynArray::Add catch it (nothing appended / null result).
-// - Sizes whose arithmetic would overflow (length + size beyond the range of
-//   unsigned long) fail exactly as an allocation failure would.
-// - Choices: copy construction copies the bytes into storage of its own;
-//   assigning a block to itself leaves it unchanged; AddData from a range
-//   inside the block's own storage is safe also when the storage grows.
+// - Sizes whose arithmetic would overflow (length + size, or the 8192 spare
+//   bytes on top, beyond the range of unsigned long) and sizes beyond
+//   PTRDIFF_MAX fail exactly as an allocation failure would: std::bad_alloc
+//   where the operation lets it through, caught where it catches.
+// - Copies into the block's own storage are overlap-safe: SetBuffer and
+//   AddData may take their source from the block's own data.
+// - Choices: copy construction copies the other block's data into storage of
+//   exactly its length (an empty source gives an empty block); assigning a
+//   block to itself leaves it unchanged; AddData from a range inside the
+//   block's own storage copies it before the old storage is released;
+//   `b += b` appends b's data to itself (3 bytes become 6).
 // Threads: no lock; one thread at a time per block.
 #pragma once
 
+#include <climits>
 #include <cstddef>
+#include <new>
 
 class CWBlock {
  public:
@@ -64,13 +72,16 @@ class CWDynArray : public CWBlock {
   T* GetAt(int index) { return reinterpret_cast<T*>(m_pBuffer) + index; }
 
   // Appends one element (SetSize to length + sizeof(T)) and returns it; its
-  // bytes are whatever the storage held beyond the old length. Null when the
-  // storage cannot be allocated; the array is then unchanged.
+  // bytes are whatever the storage held beyond the old length (zero in an
+  // array changed only through Add and RemoveAll). Null when the storage
+  // cannot be allocated or the new length would overflow; the array is then
+  // unchanged.
   T* Add() {
     unsigned long old = m_Length;
+    if (old > ULONG_MAX - sizeof(T)) return nullptr;
     try {
-      if (!SetSize(old + sizeof(T))) return nullptr;
-    } catch (...) {
+      SetSize(old + sizeof(T));
+    } catch (const std::bad_alloc&) {
       return nullptr;
     }
     return reinterpret_cast<T*>(m_pBuffer + old);
