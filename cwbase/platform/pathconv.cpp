@@ -1,0 +1,30 @@
+#include "cwbase/platform/pathconv.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+int ConvertWidePath(const wchar_t* path, char* out, size_t limit) {
+  if (!path || !out) return 0;
+  // Measure first, so that a path that does not fit is refused rather than
+  // cut after its last whole character.
+  size_t need = std::wcstombs(nullptr, path, 0);
+  if (need == static_cast<size_t>(-1) || need > limit) return 0;
+  std::memset(out, 0, limit + 1);
+  std::wcstombs(out, path, need);
+  return 1;
+}
+
+CWMultiBytePath::CWMultiBytePath(const wchar_t* path) : m_pPath(nullptr) {
+  if (!path) return;
+  size_t units = std::wcslen(path);
+  char* buffer = new (std::nothrow) char[units + 1];
+  if (!buffer) return;
+  if (ConvertWidePath(path, buffer, units))
+    m_pPath = buffer;
+  else
+    delete[] buffer;
+}
+
+CWMultiBytePath::~CWMultiBytePath() { delete[] m_pPath; }

@@ -1,0 +1,39 @@
+// Conversion of a wide path to the multibyte path handed to the C library.
+// Every operation that takes a wide path (the whole-file helpers, CreateFile,
+// CreateDirectoryEx) converts through here.
+//
+// Contract
+// - Conversion is wcstombs in the process's current locale; the library never
+//   sets the locale. A path is converted in full or refused, never cut: it is
+//   refused when its multibyte form needs more bytes than the room allowed, or
+//   when it holds a character that the locale cannot represent.
+// - ConvertWidePath writes into the caller's buffer of limit + 1 bytes: the
+//   buffer is zero-filled and receives the multibyte path, whose terminator
+//   comes from the fill. Result 1 done, 0 refused (null path or buffer, path
+//   too long, or not convertible); a refused conversion leaves the buffer as
+//   it was.
+// - CWMultiBytePath owns a temporary buffer (array new) of one byte per code
+//   unit plus one, so an ASCII path always fits and a path that needs more
+//   bytes than it has code units (non-ASCII characters in a UTF-8 locale) is
+//   refused. Get() is null for a null path, a refused path or a failed
+//   allocation; the buffer is released with the object.
+// Threads: re-entrant; reads the process locale.
+#pragma once
+
+#include <cstddef>
+
+int ConvertWidePath(const wchar_t* path, char* out, size_t limit);
+
+class CWMultiBytePath {
+ public:
+  explicit CWMultiBytePath(const wchar_t* path);
+  virtual ~CWMultiBytePath();
+  CWMultiBytePath(const CWMultiBytePath&) = delete;
+  CWMultiBytePath& operator=(const CWMultiBytePath&) = delete;
+
+  // The converted path, or null when the path was null or refused.
+  const char* Get() const { return m_pPath; }
+
+ private:
+  char* m_pPath;
+};
