@@ -1,6 +1,7 @@
 // Conversion between wide strings, UTF-8 and the locale's multibyte encoding.
 #include "cwbase/text/encoding.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -19,7 +20,9 @@ size_t LeadLength(const unsigned char* p) {
 }
 
 // Byte k of the character at `p` (length `len`), or 0 where it was cut short.
-unsigned Trail(const unsigned char* p, size_t len, size_t k) { return k < len ? p[k] & 0x3F : 0; }
+unsigned Trail(const unsigned char* p, size_t len, size_t k) {
+  return k < len ? p[k] & 0x3F : 0;
+}
 
 }  // namespace
 
@@ -117,7 +120,8 @@ int WstrtoUtf8(char* dest, int destCapacity, wchar_t* source, int sourceLength) 
   if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
   int written = 0;
   for (int i = 0; i < sourceLength; ++i) {
-    long v = static_cast<long>(source[i]);  // signed 32-bit comparison
+    // Compared as a signed 32-bit value (wchar_t is 32 bits wide here).
+    const int32_t v = source[i];  // NOLINT(bugprone-signed-char-misuse)
     unsigned char bytes[4];
     int n;
     if (v < 0x80) {
@@ -176,4 +180,6 @@ int MultiByteToWideChar(int, unsigned long, const char* source, int, wchar_t* de
   return Result(std::mbstowcs(dest, source, Limit(destSize, std::strlen(source) + 1)));
 }
 
-int IsUnicodeOk() { return 1; }
+int IsUnicodeOk() {
+  return 1;
+}

@@ -7,7 +7,9 @@
 
 #include "cwbase/text/strhelp.h"
 
-double StrToFloat(const wchar_t* text) { return text ? std::wcstod(text, nullptr) : 0.0; }
+double StrToFloat(const wchar_t* text) {
+  return text ? std::wcstod(text, nullptr) : 0.0;
+}
 
 int FloatToStr(double value, int decimals, wchar_t* dest, int destSize) {
   if (!dest || destSize <= 0) return 0;
@@ -48,15 +50,21 @@ long long GetVersionFromString(const wchar_t* text) {
   return static_cast<long long>(version);
 }
 
-long long GetFileVersion(wchar_t*) { return 0; }
+long long GetFileVersion(wchar_t*) {
+  return 0;
+}
 
-int GetLegalFileInfo(wchar_t*, wchar_t*, long) { return 0; }
+int GetLegalFileInfo(wchar_t*, wchar_t*, long) {
+  return 0;
+}
 
 namespace {
 
 constexpr double kPi = 3.14159265;  // the value of pi the fixed-point results are defined with
 
-double Radians(double degrees) { return degrees / 180 * kPi; }
+double Radians(double degrees) {
+  return degrees / 180 * kPi;
+}
 
 // value * (1 << (bits mod 32)) truncated toward zero; 31 bits scale by the
 // int with only its sign bit set. Products beyond the int range saturate.

@@ -10,8 +10,12 @@ namespace {
 
 constexpr size_t kFormatLimit = 1024;  // units written by _unsafe_swprintf, terminator included
 
-size_t Length(const char* s) { return std::strlen(s); }
-size_t Length(const wchar_t* s) { return std::wcslen(s); }
+size_t Length(const char* s) {
+  return std::strlen(s);
+}
+size_t Length(const wchar_t* s) {
+  return std::wcslen(s);
+}
 
 // The shared trim: copies the string without its leading trim units into a
 // cleared temporary, zeroes its trailing trim units, then clears the caller's
@@ -42,6 +46,7 @@ int _unsafe_swprintf(wchar_t* dest, const wchar_t* format, ...) {
   if (!dest || !format) return 0;
   va_list args;
   va_start(args, format);
+  // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): started just above
   int n = std::vswprintf(dest, kFormatLimit, format, args);
   va_end(args);
   if (n < 0) dest[0] = 0;  // overlong output or a formatting error: empty text
@@ -53,6 +58,7 @@ void TraceOut(const wchar_t* format, ...) {
   wchar_t message[4096];
   va_list args;
   va_start(args, format);
+  // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): started just above
   std::vswprintf(message, 4096, format, args);
   va_end(args);
   // Trace text has no destination on this platform: it is dropped here.
@@ -111,7 +117,7 @@ void GetCmdLineParam(const wchar_t* commandLine, const wchar_t* name, wchar_t* d
   const wchar_t* end = std::wcschr(value, close);
   size_t len = end ? static_cast<size_t>(end - value) : std::wcslen(value);
   if (len > static_cast<unsigned long>(capacity)) len = static_cast<size_t>(capacity);
-  std::wmemcpy(dest, value, len);
+  std::wmemcpy(dest, value, len);  // NOLINT(bugprone-not-null-terminated-result): by design
 }
 
 namespace {
