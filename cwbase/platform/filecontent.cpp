@@ -11,7 +11,9 @@ namespace {
 const unsigned int kUnmeasured = 0xFFFFFFFFu;
 
 // An errno for a failure that must not read as success.
-int ErrnoOr(int fallback) { return errno ? errno : fallback; }
+int ErrnoOr(int fallback) {
+  return errno ? errno : fallback;
+}
 
 // Size of an open stream, the stream left where it was. 0 and the size in
 // `size`, or the reason it could not be measured (ESPIPE for an unseekable
@@ -29,27 +31,26 @@ int MeasureStream(std::FILE* stream, long* size) {
   return 0;
 }
 
+// Sizes the block to the file (SetSize keeps or replaces the storage) and
+// fills it with one fread. An empty file leaves the block untouched.
+int FillBlock(std::FILE* file, long size, CWBlock& block) {
+  if (size > 0) {
+    try {
+      block.SetSize(static_cast<unsigned long>(size));
+    } catch (const std::bad_alloc&) {
+      return ENOMEM;  // SetSize changed nothing
+    }
+    if (std::fread(block.GetBuffer(), 1, static_cast<std::size_t>(size), file) > 0) return 0;
+  }
+  return errno;
+}
+
 int ReadPath(const char* path, CWBlock& block) {
   std::FILE* file = std::fopen(path, "rb");
   if (!file) return errno;
   long size = 0;
   int result = MeasureStream(file, &size);
-  if (result == 0) {
-    std::size_t got = 0;
-    if (size > 0) {
-      bool sized = true;
-      try {
-        block.SetSize(static_cast<unsigned long>(size));
-      } catch (const std::bad_alloc&) {
-        sized = false;
-      }
-      if (sized)
-        got = std::fread(block.GetBuffer(), 1, static_cast<std::size_t>(size), file);
-      else
-        result = ENOMEM;
-    }
-    if (result == 0 && got == 0) result = errno;
-  }
+  if (result == 0) result = FillBlock(file, size, block);
   std::fclose(file);
   return result;
 }
@@ -130,6 +131,10 @@ unsigned int GetFileSize(const wchar_t* path) {
   return size;
 }
 
-unsigned long long GetDiskFreeBytes(const wchar_t*) { return ~0ULL; }
+unsigned long long GetDiskFreeBytes(const wchar_t*) {
+  return ~0ULL;
+}
 
-unsigned long long GetDiskTotalBytes(const wchar_t*) { return ~0ULL; }
+unsigned long long GetDiskTotalBytes(const wchar_t*) {
+  return ~0ULL;
+}

@@ -137,10 +137,18 @@ int GetExeFolder(void*, wchar_t* out) {
   return 1;
 }
 
-int CopyDirectoryEx(const wchar_t*, const wchar_t*) { return 0; }
+int CopyDirectoryEx(const wchar_t*, const wchar_t*) {
+  return 0;
+}
 
-int RemoveDirectoryEx(const wchar_t*, wchar_t**, long) { return 0; }
+int RemoveDirectoryEx(const wchar_t*, wchar_t**, long) {
+  return 0;
+}
 
-int GetExeName(void*, wchar_t*) { return 0; }
+int GetExeName(void*, wchar_t*) {
+  return 0;
+}
 
-int IsFileExist(const wchar_t*) { return 0; }
+int IsFileExist(const wchar_t*) {
+  return 0;
+}

@@ -40,8 +40,8 @@
 // Threads: no shared state; a handle is used by one thread at a time.
 #pragma once
 
-void* CreateFile(const wchar_t* name, unsigned long access, unsigned long shareMode,
-                 void* security, unsigned long creation, unsigned long flags, void* templateFile);
+void* CreateFile(const wchar_t* name, unsigned long access, unsigned long shareMode, void* security,
+                 unsigned long creation, unsigned long flags, void* templateFile);
 int ReadFile(void* handle, void* buffer, unsigned long count, unsigned long* done,
              void* overlapped);
 int WriteFile(void* handle, void* buffer, unsigned long count, unsigned long* done,

@@ -27,4 +27,6 @@ CWMultiBytePath::CWMultiBytePath(const wchar_t* path) : m_pPath(nullptr) {
     delete[] buffer;
 }
 
-CWMultiBytePath::~CWMultiBytePath() { delete[] m_pPath; }
+CWMultiBytePath::~CWMultiBytePath() {
+  delete[] m_pPath;
+}

@@ -33,9 +33,13 @@ void FillFromClock(SYSTEMTIME* out, bool local) {
 
 }  // namespace
 
-void GetLocalTime(SYSTEMTIME* out) { FillFromClock(out, true); }
+void GetLocalTime(SYSTEMTIME* out) {
+  FillFromClock(out, true);
+}
 
-void GetSystemTime(SYSTEMTIME* out) { FillFromClock(out, false); }
+void GetSystemTime(SYSTEMTIME* out) {
+  FillFromClock(out, false);
+}
 
 void SystemTimeToFileTime(SYSTEMTIME* in, FILETIME* out) {
   if (!in || !out) return;
@@ -66,6 +70,10 @@ int CompareDateTime(SYSTEMTIME* a, SYSTEMTIME* b) {
   return 0;
 }
 
-unsigned int GetCurrentThreadId() { return static_cast<unsigned int>(getpid()); }
+unsigned int GetCurrentThreadId() {
+  return static_cast<unsigned int>(getpid());
+}
 
-int AddTime(SYSTEMTIME*, SYSTEMTIME*) { return 0; }
+int AddTime(SYSTEMTIME*, SYSTEMTIME*) {
+  return 0;
+}

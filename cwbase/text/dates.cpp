@@ -30,9 +30,9 @@ void ParseDate(const wchar_t* text, SYSTEMTIME* time, const wchar_t* separators,
 
 void DateToStringDDMMYYYY_HHMMSSMS(SYSTEMTIME* time, wchar_t* dest) {
   if (!time || !dest) return;
-  _unsafe_swprintf(dest, L"%02d.%02d.%04d, %02d:%02d:%02d:%03d", int{time->wDay},
-                   int{time->wMonth}, int{time->wYear}, int{time->wHour}, int{time->wMinute},
-                   int{time->wSecond}, int{time->wMilliseconds});
+  _unsafe_swprintf(dest, L"%02d.%02d.%04d, %02d:%02d:%02d:%03d", int{time->wDay}, int{time->wMonth},
+                   int{time->wYear}, int{time->wHour}, int{time->wMinute}, int{time->wSecond},
+                   int{time->wMilliseconds});
 }
 
 void DateToStringDDMMYYYY_HHMM(SYSTEMTIME* time, wchar_t* dest) {
@@ -43,8 +43,7 @@ void DateToStringDDMMYYYY_HHMM(SYSTEMTIME* time, wchar_t* dest) {
 
 void DateToStringDDMMYYYY(SYSTEMTIME* time, wchar_t* dest) {
   if (!time || !dest) return;
-  _unsafe_swprintf(dest, L"%02d.%02d.%04d", int{time->wDay}, int{time->wMonth},
-                   int{time->wYear});
+  _unsafe_swprintf(dest, L"%02d.%02d.%04d", int{time->wDay}, int{time->wMonth}, int{time->wYear});
 }
 
 void DateFromStringDDMMYYYY_HHMMSSMS(const wchar_t* text, SYSTEMTIME* time) {

@@ -54,17 +54,11 @@ TEST(DateText, PrintsThreeFormats) {
 TEST(DateText, NullArgumentsDoNothing) {
   wchar_t out[4] = L"xyz";
   SYSTEMTIME t = Make(1, 2, 3, 4, 5, 6, 7);
-  for (Printer print : {DateToStringDDMMYYYY_HHMMSSMS, DateToStringDDMMYYYY_HHMM,
-                        DateToStringDDMMYYYY}) {
-    print(nullptr, out);
-    print(&t, nullptr);
-  }
+  DateToStringDDMMYYYY_HHMMSSMS(nullptr, out);
+  DateToStringDDMMYYYY(&t, nullptr);
+  DateFromStringDDMMYYYY_HHMM(nullptr, &t);
+  DateFromStringDDMMYYYY(L"1.1.2000", nullptr);
   EXPECT_STREQ(L"xyz", out);
-  for (Parser parse : {DateFromStringDDMMYYYY_HHMMSSMS, DateFromStringDDMMYYYY_HHMM,
-                       DateFromStringDDMMYYYY}) {
-    parse(nullptr, &t);
-    parse(L"1.1.2000", nullptr);
-  }
   EXPECT_EQ("1.2.3 4:5:6:7 0", Fields(t));
 }
 
@@ -113,26 +107,6 @@ TEST(DateText, ReadsOnlyTheFirst63Units) {
   text = std::wstring(62, L'/') + L"7";
   DateFromStringDDMMYYYY(text.c_str(), &t);
   EXPECT_EQ("7.0.0 0:0:0:0 0", Fields(t));
-}
-
-TEST(DateText, EachParserReadsItsOwnPrinter) {
-  struct Case {
-    Printer print;
-    Parser parse;
-    const char* expected;
-  } cases[] = {
-      {DateToStringDDMMYYYY_HHMMSSMS, DateFromStringDDMMYYYY_HHMMSSMS, "29.2.2024 23:58:57:999 0"},
-      {DateToStringDDMMYYYY_HHMM, DateFromStringDDMMYYYY_HHMM, "29.2.2024 23:58:0:0 0"},
-      {DateToStringDDMMYYYY, DateFromStringDDMMYYYY, "29.2.2024 0:0:0:0 0"},
-  };
-  for (const Case& c : cases) {
-    SYSTEMTIME in = Make(29, 2, 2024, 23, 58, 57, 999), out{};
-    in.wDayOfWeek = 4;
-    wchar_t text[64];
-    c.print(&in, text);
-    c.parse(text, &out);
-    EXPECT_EQ(c.expected, Fields(out));
-  }
 }
 
 }  // namespace
