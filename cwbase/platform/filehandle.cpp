@@ -71,10 +71,15 @@ int CloseFileHandle(void* handle) {
 int MakeFullPath(wchar_t* out, int size, const wchar_t* folder, const wchar_t* name,
                  const wchar_t* extension) {
   if (size < 1 || !out || !name || !*name) return 0;
+  // The joined folder and name must fit the formatting helper's 1024 units;
+  // a longer path is refused rather than cut.
+  std::size_t folderLength = folder ? std::wcslen(folder) : 0;
+  bool separator = folderLength && folder[folderLength - 1] != L'\\';
+  if (folderLength + separator + std::wcslen(name) > 1023) return 0;
   wchar_t joined[1024];
   if (!folder || !*folder)
     _unsafe_swprintf(joined, L"%ls", name);
-  else if (folder[std::wcslen(folder) - 1] == L'\\')
+  else if (!separator)
     _unsafe_swprintf(joined, L"%ls%ls", folder, name);
   else
     _unsafe_swprintf(joined, L"%ls\\%ls", folder, name);

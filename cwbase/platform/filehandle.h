@@ -20,10 +20,10 @@
 // - MakeFullPath joins folder, name and extension: folder + name when the
 //   folder ends with a backslash, folder + '\' + name otherwise, name alone for
 //   a null or empty folder; then '.' + extension when the extension is not
-//   empty. The folder-and-name part goes through _unsafe_swprintf, so beyond
-//   1023 units it is the empty string (that helper's limit). Result 0, `out`
-//   untouched, for size < 1, a null out, a null or empty name, or a result
-//   that does not fit in `size` units with its terminator; else 1. Nothing is
+//   empty. Result 0, `out` untouched, for size < 1, a null out, a null or
+//   empty name, a folder-and-name part longer than 1023 units (the formatting
+//   helper's limit), or a result that does not fit in `size` units with its
+//   terminator; else 1. Nothing is
 //   ever written beyond `size` units.
 // - CreateDirectoryEx makes every directory along a '/'-separated path (mode
 //   0775, umask applies); 1 if the mkdir of the last component succeeded. 0 for

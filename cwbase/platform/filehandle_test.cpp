@@ -93,12 +93,13 @@ TEST(MakeFullPath, NeverWritesBeyondSize) {
   EXPECT_EQ(1, MakeFullPath(out, 8, L"ab", L"cd", L"x"));
   EXPECT_STREQ(L"ab\\cd.x", out);
 
-  // Folder and name pass the formatting helper: beyond 1023 units they vanish.
+  // Folder and name are limited to 1023 units; longer ones are refused.
   std::wstring folder(1020, L'f'), big(2048, L'#');
   EXPECT_EQ(1, MakeFullPath(&big[0], 2048, folder.c_str(), L"ab", L"txt"));
   EXPECT_EQ(folder + L"\\ab.txt", std::wstring(big.c_str()));
-  EXPECT_EQ(1, MakeFullPath(&big[0], 2048, folder.c_str(), L"abc", L"txt"));
-  EXPECT_STREQ(L".txt", big.c_str());
+  std::wstring before = big;
+  EXPECT_EQ(0, MakeFullPath(&big[0], 2048, folder.c_str(), L"abc", L"txt"));
+  EXPECT_EQ(before, big);
 }
 
 TEST(CreateDirectoryEx, WalksTheChain) {
