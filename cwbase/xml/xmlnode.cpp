@@ -1,0 +1,284 @@
+// The XML tree: construction, clean-up, queries, setters and deep copy.
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <vector>
+
+#include "cwbase/text/encoding.h"
+#include "cwbase/text/strhelp.h"
+#include "cwbase/xml/xmlnode.h"
+
+namespace {
+
+// Replaces an owned-or-borrowed string field by an owned copy of `source`.
+// Null source: nothing changes. Allocation failure: the field stays null.
+void AssignString(wchar_t*& field, int& own, wchar_t const* source) {
+  if (!source) return;
+  if (own && field) delete[] field;
+  own = 0;
+  field = nullptr;
+  size_t n = wcslen(source);
+  try {
+    wchar_t* copy = new wchar_t[n + 1]();
+    wcscpy(copy, source);
+    field = copy;
+    own = 1;
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+void ReleaseString(wchar_t*& field, int& own) {
+  if (own) {
+    if (field) delete[] field;
+    own = 0;
+  }
+  field = nullptr;
+}
+
+CWXMLProp* PropAt(CWPtArray& props, int i) {
+  return static_cast<CWXMLProp*>(props.GetAt(i));
+}
+
+bool NameIs(wchar_t const* a, wchar_t const* b) {
+  return a && b && wcscmp(a, b) == 0;
+}
+
+// True when `target` is `root` or stands anywhere in root's subtree. Walks
+// without recursion; if the walk cannot get memory it answers true, which
+// only makes the caller take its careful path.
+bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
+  try {
+    std::vector<CWXMLNode*> stack{root};
+    while (!stack.empty()) {
+      CWXMLNode* n = stack.back();
+      stack.pop_back();
+      if (n == target) return true;
+      for (int i = 0; i < n->m_Children.GetSize(); ++i)
+        if (auto* c = static_cast<CWXMLNode*>(n->m_Children.GetAt(i))) stack.push_back(c);
+    }
+    return false;
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+}
+
+}  // namespace
+
+// ---- CWXMLProp ----
+
+CWXMLProp::CWXMLProp() : m_pName(nullptr), m_pValue(nullptr), m_bOwnName(0), m_bOwnValue(0) {}
+
+CWXMLProp::~CWXMLProp() {
+  ReleaseString(m_pName, m_bOwnName);
+  ReleaseString(m_pValue, m_bOwnValue);
+}
+
+int CWXMLProp::IsValid() {
+  return m_pName && m_pValue ? 1 : 0;
+}
+
+void CWXMLProp::SetName(wchar_t const* name) {
+  AssignString(m_pName, m_bOwnName, name);
+}
+
+void CWXMLProp::SetValue(wchar_t const* value) {
+  AssignString(m_pValue, m_bOwnValue, value);
+}
+
+// ---- CWXMLNode: life cycle ----
+
+CWXMLNode::CWXMLNode() : CWXMLNode(nullptr) {}
+
+CWXMLNode::CWXMLNode(CWXMLNode* parent)
+    : m_pParent(parent), m_pName(nullptr), m_pValue(nullptr), m_bOwnName(0), m_bOwnValue(0) {}
+
+CWXMLNode::~CWXMLNode() {
+  CleanUp();
+}
+
+void CWXMLNode::CleanUp() {
+  ReleaseString(m_pName, m_bOwnName);
+  ReleaseString(m_pValue, m_bOwnValue);
+  // Destroy in order from the front, then empty the array in one step
+  // (removing index 0 repeatedly would cost quadratic time).
+  for (int i = 0; i < m_Children.GetSize(); ++i)
+    delete static_cast<CWXMLNode*>(m_Children.GetAt(i));
+  m_Children.RemoveAll();
+  for (int i = 0; i < m_Props.GetSize(); ++i) delete PropAt(m_Props, i);
+  m_Props.RemoveAll();
+}
+
+// ---- queries ----
+
+int CWXMLNode::IsNameEquals(wchar_t const* name) {
+  return NameIs(m_pName, name) ? 1 : 0;
+}
+
+int CWXMLNode::GetChildCount() {
+  return m_Children.GetSize();
+}
+
+CWXMLNode* CWXMLNode::GetChildAt(int index) {
+  if (index < 0 || index >= m_Children.GetSize()) return nullptr;
+  return static_cast<CWXMLNode*>(m_Children.GetAt(index));
+}
+
+CWXMLNode* CWXMLNode::GetChildNode(wchar_t const* name) {
+  if (!name) return nullptr;
+  for (int i = 0; i < m_Children.GetSize(); ++i) {
+    auto* child = static_cast<CWXMLNode*>(m_Children.GetAt(i));
+    if (child && NameIs(child->m_pName, name)) return child;
+  }
+  return nullptr;
+}
+
+wchar_t* CWXMLNode::GetPropertyValue(wchar_t const* name) {
+  if (!name) return nullptr;
+  wchar_t* found = nullptr;
+  for (int i = 0; i < m_Props.GetSize(); ++i) {
+    CWXMLProp* p = PropAt(m_Props, i);
+    if (p && NameIs(p->m_pName, name)) found = p->m_pValue;
+  }
+  return found;
+}
+
+long CWXMLNode::GetPropertyValueLong(wchar_t const* name) {
+  wchar_t* value = GetPropertyValue(name);
+  if (!value || !*value) return 0;
+  return wcstol(value, nullptr, 10);
+}
+
+int CWXMLNode::IsPropertyEquals(wchar_t const* name, wchar_t const* value) {
+  if (!name || !value) return 0;
+  for (int i = 0; i < m_Props.GetSize(); ++i) {
+    CWXMLProp* p = PropAt(m_Props, i);
+    if (p && NameIs(p->m_pName, name) && NameIs(p->m_pValue, value)) return 1;
+  }
+  return 0;
+}
+
+// ---- setters ----
+
+void CWXMLNode::SetName(wchar_t const* name) {
+  AssignString(m_pName, m_bOwnName, name);
+}
+
+void CWXMLNode::SetValue(wchar_t const* value) {
+  AssignString(m_pValue, m_bOwnValue, value);
+}
+
+void CWXMLNode::SetValue(long value) {
+  wchar_t text[256];
+  ZeroIt(text, sizeof(text));
+  _unsafe_swprintf(text, L"%d", static_cast<int>(value));
+  SetValue(text);
+}
+
+void CWXMLNode::SetValueA(char const* value) {
+  if (!value) return;
+  ReleaseString(m_pValue, m_bOwnValue);
+  size_t n = strlen(value) + 1;
+  try {
+    wchar_t* wide = new wchar_t[n]();
+    MultiByteToWideChar(0, 0, value, static_cast<int>(n), wide, static_cast<int>(n));
+    m_pValue = wide;
+    m_bOwnValue = 1;
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+void CWXMLNode::SetPropertyValue(wchar_t const* name, wchar_t const* value) {
+  if (!name || !value) return;
+  CWXMLProp* prop = nullptr;
+  for (int i = 0; i < m_Props.GetSize() && !prop; ++i) {
+    CWXMLProp* p = PropAt(m_Props, i);
+    if (p && NameIs(p->m_pName, name)) prop = p;
+  }
+  if (!prop) {
+    prop = new CWXMLProp();  // a failure here reaches the caller, nothing changed
+    prop->SetName(name);
+    if (!m_Props.Add(prop)) {
+      delete prop;
+      return;
+    }
+  }
+  if (value[0] != L'"') {
+    prop->SetValue(value);
+    return;
+  }
+  // A quoted value is stored without its quotes: from after the opening quote
+  // up to the last quote behind it (or to nothing when there is none).
+  size_t n = wcslen(value);
+  wchar_t* inner = new (std::nothrow) wchar_t[n]();
+  if (!inner) return;
+  size_t k = n - 1;
+  while (k >= 1 && value[k] != L'"') --k;
+  if (k >= 1) wmemcpy(inner, value + 1, k - 1);
+  prop->SetValue(inner);
+  delete[] inner;
+}
+
+void CWXMLNode::SetPropertyValue(wchar_t const* name, long value) {
+  wchar_t text[64];
+  ZeroIt(text, sizeof(text));
+  _unsafe_swprintf(text, L"%d", static_cast<int>(value));
+  SetPropertyValue(name, text);
+}
+
+CWXMLNode* CWXMLNode::AddChildNode(wchar_t const* name) {
+  if (!name) return nullptr;
+  CWXMLNode* child = new (std::nothrow) CWXMLNode(this);
+  if (!child) return nullptr;
+  child->SetName(name);
+  if (!m_Children.Add(child)) {
+    delete child;
+    return nullptr;
+  }
+  return child;
+}
+
+// ---- deep copy ----
+
+CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
+  if (&source == this) return *this;
+  if (InSubtree(this, &source)) {
+    // The clean-up below would destroy the source: copy it aside first.
+    CWXMLNode aside;
+    aside = source;
+    return *this = aside;
+  }
+  CleanUp();
+  SetName(source.m_pName);
+  SetValue(source.m_pValue);
+  for (int i = 0; i < source.m_Children.GetSize(); ++i) {
+    auto* from = static_cast<CWXMLNode*>(source.m_Children.GetAt(i));
+    if (!from) continue;
+    if (CWXMLNode* to = AddChildNode(from->m_pName)) *to = *from;
+  }
+  for (int i = 0; i < source.m_Props.GetSize(); ++i) {
+    CWXMLProp* from = PropAt(source.m_Props, i);
+    if (!from) continue;
+    CWXMLProp* to = new (std::nothrow) CWXMLProp();
+    if (!to) continue;
+    to->SetName(from->m_pName);
+    to->SetValue(from->m_pValue);
+    if (!m_Props.Add(to)) delete to;
+  }
+  return *this;
+}
+
+// ---- CWXMLDocument ----
+
+CWXMLDocument::CWXMLDocument() {}
+
+CWXMLDocument::~CWXMLDocument() {}
+
+CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
+  CWXMLNode::operator=(source);
+  return *this;
+}
+
+CWXMLDocument& CWXMLDocument::operator=(CWXMLDocument& source) {
+  CWXMLNode::operator=(source);
+  return *this;
+}

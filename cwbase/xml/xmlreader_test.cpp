@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cwbase/xml/xml_test_helpers.h"
+#include "cwbase/xml/xmlnode.h"
+
+namespace {
+
+const struct {
+  const char* text;
+  int result;
+  const wchar_t* tree;
+} kReadCases[] = {
+    // content, children, trimming
+    {"<a><b>  t  </b><c/></a>", 0, L"a\"\"{b\"t\" c}"},
+    {"<a>one<b/>two</a>", 0, L"a\"two\"{b}"},
+    {"<a>\t\r\n x  y \n</a>", 0, L"a\"x  y\""},
+    {"<a> \t\r\n</a>", 0, L"a\"\""},
+    {"<a/>", 0, L"a"},
+    {"junk<a>v</a>tail<b/>", 0, L"a\"v\""},
+    // nesting: same name, name prefixes, instructions inside elements
+    {"<a><a><a/></a><a>y</a></a>", 0, L"a\"\"{a\"\"{a} a\"y\"}"},
+    {"<log><logging>x</logging></log>", 0, L"log\"\"{logging\"x\"}"},
+    {"<a><?pi x?><b/></a>", 0, L"a\"\"{b}"},
+    {"<a><a x=1/></a>", -1, L"a"},
+    // attributes: quotes counted, bare values, odd separators
+    {"<a t=\"x >y\">v</a>", 0, L"a[t=x >y]\"v\""},
+    {"<a x=1  y=2/>", 0, L"a[x=1| y=2]"},
+    {"<a t='x y'/>", 0, L"a[t='x]"},
+    {"<a x y=1 z/>", 0, L"a[x y=1]"},
+    {"<a t=\"q\"u=1 e= =v/>", 0, L"a[t=q|u=1|e=|=v]"},
+    {"<a t=\"open/>", -1, L"#"},
+    {"<a t=&amp;>&lt;x&gt;</a>", 0, L"a[t=&amp;]\"&lt;x&gt;\""},
+    // declarations and other markup
+    {"<?xml version=\"1.0\"?>\r\n<a x=1/>", 0, L"a[x=1]"},
+    {"<?xml version=\"1.0\"?>", -1, L"?xml version=\"1.0\"?"},
+    {"<!-- c --><a/>", -1, L"!--"},
+    {"<a><b/><!-- c --><d/></a>", 0, L"a{b}"},
+    {"<a\nx=\"1\">v</a>", -1, L"a\nx=\"1\""},
+    // failures
+    {"no tags", -1, L"#"},
+    {"<a x=1", -1, L"#"},
+    {"<a x=1>v", -1, L"a[x=1]"},
+    {"<a>v</a >", -1, L"a"},
+    {"<r><a>1</a><b</r>", 0, L"r{a\"1\"}"},
+    {"<r><a>1</a><b>2</r>", 0, L"r{a\"1\"}"},
+    {"<>x</>", 0, L"\"x\""},
+    {"< x=1>v", -1, L"[x=1]"},
+};
+
+TEST(XmlReader, TreesFromBothForms) {
+  for (const auto& c : kReadCases) {
+    CWXMLDocument wide, ascii;
+    EXPECT_EQ(c.result, XmlLoadWide(wide, XmlWiden(c.text))) << c.text;
+    EXPECT_EQ(c.result, XmlLoadAscii(ascii, c.text)) << c.text;
+    EXPECT_EQ(c.tree, XmlDump(wide)) << c.text;
+    EXPECT_EQ(c.tree, XmlDump(ascii)) << c.text;
+  }
+  wchar_t text[] = L"x<a>1</a><b/>rest";
+  CWXMLNode node;
+  EXPECT_STREQ(L"<b/>rest", node.Parse(text));  // the position after the element
+  EXPECT_EQ(nullptr, node.Parse(nullptr));
+}
+
+TEST(XmlReader, BorrowedStringsReloadAndEdits) {
+  CWXMLDocument doc;
+  const std::string text = "<first a=1><x>1</x><y/></first>";
+  ASSERT_EQ(0, XmlLoadAscii(doc, text));
+  const size_t units = text.size() + 1;  // the 8-bit form hands over n units and a zero
+  EXPECT_EQ(units * sizeof(wchar_t), doc.m_Buffer.GetSize());
+  auto* lo = static_cast<wchar_t*>(doc.m_Buffer.GetBuffer());
+  auto* prop = static_cast<CWXMLProp*>(doc.m_Props.GetAt(0));
+  for (wchar_t* s : {doc.m_pName, doc.m_pValue, prop->m_pValue, doc.GetChildAt(0)->m_pValue})
+    EXPECT_TRUE(s >= lo && s < lo + units);
+  EXPECT_EQ(0, doc.m_bOwnName + doc.m_bOwnValue);
+  // Mix owned strings into the borrowed tree, then load over it: the old
+  // strings go with it (leaks and bad frees show under AddressSanitizer).
+  doc.GetChildAt(0)->SetValue(L"owned");
+  doc.SetPropertyValue(L"a", L"2");
+  doc.SetPropertyValue(L"b", 3L);
+  doc.AddChildNode(L"z")->SetValueA("new");
+  EXPECT_EQ(L"first[a=2|b=3]\"\"{x\"owned\" y z\"new\"}", XmlDump(doc));
+  ASSERT_EQ(0, XmlLoadWide(doc, L"<second>v</second>"));
+  EXPECT_EQ(L"second\"v\"", XmlDump(doc));
+  doc.SetName(L"edited");  // destroyed mixed at the end of the test
+}
+
+TEST(XmlReader, RejectedInputs) {
+  CWXMLDocument doc;
+  unsigned char byte = '<';
+  ASSERT_EQ(0, XmlLoadAscii(doc, "<a>v</a>"));
+  EXPECT_EQ(-1, doc.LoadFromStreamAscii(&byte, -1));
+  EXPECT_EQ(L"a\"v\"", XmlDump(doc));  // a negative length changes nothing
+  EXPECT_EQ(-1, doc.LoadFromStream(nullptr, 40));
+  EXPECT_EQ(L"#", XmlDump(doc));  // the tree never outlives its text
+  EXPECT_EQ(-1, doc.LoadFromStreamAscii(&byte, 0));
+  EXPECT_EQ(-1, doc.LoadFromStreamAscii(nullptr, 3));
+  EXPECT_EQ(-1, XmlLoadAscii(doc, std::string("\0<a/>", 5)));
+  EXPECT_EQ(0, XmlLoadAscii(doc, std::string("<a/>\0<b/>", 9)));  // a zero byte ends the text
+  EXPECT_EQ(L"a", XmlDump(doc));
+  // A byte count that is not whole units still ends in a zero unit.
+  std::wstring text = L"<a>v</a>";
+  for (int extra = 1; extra < 4; ++extra) {
+    std::vector<unsigned char> bytes(text.size() * 4 + extra, 0x41);
+    std::memcpy(bytes.data(), text.data(), text.size() * 4);
+    EXPECT_EQ(0, doc.LoadFromStream(bytes.data(), static_cast<int>(bytes.size())));
+    EXPECT_EQ(bytes.size(), doc.m_Buffer.GetSize());
+  }
+  // Loading from a range inside the document's own buffer.
+  doc.m_Buffer.SetBuffer(&text[0], text.size() * 4);
+  EXPECT_EQ(0, doc.LoadFromStream(static_cast<unsigned char*>(doc.m_Buffer.GetBuffer()),
+                                  static_cast<int>(text.size() * 4)));
+  EXPECT_EQ(L"a\"v\"", XmlDump(doc));
+}
+
+std::string Nested(int levels, const char* inner) {
+  std::string open, close;
+  for (int i = 0; i < levels; ++i) open += "<a>", close += "</a>";
+  return open + inner + close;
+}
+
+CWXMLNode* Deepest(CWXMLNode* n, int& depth) {
+  for (depth = 1; n->GetChildAt(0); ++depth) n = n->GetChildAt(0);
+  return n;
+}
+
+TEST(XmlReader, NestingIsLimited) {
+  CWXMLDocument doc;
+  int depth = 0;
+  ASSERT_EQ(0, XmlLoadAscii(doc, Nested(CWXML_MAX_DEPTH, "x")));
+  EXPECT_STREQ(L"x", Deepest(&doc, depth)->GetValue());
+  EXPECT_EQ(CWXML_MAX_DEPTH, depth);
+  // Deeper: the deepest element allowed loses its child and its value. The
+  // tree can be copied, written and destroyed without exhausting the stack.
+  ASSERT_EQ(0, XmlLoadAscii(doc, Nested(2000, "")));
+  EXPECT_EQ(nullptr, Deepest(&doc, depth)->GetValue());
+  EXPECT_EQ(CWXML_MAX_DEPTH, depth);
+  CWXMLNode copy;
+  copy = doc;
+  Deepest(&copy, depth);
+  EXPECT_EQ(CWXML_MAX_DEPTH, depth);
+  CWBlock out, flat;
+  doc.SaveToXMLStreamAscii(out, 0);
+  EXPECT_GT(out.GetSize(), 1000000u);           // one tab per level on every line
+  doc.SaveToXMLStream(flat, -CWXML_MAX_DEPTH);  // no indentation at any level
+  // declaration, "<a>" and "</a>" lines per level, the childless last "<a/>"
+  EXPECT_EQ((23u + 11u * (CWXML_MAX_DEPTH - 1) + 6) * sizeof(wchar_t), flat.GetSize());
+}
+
+// Random markup-heavy inputs: loads, copies and writes must stay inside their
+// buffers (the sanitizers check), both forms must agree, and a successful
+// load leaves a named root.
+TEST(XmlReader, SurvivesArbitraryInput) {
+  const char alphabet[] = "<>/\"= ?ab\t\n";
+  unsigned seed = 12345;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(seed % 48, ' ');
+    for (char& ch : text) {
+      seed = seed * 1103515245u + 12345u;
+      ch = alphabet[(seed >> 16) % (sizeof(alphabet) - 1)];
+    }
+    seed = seed * 1103515245u + 12345u;
+    CWXMLDocument doc, wide;
+    int result = XmlLoadAscii(doc, text);
+    EXPECT_TRUE(result != 0 || doc.GetName()) << text;
+    EXPECT_EQ(result, XmlLoadWide(wide, XmlWiden(text))) << text;
+    CWXMLNode copy;
+    copy = doc;
+    EXPECT_EQ(XmlDump(wide), XmlDump(copy)) << text;
+    CWBlock out;
+    doc.SaveToXMLStream(out, 0);
+    doc.SaveToXMLStreamAscii(out, -1);
+  }
+}
+
+}  // namespace
