@@ -4,7 +4,7 @@
 // Contract
 // - Printers write through _unsafe_swprintf into `dest`, which must hold the
 //   text and its terminator (no size is passed; the longest text from 16-bit
-//   fields is 39 units):
+//   fields, all 65535, is 42 units, so 43 units always suffice):
 //     DateToStringDDMMYYYY_HHMMSSMS  "%02d.%02d.%04d, %02d:%02d:%02d:%03d"
 //                                    day, month, year, hour, minute, second, ms
 //     DateToStringDDMMYYYY_HHMM      "%02d.%02d.%04d, %02d:%02d"
