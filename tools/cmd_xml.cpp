@@ -230,7 +230,9 @@ CWToolCommand xmlCommand(
     "declaration, one tab per level, CR LF line ends. Output goes to standard\n"
     "output, or to OUT with -o. The 8-bit form holds one byte per character; text\n"
     "needing more is cut (a warning says so). The reader knows no comments,\n"
-    "entities or DOCTYPE. Exit 1 when no root element can be read.\n",
+    "entities or DOCTYPE. FILE may be - for standard input.\n"
+    "Exit codes: 0 done, 1 no root element can be read or OUT cannot be\n"
+    "written, 2 usage error.\n",
     RunXml, DemoXml, 20);
 
 CWToolCommand xmlGetCommand(
@@ -238,7 +240,9 @@ CWToolCommand xmlGetCommand(
     "Prints the value of the element or attribute that PATH names. PATH starts\n"
     "with the root's name; '/' steps to the first child of that name and a final\n"
     "'@name' picks an attribute: config/server/port, config/server@host.\n"
-    "An element without text prints an empty line. Exit 1 when not found.\n",
+    "An element without text prints an empty line. FILE may be - for standard\n"
+    "input.\n"
+    "Exit codes: 0 done, 1 FILE unreadable or PATH not found, 2 usage error.\n",
     RunXmlGet);
 
 }  // namespace

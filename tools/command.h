@@ -5,7 +5,9 @@
 // A subcommand may also contribute a step to `cwtool demo`: demo steps run in
 // ascending order of their `demoOrder` value.
 //
-// Exit codes: 0 done, 1 the input was rejected, 2 usage error.
+// Exit codes: 0 done, 1 the input was rejected, 2 usage error. Every error
+// goes to standard error as "cwtool: FILE: what was wrong" (CWToolFail); after
+// a usage error main() adds a pointer to `cwtool NAME --help`.
 #pragma once
 
 #include <string>
@@ -37,8 +39,10 @@ struct CWToolCommand {
 // the CWBASE_SAMPLES environment variable when set).
 std::string CWToolSamplePath(const std::string& name);
 
-// Reads a whole file, or standard input for "-", into `out`. On failure prints
-// "cwtool: FILE: reason" to standard error and returns false.
+// Reads a whole file, or standard input for "-", into `out`. On failure (the
+// file cannot be opened, a read error such as a directory, or input too large
+// for memory) prints "cwtool: FILE: reason" to standard error, leaves `out`
+// empty and returns false. Never throws.
 bool CWToolReadInput(const std::string& path, std::string& out);
 
 // Prints "cwtool: message" to standard error and returns `code`.

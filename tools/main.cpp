@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <iterator>
-#include <fstream>
-#include <sstream>
+#include <exception>
+#include <string>
+#include <vector>
 
 #include "tools/command.h"
 
@@ -28,18 +27,36 @@ std::string CWToolSamplePath(const std::string& name) {
 }
 
 bool CWToolReadInput(const std::string& path, std::string& out) {
-  if (path == "-") {
-    std::ostringstream ss;
-    ss << std::cin.rdbuf();
-    out = ss.str();
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
+  const bool fromStdin = path == "-";
+  const char* label = fromStdin ? "-" : path.c_str();
+  std::FILE* in = fromStdin ? stdin : std::fopen(path.c_str(), "rb");
   if (!in) {
-    std::fprintf(stderr, "cwtool: %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "cwtool: %s: %s\n", label, std::strerror(errno));
     return false;
   }
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  out.clear();
+  // Read in chunks rather than measuring: standard input and pipes cannot
+  // seek, and a directory opens but fails on the first read (EISDIR).
+  bool tooLarge = false;
+  char chunk[65536];
+  size_t n;
+  errno = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+    try {
+      out.append(chunk, n);
+    } catch (const std::exception&) {
+      tooLarge = true;
+      break;
+    }
+  }
+  const int error = std::ferror(in) ? (errno ? errno : EIO) : 0;
+  if (!fromStdin) std::fclose(in);
+  if (tooLarge || error) {
+    std::fprintf(stderr, "cwtool: %s: %s\n", label,
+                 tooLarge ? "too large to hold in memory" : std::strerror(error));
+    out.clear();
+    return false;
+  }
   return true;
 }
 
@@ -66,10 +83,16 @@ void PrintHelp(std::FILE* to) {
     std::fprintf(to, "  %-8s %-28s %s\n", c->name, c->usage, c->summary);
   std::fprintf(to,
                "\nA FILE argument of - reads standard input.\n"
+               "Errors go to standard error as \"cwtool: FILE: what was wrong\".\n"
                "Exit codes: 0 done, 1 input rejected, 2 usage error.\n");
 }
 
-int RunDemo(const std::vector<std::string>&) {
+void PrintCommandHelp(const CWToolCommand& c) {
+  std::printf("usage: cwtool %s%s%s\n\n%s", c.name, *c.usage ? " " : "", c.usage, c.help);
+}
+
+int RunDemo(const std::vector<std::string>& args) {
+  if (!args.empty()) return CWToolFail(CWTOOL_USAGE, "demo: takes no arguments");
   auto list = CWToolCommand::All();
   std::stable_sort(list.begin(), list.end(),
                    [](const CWToolCommand* a, const CWToolCommand* b) { return a->demoOrder < b->demoOrder; });
@@ -85,8 +108,10 @@ int RunDemo(const std::vector<std::string>&) {
 
 CWToolCommand demoCommand("demo", "", "walk every subsystem over the bundled samples",
                           "Runs each subsystem's demonstration on the files in samples/:\n"
-                          "whole-file reading, encodings, the XML document road and the\n"
-                          "HTTP response parser. Set CWBASE_SAMPLES to use another folder.\n",
+                          "whole-file reading and the encodings, dates, the XML document\n"
+                          "road, the HTTP response parser, versions and picture masks.\n"
+                          "Set CWBASE_SAMPLES to use another folder.\n"
+                          "Exit codes: 0 every step done, 1 a step rejected its input.\n",
                           RunDemo);
 
 }  // namespace
@@ -102,13 +127,18 @@ int main(int argc, char** argv) {
   for (const CWToolCommand* c : CWToolCommand::All()) {
     if (name != c->name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
-      std::printf("usage: cwtool %s %s\n\n%s", c->name, c->usage, c->help);
+    // --help anywhere, or -h as the only argument, shows the subcommand's help.
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
+        (rest.size() == 1 && rest[0] == "-h")) {
+      PrintCommandHelp(*c);
       return CWTOOL_OK;
     }
-    return c->run(rest);
+    int rc = c->run(rest);
+    if (rc == CWTOOL_USAGE)
+      std::fprintf(stderr, "Run 'cwtool %s --help' for the usage.\n", c->name);
+    return rc;
   }
-  std::fprintf(stderr, "cwtool: unknown subcommand '%s'\n\n", name.c_str());
+  std::fprintf(stderr, "cwtool: %s: unknown subcommand\n\n", name.c_str());
   PrintHelp(stderr);
   return CWTOOL_USAGE;
 }
