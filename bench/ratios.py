@@ -28,6 +28,7 @@ def comparisons():
             out.append((f"xml-{op}-8bit-{kind}", group + "cwbase-ascii", peers))
             out.append((f"xml-{op}-wide-{kind}", group + "cwbase-wide", peers))
             if op == "save":
+                out.append((f"xml-save-8bit-fresh-{kind}", group + "cwbase-ascii-fresh", peers))
                 out.append((f"xml-save-wide-fresh-{kind}", group + "cwbase-wide-fresh", peers))
     out.append(("http-parse", "http-parse/cwbase", ["http-parse/http-parser"]))
     for kind in ("ascii", "mixed"):
