@@ -1,0 +1,46 @@
+// Helpers shared by the libFuzzer targets: a check that aborts (so libFuzzer
+// records the input as a crash) and readers that turn fuzz bytes into the
+// strings the library takes.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#define FUZZ_CHECK(cond)                                                             \
+  do {                                                                               \
+    if (!(cond)) {                                                                   \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      std::abort();                                                                  \
+    }                                                                                \
+  } while (0)
+
+// A wide string of at most `maxUnits` units, without zero units. Each unit is
+// drawn from a small alphabet of interesting units most of the time, so that
+// separators, markup and multi-byte characters turn up often, and from the
+// whole 32-bit range otherwise.
+inline std::wstring ConsumeWide(FuzzedDataProvider& in, size_t maxUnits,
+                                const wchar_t* alphabet = nullptr) {
+  std::wstring out;
+  size_t n = in.ConsumeIntegralInRange<size_t>(0, maxUnits);
+  size_t alphabetLen = alphabet ? std::wcslen(alphabet) : 0;
+  for (size_t i = 0; i < n && in.remaining_bytes() > 0; ++i) {
+    unsigned char kind = in.ConsumeIntegral<unsigned char>();
+    wchar_t c;
+    if (alphabetLen && kind < 160) {
+      c = alphabet[kind % alphabetLen];
+    } else if (kind < 232) {
+      c = static_cast<wchar_t>(in.ConsumeIntegralInRange<int>(1, 0x7F));
+    } else if (kind < 250) {
+      c = static_cast<wchar_t>(in.ConsumeIntegralInRange<int>(0x80, 0x10FFFF));
+    } else {
+      c = static_cast<wchar_t>(in.ConsumeIntegral<unsigned>());
+    }
+    if (c == 0) c = L'0';
+    out.push_back(c);
+  }
+  return out;
+}
