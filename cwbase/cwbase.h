@@ -1,4 +1,6 @@
-// cwbase: the umbrella header. Includes every public header of the library.
+/// @file
+/// cwbase: the umbrella header. Includes every public header of the library,
+/// so `#include <cwbase/cwbase.h>` gives the whole interface.
 #pragma once
 
 #include "cwbase/core/block.h"
