@@ -87,6 +87,4 @@ class CWHttpResponceBase {
 
  private:
   bool ParseStatusLine(char* text, unsigned long length);
-  // Records a header line; clears `canStore` when the list fails to grow.
-  void ParseHeaderLine(char* text, unsigned long length, bool& canStore);
 };
