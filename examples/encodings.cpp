@@ -5,6 +5,7 @@
 //
 // FILE holds UTF-8 text; without it a built-in line is used. wchar_t is a
 // 32-bit unit here, and the library's wide strings end with a zero unit.
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -28,13 +29,15 @@ int main(int argc, char** argv) {
   std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e, 5 \xE2\x82\xAC \xF0\x9F\x98\x80";  // Grüße, 5 € 😀
   if (argc > 1) {
     CWBlock block;
+    errno = 0;  // an empty file answers the current errno: let it be 0
     int rc = ReadFileContent(argv[1], block);
     if (rc != 0) {
       std::fprintf(stderr, "encodings: %s: %s\n", argv[1],
-                   rc > 0 ? std::strerror(rc) : "cannot be read (empty file?)");
+                   rc > 0 ? std::strerror(rc) : "cannot be read");
       return 1;
     }
-    utf8.assign(static_cast<char*>(block.GetBuffer()), block.GetSize());
+    utf8.clear();  // an empty file leaves the block without storage
+    if (block.GetSize() > 0) utf8.assign(static_cast<char*>(block.GetBuffer()), block.GetSize());
   }
   int bytes = static_cast<int>(utf8.size());
 

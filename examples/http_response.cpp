@@ -5,6 +5,7 @@
 // FILE holds a raw HTTP/1.x response exactly as received, e.g. from
 // `curl --silent --include --raw URL > FILE`. Without FILE a small built-in
 // response is parsed. Line ends must be CR LF.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>  // strcasecmp
@@ -38,10 +39,11 @@ int main(int argc, char** argv) {
   // The received bytes go into a block, from a file or from memory.
   CWBlock received;
   if (argc > 1) {
+    errno = 0;  // an empty file answers the current errno: let it be 0
     int rc = ReadFileContent(argv[1], received);  // 0, -1 or an errno value
     if (rc != 0) {
       std::fprintf(stderr, "http_response: %s: %s\n", argv[1],
-                   rc > 0 ? std::strerror(rc) : "cannot be read (empty file?)");
+                   rc > 0 ? std::strerror(rc) : "cannot be read");
       return 1;
     }
   } else {

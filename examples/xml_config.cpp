@@ -12,6 +12,7 @@
 //   file --ReadFileContent--> CWBlock --LoadFromStreamAscii--> tree
 //   tree --SetValue/SetPropertyValue/AddChildNode--> edited tree
 //   tree --SaveToXMLStreamAscii--> CWBlock --WriteFileContent--> file
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -65,11 +66,14 @@ int main(int argc, char** argv) {
   }
 
   // 1. The whole file into a block: 0 on success, else -1 or an errno value.
+  //    An empty file answers the current errno, so clear it first: an empty
+  //    file then reads as 0 with an empty block (and fails to load below).
   CWBlock content;
+  errno = 0;
   int rc = ReadFileContent(in.c_str(), content);
   if (rc != 0) {
     std::fprintf(stderr, "xml_config: %s: %s\n", in.c_str(),
-                 rc > 0 ? std::strerror(rc) : "cannot be read (empty file?)");
+                 rc > 0 ? std::strerror(rc) : "cannot be read");
     return 1;
   }
 
