@@ -94,10 +94,22 @@ class ByteMap {
   std::uint64_t m_Colon = 0;
 };
 
-// The first space in text[from, length), or null.
+// The first space in text[from, length), or null. Status lines are short:
+// a plain loop beats a library call here.
 char* FindSpace(char* text, unsigned long from, unsigned long length) {
-  if (from >= length) return nullptr;
-  return static_cast<char*>(std::memchr(text + from, ' ', length - from));
+  for (; from < length; ++from)
+    if (text[from] == ' ') return text + from;
+  return nullptr;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The zero-terminated code text read as strtol reads base 10, narrowed to int;
+// three digits alone, the usual form, are read directly.
+int ReadCode(const char* code) {
+  if (IsDigit(code[0]) && IsDigit(code[1]) && IsDigit(code[2]) && code[3] == '\0')
+    return (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
+  return static_cast<int>(std::strtol(code, nullptr, 10));
 }
 
 // Header records on their way into the header list. The first batch replaces
@@ -262,7 +274,7 @@ bool CWHttpResponceBase::ParseStatusLine(char* text, unsigned long length) {
   if (!space || space == code) return false;
   if (rest - static_cast<unsigned long>(space - code) - 1 < after) return false;
   *space = '\0';
-  m_nResult = static_cast<int>(std::strtol(code, nullptr, 10));
+  m_nResult = ReadCode(code);
   m_pReason = space + 1;
   return true;
 }

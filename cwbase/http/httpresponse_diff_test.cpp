@@ -254,8 +254,9 @@ void Compare(const std::string& text, FastParser& fastReused, ReferenceParser& r
 
 TEST(CWHttpResponceBaseDiff, RandomBytes) {
   // Mostly the bytes that steer the parser, so lines, colons and empty lines
-  // come often; lengths reach past several 64-byte chunks.
-  const char alphabet[] = {'\r', '\n', ' ', ':', 'A', '2', '\0', 'x', '\r', '\n'};
+  // come often, and digits and a sign for status codes; lengths reach past
+  // several 64-byte chunks.
+  const char alphabet[] = {'\r', '\n', ' ', ':', 'A', '2', '\0', 'x', '\r', '\n', '0', '-'};
   std::mt19937 rng(20240611);
   FastParser fastReused;
   ReferenceParser refReused;
