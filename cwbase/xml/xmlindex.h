@@ -1,0 +1,64 @@
+// CWXMLIndex: what the fast XML reader (xmlreader.cpp) knows about a text
+// before it cuts it: where every "<" stands, where the text ends, and for
+// each "<" the end-tag search's answer, so that finding an element's end tag
+// costs no scan of its content.
+//
+// The end-tag search of the reader counts occurrences of an element's name N
+// from its content on: N right after "<" and followed by a space or ">"
+// opens a nested element, N right after "</" and followed by ">" closes
+// one, and the first close met at depth 0 ends the element. For a name that
+// holds no space, "<", ">" or zero and does not begin with "/", an
+// occurrence can only count when it is exactly the token after a "<": the
+// run of units after "<" (after "</" for a close) up to the first space,
+// ">" or "<", ended by a space or ">" (by ">" for a close). The index reads
+// that token once per "<", numbers the distinct names, and pairs the opens
+// and closes of each name like brackets; the first unbalanced close of a
+// name from a given token on is then known for every token. See EndTag.
+//
+// Positions are unit offsets from the start of the text; the text is the
+// units before its first zero unit, at most INT32_MAX of them.
+// Allocation failure: the builders throw std::bad_alloc.
+// Threads: an index is built and read by one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class CWXMLIndex {
+ public:
+  // Units before the first zero unit.
+  size_t m_End = 0;
+  // Offsets of every "<" before m_End, ascending.
+  std::vector<uint32_t> m_Lt;
+
+  // Widens the 8-bit text (n bytes) unit by unit into `dest` and records its
+  // "<"s, up to its first zero byte. Returns false, with `dest` and the index
+  // in an unspecified state, when a byte of 0x80 or above comes first. On
+  // success dest[0, m_End) holds the text and nothing else is written.
+  bool WidenAscii(const unsigned char* source, size_t n, wchar_t* dest);
+  // Records the "<"s of the wide text of at most `units` units.
+  void ScanWide(const wchar_t* text, size_t units);
+  // Reads the token after each "<" of `text` (the text scanned above, or its
+  // 8-bit original) and pairs the opens and closes of each name.
+  void Tokenize(const wchar_t* text);
+  void Tokenize(const unsigned char* text);
+
+  // Entry k's token length when it is an open token, -1 otherwise.
+  int32_t OpenTokenLength(size_t k) const { return m_Close[k] ? -1 : m_Len[k]; }
+
+  // The end-tag search for the element whose start tag is entry `e` (an open
+  // token, as OpenTokenLength(e) tells), whose content starts at `content`
+  // and whose text ends at `limit` (the first zero unit after the content):
+  // the entry of the "<" of its end tag, or -1 when the search finds none.
+  int32_t EndTag(size_t e, size_t content, size_t limit) const;
+
+ private:
+  template <typename Char>
+  void TokenizeText(const Char* text);
+
+  std::vector<int32_t> m_Len;     // token length, -1: no token
+  std::vector<uint8_t> m_Close;   // 1: a close token ("</"), 0: an open one
+  std::vector<int32_t> m_Next;    // next entry whose token has the same name
+  std::vector<int32_t> m_Answer;  // first unbalanced close of the name from here on
+};
