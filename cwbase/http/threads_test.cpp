@@ -1,0 +1,34 @@
+// Independent HTTP parsers on several threads at once.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cwbase/core/threads_test.h"
+#include "cwbase/http/httpresponse.h"
+
+namespace {
+
+std::string ParseWork(unsigned seed) {
+  std::string d;
+  CWHttpResponceBase reused;
+  for (unsigned round = 0; round < 200; ++round) {
+    unsigned k = seed * 1000 + round;
+    std::string text = "HTTP/1.1 " + std::to_string(200 + k % 300) + " Reason " +
+                       std::to_string(k) + "\r\nContent-Length: " + std::to_string(k % 97) +
+                       "\r\nX-Seed: " + std::to_string(seed) + "\r\n\r\nbody" + std::to_string(k);
+    CWBlock block(&text[0], text.size());
+    CWHttpResponceBase fresh;
+    CWHttpResponceBase& parser = round % 2 ? reused : fresh;
+    int result = parser.Parse(block);  // before any accessor: + does not order its operands
+    const char* length = parser.GetHeaderValue("Content-Length");
+    const char* seedValue = parser.GetHeaderValue("X-Seed");
+    d += std::to_string(result) + ":" + std::to_string(parser.GetHttpResult()) + ":" +
+         parser.GetReason() + ":" + (length ? length : "-") + ":" + (seedValue ? seedValue : "-") +
+         ":" + std::string(parser.GetBody(), parser.GetBodyLength()) + ";";
+  }
+  return d;
+}
+
+TEST(Threads, IndependentHttpParsers) { ExpectSameOnThreads(ParseWork); }
+
+}  // namespace
