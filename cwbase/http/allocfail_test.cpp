@@ -1,0 +1,36 @@
+// Allocation failure while the parser copies a response: std::bad_alloc
+// reaches the caller and the earlier result is untouched (see
+// core/addresslimit_test.h for how the failure is made real).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "cwbase/core/addresslimit_test.h"
+#include "cwbase/http/httpresponse.h"
+
+namespace {
+
+TEST(AllocationFailure, HttpCopyFailureChangesNothing) {
+  std::string text = "HTTP/1.1 301 Moved\r\nLocation: /x\r\n\r\nbody";
+  CWBlock small(&text[0], text.size());
+  std::string huge = "HTTP/1.1 200 OK\r\n\r\n" + std::string(64u << 20, 'b');
+  CWBlock big(&huge[0], huge.size());
+  CWRunWithAddressLimit([&] {
+    CWHttpResponceBase parser;
+    CW_CHILD_CHECK(parser.Parse(small) == 0);
+    bool threw = false;
+    try {
+      parser.Parse(big);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+    CW_CHILD_CHECK(threw);
+    CW_CHILD_CHECK(parser.GetHttpResult() == 301 && std::strcmp(parser.GetReason(), "Moved") == 0);
+    CW_CHILD_CHECK(std::strcmp(parser.GetHeaderValue("Location"), "/x") == 0);
+    CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
+  });
+}
+
+}  // namespace
