@@ -9,7 +9,8 @@
 /// - TraceOut formats its message into a buffer of its own and drops it.
 /// - ZeroIt clears `size` bytes when size > 0 and the buffer is not null.
 /// - memmem (four arguments: haystack, pattern, haystack length, pattern
-///   length) returns the first match or null; an empty pattern matches at 0.
+///   length) returns the first match or null (also for a null haystack or a
+///   negative length); an empty pattern matches at 0.
 /// - _stprintfbytes writes two upper-case hex digits per byte, no terminator.
 /// - strtrim / _tcstrim / _tcstrimmulti remove leading and trailing trim
 ///   characters in place; every unit behind the new terminator up to the old
@@ -40,8 +41,9 @@ void ZeroIt(void* buffer, int size);
 /// The first occurrence of the @p patternLength bytes of @p pattern in the
 /// @p haystackLength bytes of @p haystack (the library's four-argument
 /// overload beside the C library's memmem).
-/// @return a pointer into the haystack; null when there is none or the pattern
-/// is longer. An empty pattern matches at the start.
+/// @return a pointer into the haystack; null when there is none, the pattern
+/// is longer, the haystack is null or either length is negative. An empty
+/// pattern matches at the start.
 unsigned char* memmem(unsigned char* haystack, unsigned char* pattern, int haystackLength,
                       int patternLength);
 /// Writes @p count bytes as upper-case hexadecimal pairs ("0AFF00") into
@@ -60,7 +62,8 @@ void _tcstrimmulti(wchar_t* str, const wchar_t* trimSet);
 /// @p commandLine (a plain substring search; the value ends at the next space,
 /// or is taken between double quotes) to @p dest, at most @p capacity units.
 /// Writes NO terminator: pass a cleared destination one unit larger. Nothing
-/// is written when the name does not occur.
+/// is written for a null pointer, a capacity of 0 or less, or when the name
+/// does not occur.
 void GetCmdLineParam(const wchar_t* commandLine, const wchar_t* name, wchar_t* dest, long capacity);
 /// Lays @p text into the picture @p mask ('#' takes one character, anything
 /// else is a literal) in @p dest, which holds @p capacity units (the mask's
