@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr unsigned long kBig = 64ul << 20;  // well beyond the child's headroom
+constexpr unsigned long kBig = 40ul << 20;  // well beyond the child's headroom
 
 // True when `call` throws std::bad_alloc.
 template <typename Call>

@@ -15,7 +15,7 @@ namespace {
 TEST(AllocationFailure, HttpCopyFailureChangesNothing) {
   std::string text = "HTTP/1.1 301 Moved\r\nLocation: /x\r\n\r\nbody";
   CWBlock small(&text[0], text.size());
-  std::string huge = "HTTP/1.1 200 OK\r\n\r\n" + std::string(64u << 20, 'b');
+  std::string huge = "HTTP/1.1 200 OK\r\n\r\n" + std::string(32u << 20, 'b');
   CWBlock big(&huge[0], huge.size());
   CWRunWithAddressLimit([&] {
     CWHttpResponceBase parser;
@@ -29,6 +29,29 @@ TEST(AllocationFailure, HttpCopyFailureChangesNothing) {
     CW_CHILD_CHECK(threw);
     CW_CHILD_CHECK(parser.GetHttpResult() == 301 && std::strcmp(parser.GetReason(), "Moved") == 0);
     CW_CHILD_CHECK(std::strcmp(parser.GetHeaderValue("Location"), "/x") == 0);
+    CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
+  });
+}
+
+// A header list that cannot grow keeps the leading run of header lines; the
+// rest of the header section is still scanned for the body.
+TEST(AllocationFailure, HttpHeaderListThatCannotGrow) {
+  std::string few = "HTTP/1.1 200 OK\r\nA0: 0\r\n\r\n";
+  std::string many = "HTTP/1.1 200 OK\r\n";
+  for (int i = 0; i < 200; ++i) many += "H" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
+  many += "\r\nbody";
+  few += std::string(many.size() - few.size(), 'b');  // same length: the copy fits
+  CWBlock fewBlock(&few[0], few.size()), manyBlock(&many[0], many.size());
+  CWRunWithAddressLimit([&] {
+    CWHttpResponceBase parser;
+    CW_CHILD_CHECK(parser.Parse(fewBlock) == 0 && parser.GetHeaderCount() == 1);
+    CWTestExhaustMemory();
+    CW_CHILD_CHECK(parser.Parse(manyBlock) == 0);
+    int stored = parser.GetHeaderCount();
+    CW_CHILD_CHECK(stored < 200);
+    for (int i = 0; i < stored; ++i)
+      CW_CHILD_CHECK(std::strcmp(parser.GetHeaderAt(i)->name, ("H" + std::to_string(i)).c_str()) == 0);
+    CW_CHILD_CHECK(parser.GetHeaderValue("H199") == nullptr);
     CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
   });
 }
