@@ -12,7 +12,7 @@
 
 constexpr unsigned kCWTestThreads = 4;
 
-// `work(seed)` must be deterministic in its seed and use only objects of its
+// `work(salt)` must be deterministic in its salt and use only objects of its
 // own; seeds 0..kCWTestThreads-1 run at once, each repeated `repeats` times.
 template <typename Work>
 void ExpectSameOnThreads(Work work, int repeats = 5) {

@@ -16,11 +16,11 @@ namespace {
 TEST(Threads, IndependentFilesAndTimes) {
   CWTestDir dir;
   ASSERT_TRUE(dir.Ok());
-  auto work = [&dir](unsigned seed) {
+  auto work = [&dir](unsigned salt) {
     std::string d;
-    std::wstring path = dir.WPath("file" + std::to_string(seed));
+    std::wstring path = dir.WPath("file" + std::to_string(salt));
     for (unsigned round = 0; round < 30; ++round) {
-      std::string text = "thread " + std::to_string(seed) + " round " + std::to_string(round);
+      std::string text = "thread " + std::to_string(salt) + " round " + std::to_string(round);
       CWBlock out(&text[0], text.size());
       d += std::to_string(WriteFileContent(path.c_str(), out));
       d += std::to_string(AppendFileContent(path.c_str(), out));

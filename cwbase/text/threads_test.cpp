@@ -22,10 +22,10 @@ std::string Digest(const wchar_t* w) {
   return s + "|";
 }
 
-std::string TextWork(unsigned seed) {
+std::string TextWork(unsigned salt) {
   std::string d;
   for (unsigned round = 0; round < 40; ++round) {
-    unsigned k = seed * 100 + round;
+    unsigned k = salt * 100 + round;
     // UTF-8 both ways, whole strings and counted runs.
     std::wstring wide = L"a\u00e9\u20ac" + std::to_wstring(k) + L"\U0001F600";
     unsigned char* utf8 = make_utf8_string(wide.c_str());

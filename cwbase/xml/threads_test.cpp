@@ -13,12 +13,12 @@ namespace {
 
 std::string ToNarrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-std::string XmlWork(unsigned seed) {
+std::string XmlWork(unsigned salt) {
   std::string d;
   for (unsigned round = 0; round < 40; ++round) {
-    unsigned k = seed * 100 + round;
+    unsigned k = salt * 100 + round;
     std::string text = "<?xml version=\"1.0\"?>\r\n<root id=" + std::to_string(k) +
-                       " name=\"thread " + std::to_string(seed) + "\"><item n=1>" +
+                       " name=\"thread " + std::to_string(salt) + "\"><item n=1>" +
                        std::to_string(k * 3) + "</item><item n=2/><deep><deep>x" +
                        std::to_string(k) + "</deep></deep></root>";
     CWXMLDocument doc;

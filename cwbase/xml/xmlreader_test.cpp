@@ -155,14 +155,14 @@ TEST(XmlReader, NestingIsLimited) {
 // load leaves a named root.
 TEST(XmlReader, SurvivesArbitraryInput) {
   const char alphabet[] = "<>/\"= ?ab\t\n";
-  unsigned seed = 12345;
+  unsigned state = 12345;
   for (int round = 0; round < 3000; ++round) {
-    std::string text(seed % 48, ' ');
+    std::string text(state % 48, ' ');
     for (char& ch : text) {
-      seed = seed * 1103515245u + 12345u;
-      ch = alphabet[(seed >> 16) % (sizeof(alphabet) - 1)];
+      state = state * 1103515245u + 12345u;
+      ch = alphabet[(state >> 16) % (sizeof(alphabet) - 1)];
     }
-    seed = seed * 1103515245u + 12345u;
+    state = state * 1103515245u + 12345u;
     CWXMLDocument doc, wide;
     int result = XmlLoadAscii(doc, text);
     EXPECT_TRUE(result != 0 || doc.GetName()) << text;
