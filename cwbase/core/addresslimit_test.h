@@ -9,7 +9,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -51,22 +50,30 @@ inline bool CWTestLimitAddressSpace() {
 // even the smallest allocation fails afterwards. The pieces are never
 // released: the child exits.
 inline void CWTestExhaustMemory() {
+  // Stored through a volatile pointer: an optimiser may otherwise drop
+  // allocations whose result is only tested.
+  void* volatile piece;
   for (std::size_t size = 1u << 20; size > 2048; size /= 2)
-    while (std::malloc(size)) {
+    while ((piece = std::malloc(size)) != nullptr) {
     }
   for (std::size_t size = 2048; size >= 1; size -= size > 8 ? 8 : 1)
-    while (std::malloc(size)) {
+    while ((piece = std::malloc(size)) != nullptr) {
     }
 }
 
-// Check inside the child: reports the failed condition and exits with 1.
-#define CW_CHILD_CHECK(cond)                                               \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::_Exit(1);                                                       \
-    }                                                                      \
+// Check inside the child: reports the failed condition (with write(2),
+// which needs no memory) and exits with 1.
+#define CW_CHILD_CHECK(cond)                                                  \
+  do {                                                                        \
+    if (!(cond)) {                                                            \
+      const char message[] = __FILE__ ":" CW_TEST_STR(__LINE__) ": failed: " #cond "\n"; \
+      ssize_t ignored = write(2, message, sizeof(message) - 1);               \
+      (void)ignored;                                                          \
+      std::_Exit(1);                                                          \
+    }                                                                         \
   } while (0)
+#define CW_TEST_STR(x) CW_TEST_STR2(x)
+#define CW_TEST_STR2(x) #x
 
 // Runs `body()` (which checks with CW_CHILD_CHECK) in a child with a capped
 // address space; the test fails unless the child exits with 0.
