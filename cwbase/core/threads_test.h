@@ -13,7 +13,7 @@
 constexpr unsigned kCWTestThreads = 4;
 
 // `work(salt)` must be deterministic in its salt and use only objects of its
-// own; seeds 0..kCWTestThreads-1 run at once, each repeated `repeats` times.
+// own; salts 0..kCWTestThreads-1 run at once, each repeated `repeats` times.
 template <typename Work>
 void ExpectSameOnThreads(Work work, int repeats = 5) {
   std::vector<std::string> expected;

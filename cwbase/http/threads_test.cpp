@@ -21,9 +21,9 @@ std::string ParseWork(unsigned salt) {
     CWHttpResponceBase& parser = round % 2 ? reused : fresh;
     int result = parser.Parse(block);  // before any accessor: + does not order its operands
     const char* length = parser.GetHeaderValue("Content-Length");
-    const char* seedValue = parser.GetHeaderValue("X-Salt");
+    const char* saltValue = parser.GetHeaderValue("X-Salt");
     d += std::to_string(result) + ":" + std::to_string(parser.GetHttpResult()) + ":" +
-         parser.GetReason() + ":" + (length ? length : "-") + ":" + (seedValue ? seedValue : "-") +
+         parser.GetReason() + ":" + (length ? length : "-") + ":" + (saltValue ? saltValue : "-") +
          ":" + std::string(parser.GetBody(), parser.GetBodyLength()) + ";";
   }
   return d;
