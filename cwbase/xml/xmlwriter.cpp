@@ -1,97 +1,332 @@
 // The XML writer: appends a tree as text with tab indentation and CR LF line
 // ends, in wide form (4-byte units) or 8-bit form (one byte per character).
+//
+// Both forms write the text in one walk of the tree into one buffer and hand
+// it to the caller's block at the end, with the block state the piece-by-piece
+// appends would have left:
+// - Wide form: each piece would be one AddData, whose growth (length + size +
+//   8192 bytes when full) shows in the block's capacity. The walk replays
+//   that arithmetic per piece, writing into the block's own spare room while
+//   no append would have grown the block, and into a buffer of its own from
+//   the first one that would. At the end one AddData (of the block's own
+//   spare room: no copy) or two (the text up to the last growth, then the
+//   rest) give exactly the capacity, length and bytes of the appends.
+// - 8-bit form: one byte per wide character is reserved with SetSize and
+//   filled with what WideCharToMultiByte would write there (the converted
+//   text, cut after the last whole character that fits, then zeros). In UTF-8
+//   and ASCII locales the walk writes the 8-bit text directly (the same rules
+//   as the conversion, from encoding_internal.h); in every other locale it
+//   builds the wide text and converts it as a whole.
+// An allocation failure stops the walk; the text written up to there is
+// handed over as the piece-by-piece writer would have kept it.
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "cwbase/text/encoding.h"
+#include "cwbase/text/encoding_internal.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
 
+using cwbase_internal::Codeset;
+
 const wchar_t kDeclaration[] = L"<?xml version=\"1.0\"?>\r\n";
 constexpr unsigned long kDeclarationLength = 23;
 
-// Where the wide text goes: the caller's block, one AddData per piece (so the
-// block grows by its own policy), or a string that the 8-bit form converts.
-struct BlockSink {
-  CWBlock& block;
-  void Put(const wchar_t* text, size_t units) {
-    block.AddData(const_cast<wchar_t*>(text), static_cast<unsigned long>(units * sizeof(wchar_t)));
+// Spare room AddData adds whenever it has to grow the storage, in units.
+constexpr size_t kSpareUnits = 8192 / sizeof(wchar_t);
+
+// A fixed piece of the layout in both forms.
+struct Literal {
+  const wchar_t* wide;
+  const char* narrow;
+  size_t length;
+};
+constexpr Literal kOpen{L"<", "<", 1}, kSpace{L" ", " ", 1}, kEquals{L"=", "=", 1},
+    kQuote{L"\"", "\"", 1}, kClose{L">", ">", 1}, kEndOpen{L"</", "</", 2},
+    kEndClose{L">\r\n", ">\r\n", 3}, kSelfClose{L"/>\r\n", "/>\r\n", 4}, kBreak{L"\r\n", "\r\n", 2};
+
+inline size_t Length(const wchar_t* s) {
+  size_t n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+// A growable buffer of T, replaced by a larger one (at least twice the size)
+// when full; new[] so that failure throws std::bad_alloc.
+template <typename T>
+struct Scratch {
+  std::unique_ptr<T[]> data;
+  size_t capacity = 0;
+  // Room for `needed` units, keeping the first `keep` of `from`.
+  T* Reserve(size_t needed, const T* from, size_t keep) {
+    size_t size = capacity * 2 > needed ? capacity * 2 : needed;
+    if (size < 4096) size = 4096;
+    std::unique_ptr<T[]> fresh(new T[size]);
+    if (keep) std::memcpy(fresh.get(), from, keep * sizeof(T));
+    data = std::move(fresh);
+    capacity = size;
+    return data.get();
   }
 };
 
-struct StringSink {
-  std::wstring& text;
-  void Put(const wchar_t* piece, size_t units) { text.append(piece, units); }
+// Wide form. `pos` units written at `base`, which holds `room` units.
+class WideSink {
+ public:
+  explicit WideSink(CWBlock& block) : block_(block) {
+    const unsigned long length = block.GetSize(), capacity = block.GetCapacity();
+    // Units an append may add before AddData would grow the block.
+    grow_at_ = (capacity - length) / sizeof(wchar_t);
+    auto* spare = static_cast<unsigned char*>(block.GetBuffer());
+    if (spare && (length % alignof(wchar_t)) == 0 && grow_at_ > 0) {
+      base_ = reinterpret_cast<wchar_t*>(spare + length);
+      room_ = grow_at_;
+    }
+    limit_ = room_;
+  }
+
+  void Put(const wchar_t* text, size_t n) {
+    if (n == 0) return;  // AddData refuses an empty piece
+    if (pos_ + n > limit_) Slow(n);
+    if (n <= 8) {
+      for (size_t k = 0; k < n; ++k) base_[pos_ + k] = text[k];
+    } else {
+      std::memcpy(base_ + pos_, text, n * sizeof(wchar_t));
+    }
+    pos_ += n;
+  }
+  void Put(const Literal& l) { Put(l.wide, l.length); }
+  void Put(const wchar_t* text) { Put(text, Length(text)); }
+
+  // Each tab is a piece of its own.
+  void Tabs(long depth) {
+    if (depth <= 0) return;
+    auto n = static_cast<size_t>(depth);
+    if (pos_ + n > limit_) {
+      for (size_t k = 0; k < n; ++k) Put(L"\t", 1);
+      return;
+    }
+    for (size_t k = 0; k < n; ++k) base_[pos_ + k] = L'\t';
+    pos_ += n;
+  }
+
+  // Hands the text to the block as the appends would have left it.
+  void Finish() {
+    if (pos_ == 0) return;
+    if (!grown_) {
+      // No append would have grown the block: all of it fits.
+      block_.AddData(base_, static_cast<unsigned long>(pos_ * sizeof(wchar_t)));
+      return;
+    }
+    // Up to the last growth in one append, which grows the block to exactly
+    // that length + 8192; the rest fits after it.
+    block_.AddData(base_, static_cast<unsigned long>(grown_end_ * sizeof(wchar_t)));
+    if (pos_ > grown_end_)
+      block_.AddData(base_ + grown_end_, static_cast<unsigned long>((pos_ - grown_end_) * sizeof(wchar_t)));
+  }
+
+ private:
+  // Makes room first (which may fail: the piece is then not written), then
+  // records the growth this append would have caused.
+  void Slow(size_t n) {
+    const size_t end = pos_ + n;
+    if (end > room_) {
+      base_ = scratch_.Reserve(end, base_, pos_);
+      room_ = scratch_.capacity;
+    }
+    if (end > grow_at_) {
+      grown_ = true;
+      grown_end_ = end;
+      grow_at_ = end + kSpareUnits;
+    }
+    limit_ = grow_at_ < room_ ? grow_at_ : room_;
+  }
+
+  CWBlock& block_;
+  wchar_t* base_ = nullptr;
+  size_t pos_ = 0, room_ = 0, limit_ = 0;
+  size_t grow_at_ = 0;        // units after which the next append grows the block
+  bool grown_ = false;        // some append would have grown it
+  size_t grown_end_ = 0;      // units written by the end of the last such append
+  Scratch<wchar_t> scratch_;
 };
 
-template <typename Sink>
-void Put(Sink& out, const wchar_t* text) {
-  out.Put(text, wcslen(text));
-}
+// The wide text whole, for the conversion in other locales.
+struct StringSink {
+  std::wstring text;
+  void Put(const wchar_t* piece, size_t n) { text.append(piece, n); }
+  void Put(const Literal& l) { text.append(l.wide, l.length); }
+  void Put(const wchar_t* piece) { text.append(piece); }
+  void Tabs(long depth) {
+    if (depth > 0) text.append(static_cast<size_t>(depth), L'\t');
+  }
+};
 
-template <typename Sink>
-void Tabs(Sink& out, long depth) {
-  for (long i = 0; i < depth; ++i) out.Put(L"\t", 1);
-}
+// 8-bit form in a UTF-8 or ASCII locale: the bytes WideCharToMultiByte would
+// write for the text, converted as it is written, and the count of wide
+// characters. After a character the locale has no form for, the conversion
+// would have failed there: only characters are counted from then on.
+class NarrowSink {
+ public:
+  NarrowSink(CWBlock& block, Codeset codeset) : codeset_(codeset) {
+    const unsigned long length = block.GetSize(), capacity = block.GetCapacity();
+    if (auto* storage = static_cast<char*>(block.GetBuffer())) {
+      base_ = storage + length;
+      room_ = capacity - length;
+      in_block_ = true;
+    }
+  }
+
+  void Put(const wchar_t* text, size_t n) {
+    chars_ += n;
+    if (failed_) return;
+    if (pos_ + n > room_) Reserve(pos_ + n);
+    size_t k = cwbase_internal::NarrowAsciiRun(text, n, base_ + pos_);
+    pos_ += k;
+    if (k < n) PutOthers(text + k, n - k);
+  }
+  void Put(const Literal& l) {
+    chars_ += l.length;
+    if (failed_) return;
+    if (pos_ + l.length > room_) Reserve(pos_ + l.length);
+    for (size_t k = 0; k < l.length; ++k) base_[pos_ + k] = l.narrow[k];
+    pos_ += l.length;
+  }
+  void Put(const wchar_t* text) { Put(text, Length(text)); }
+  void Tabs(long depth) {
+    if (depth <= 0) return;
+    auto n = static_cast<size_t>(depth);
+    chars_ += n;
+    if (failed_) return;
+    if (pos_ + n > room_) Reserve(pos_ + n);
+    std::memset(base_ + pos_, '\t', n);
+    pos_ += n;
+  }
+
+  size_t Chars() const { return chars_; }
+
+  // Reserves one byte per character in the block (SetSize) and fills them as
+  // the conversion with that limit would: the bytes of the whole characters
+  // that fit, then zeros.
+  void Finish(CWBlock& block) {
+    const size_t n = chars_;
+    if (n == 0) return;
+    // The conversion's limit: the size passed (n as an int), compared as an
+    // unsigned number with the length + 1.
+    size_t limit = static_cast<unsigned>(static_cast<int>(n));
+    if (limit > n + 1) limit = n + 1;
+    size_t cut = pos_;  // the bytes converted before a failure, or all
+    if (cut > limit) {
+      cut = limit;  // back to the start of the character that does not fit
+      while (cut > 0 && (static_cast<unsigned char>(base_[cut]) & 0xC0) == 0x80) --cut;
+    }
+    const unsigned long m = block.GetSize();
+    // Within the capacity SetSize keeps the bytes below the new length; when
+    // it grows, it copies the whole old storage. Either way text written in
+    // the block's spare room stays where it is.
+    char* out = static_cast<char*>(block.SetSize(m + static_cast<unsigned long>(n))) + m;
+    if (!in_block_ && cut) std::memcpy(out, base_, cut);
+    std::memset(out + cut, 0, n - cut);
+  }
+
+ private:
+  void PutOthers(const wchar_t* text, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      unsigned char bytes[cwbase_internal::kMaxMultiByte];
+      int len = cwbase_internal::EncodeMultiByte(codeset_, static_cast<uint32_t>(text[i]), bytes);
+      if (len < 0) {
+        failed_ = true;
+        return;
+      }
+      // Room for this character and one byte for each that follows.
+      if (pos_ + static_cast<size_t>(len) + (n - i - 1) > room_)
+        Reserve(pos_ + static_cast<size_t>(len) + (n - i - 1));
+      std::memcpy(base_ + pos_, bytes, static_cast<size_t>(len));
+      pos_ += static_cast<size_t>(len);
+    }
+  }
+
+  void Reserve(size_t needed) {
+    base_ = scratch_.Reserve(needed, base_, pos_);
+    room_ = scratch_.capacity;
+    in_block_ = false;
+  }
+
+  Codeset codeset_;
+  char* base_ = nullptr;
+  size_t pos_ = 0, room_ = 0, chars_ = 0;
+  bool in_block_ = false, failed_ = false;
+  Scratch<char> scratch_;
+};
 
 // Writes one element and its subtree; allocation failures propagate so the
 // whole write stops where it failed.
 template <typename Sink>
 void WriteElement(CWXMLNode& node, Sink& out, long depth) {
   if (!node.m_pName) return;
-  Tabs(out, depth);
-  out.Put(L"<", 1);
-  Put(out, node.m_pName);
-  for (int i = 0; i < node.m_Props.GetSize(); ++i) {
-    auto* prop = static_cast<CWXMLProp*>(node.m_Props.GetAt(i));
+  const size_t nameLength = Length(node.m_pName);
+  out.Tabs(depth);
+  out.Put(kOpen);
+  out.Put(node.m_pName, nameLength);
+  CWPtArray& props = node.m_Props;
+  for (int i = 0, count = props.GetSize(); i < count; ++i) {
+    auto* prop = static_cast<CWXMLProp*>(props.GetAt(i));
     if (!prop || !prop->m_pName || !prop->m_pValue) continue;
-    out.Put(L" ", 1);
-    Put(out, prop->m_pName);
-    out.Put(L"=", 1);
-    bool quote = wcschr(prop->m_pValue, L' ') != nullptr;
-    if (quote) out.Put(L"\"", 1);
-    Put(out, prop->m_pValue);
-    if (quote) out.Put(L"\"", 1);
+    out.Put(kSpace);
+    out.Put(prop->m_pName);
+    out.Put(kEquals);
+    const wchar_t* value = prop->m_pValue;
+    size_t length = 0;
+    bool quote = false;
+    for (; value[length]; ++length) quote |= value[length] == L' ';
+    if (quote) out.Put(kQuote);
+    out.Put(value, length);
+    if (quote) out.Put(kQuote);
   }
   const wchar_t* value = node.m_pValue;
-  int children = node.m_Children.GetSize();
-  if (!value && children == 0) {
-    out.Put(L"/>\r\n", 4);
+  CWPtArray& children = node.m_Children;
+  const int childCount = children.GetSize();
+  if (!value && childCount == 0) {
+    out.Put(kSelfClose);
     return;
   }
-  out.Put(L">", 1);
+  out.Put(kClose);
   if (value && *value) {
     size_t length = wcslen(value);
     if (length > 32) {
-      out.Put(L"\r\n", 2);
-      Tabs(out, depth + 1);
+      out.Put(kBreak);
+      out.Tabs(depth + 1);
       out.Put(value, length);
-      out.Put(L"\r\n", 2);
-      Tabs(out, depth);
+      out.Put(kBreak);
+      out.Tabs(depth);
     } else {
       out.Put(value, length);
     }
-  } else if (children > 0) {
-    out.Put(L"\r\n", 2);
-    for (int i = 0; i < children; ++i)
-      if (auto* child = static_cast<CWXMLNode*>(node.m_Children.GetAt(i)))
-        WriteElement(*child, out, depth + 1);
-    Tabs(out, depth);
+  } else if (childCount > 0) {
+    out.Put(kBreak);
+    for (int i = 0; i < childCount; ++i)
+      if (auto* child = static_cast<CWXMLNode*>(children.GetAt(i))) WriteElement(*child, out, depth + 1);
+    out.Tabs(depth);
   }
-  out.Put(L"</", 2);
-  Put(out, node.m_pName);
-  out.Put(L">\r\n", 3);
+  out.Put(kEndOpen);
+  out.Put(node.m_pName, nameLength);
+  out.Put(kEndClose);
 }
 
 }  // namespace
 
 int CWXMLNode::SaveToXMLStream(CWBlock& block, long depth) {
   try {
-    BlockSink out{block};
-    WriteElement(*this, out, depth);
+    WideSink out(block);
+    try {
+      WriteElement(*this, out, depth);
+    } catch (const std::bad_alloc&) {
+      // keep what was written, as the appends would have
+    }
+    out.Finish();
   } catch (const std::bad_alloc&) {
   }
   return 0;
@@ -100,16 +335,26 @@ int CWXMLNode::SaveToXMLStream(CWBlock& block, long depth) {
 int CWXMLNode::SaveToXMLStreamAscii(CWBlock& block, long depth) {
   if (!m_pName) return 0;
   try {
-    // The whole wide text first (in a string: it grows geometrically, where a
-    // block's fixed spare room would make deep or large trees quadratic).
-    std::wstring wide;
-    StringSink sink{wide};
+    const Codeset codeset = cwbase_internal::CurrentCodeset();
+    if (codeset != Codeset::kOther) {
+      NarrowSink out(block, codeset);
+      try {
+        WriteElement(*this, out, depth);
+      } catch (const std::bad_alloc&) {
+        // convert what was written
+      }
+      out.Finish(block);
+      return 0;
+    }
+    // The whole wide text first, then one conversion into the reserved bytes.
+    StringSink sink;
     try {
       WriteElement(*this, sink, depth);
     } catch (const std::exception&) {
       // convert what was written, as the wide form keeps what it appended
     }
-    unsigned long n = static_cast<unsigned long>(wide.size());
+    const std::wstring& wide = sink.text;
+    auto n = static_cast<unsigned long>(wide.size());
     if (n == 0) return 0;
     unsigned long m = block.GetSize();
     // One byte per character; bytes the conversion leaves unwritten are zero.
@@ -124,7 +369,7 @@ int CWXMLNode::SaveToXMLStreamAscii(CWBlock& block, long depth) {
 }
 
 int CWXMLDocument::SaveToXMLStream(CWBlock& block, long depth) {
-  BlockSink{block}.Put(kDeclaration, kDeclarationLength);
+  block.AddData(const_cast<wchar_t*>(kDeclaration), kDeclarationLength * sizeof(wchar_t));
   return CWXMLNode::SaveToXMLStream(block, depth);
 }
 
