@@ -180,30 +180,43 @@ class NarrowSink {
     }
   }
 
+  // A piece is counted once it is written whole: one whose room cannot be
+  // had is dropped entirely, as the wide text would not have received it.
   void Put(const wchar_t* text, size_t n) {
+    if (!failed_) {
+      if (pos_ + n > room_) Reserve(pos_ + n);
+      const size_t start = pos_;
+      size_t k = cwbase_internal::NarrowAsciiRun(text, n, base_ + pos_);
+      pos_ += k;
+      if (k < n) {
+        try {
+          PutOthers(text + k, n - k);
+        } catch (const std::bad_alloc&) {
+          pos_ = start;
+          throw;
+        }
+      }
+    }
     chars_ += n;
-    if (failed_) return;
-    if (pos_ + n > room_) Reserve(pos_ + n);
-    size_t k = cwbase_internal::NarrowAsciiRun(text, n, base_ + pos_);
-    pos_ += k;
-    if (k < n) PutOthers(text + k, n - k);
   }
   void Put(const Literal& l) {
+    if (!failed_) {
+      if (pos_ + l.length > room_) Reserve(pos_ + l.length);
+      for (size_t k = 0; k < l.length; ++k) base_[pos_ + k] = l.narrow[k];
+      pos_ += l.length;
+    }
     chars_ += l.length;
-    if (failed_) return;
-    if (pos_ + l.length > room_) Reserve(pos_ + l.length);
-    for (size_t k = 0; k < l.length; ++k) base_[pos_ + k] = l.narrow[k];
-    pos_ += l.length;
   }
   void Put(const wchar_t* text) { Put(text, Length(text)); }
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
+    if (!failed_) {
+      if (pos_ + n > room_) Reserve(pos_ + n);
+      std::memset(base_ + pos_, '\t', n);
+      pos_ += n;
+    }
     chars_ += n;
-    if (failed_) return;
-    if (pos_ + n > room_) Reserve(pos_ + n);
-    std::memset(base_ + pos_, '\t', n);
-    pos_ += n;
   }
 
   size_t Chars() const { return chars_; }
