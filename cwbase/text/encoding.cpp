@@ -130,6 +130,24 @@ inline size_t DecodeWindow(const unsigned char* src, const Window& w, wchar_t* d
   return k;
 }
 
+// For each set of character starts among 8 bytes: the positions of the starts
+// in order (the rest 0), and how many there are.
+struct CompactTable {
+  unsigned char index[256][8];
+  unsigned char count[256];
+};
+constexpr CompactTable MakeCompactTable() {
+  CompactTable t{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int k = 0;
+    for (int bit = 0; bit < 8; ++bit)
+      if (mask & (1 << bit)) t.index[mask][k++] = static_cast<unsigned char>(bit);
+    t.count[mask] = static_cast<unsigned char>(k);
+  }
+  return t;
+}
+constexpr CompactTable kCompact = MakeCompactTable();
+
 #if defined(CWBASE_SSE2)
 // The characters of a window without four-byte characters, into dst; returns
 // their count. For every byte of each 16-byte chunk the value of a character
@@ -137,7 +155,8 @@ inline size_t DecodeWindow(const unsigned char* src, const Window& w, wchar_t* d
 // character below 0x10000 needs at most the two bytes after it); the values at
 // the character starts are then picked out. With `check`, *refused is set when
 // a character is one the C library refuses (an overlong form or a surrogate);
-// the values are then meaningless.
+// the values are then meaningless. dst needs room for kWindow + 8 units: up
+// to 7 past the last character are written with meaningless values.
 template <bool check>
 inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t* dst, bool* refused) {
   const __m128i zero = _mm_setzero_si128(), six = _mm_set1_epi16(0x3F);
@@ -148,8 +167,24 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
     if (!m) continue;
     const unsigned char* p = src + 16 * c;
     const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (m == 0xFFFF && _mm_movemask_epi8(x0) == 0) {  // 16 ASCII bytes
+      WidenAsciiRun(p, 16, dst + k);
+      k += 16;
+      continue;
+    }
     const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
     const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    if (check) {
+      // Leads the C library refuses here: C0 and C1 (overlong two-byte
+      // forms), E0 before 80-9F (overlong three-byte forms), ED before A0-BF
+      // (surrogates).
+      const __m128i lowNext = _mm_cmplt_epi8(x1, _mm_set1_epi8(static_cast<char>(0xA0)));
+      const __m128i c0c1 = _mm_cmpeq_epi8(_mm_and_si128(x0, _mm_set1_epi8(static_cast<char>(0xFE))),
+                                          _mm_set1_epi8(static_cast<char>(0xC0)));
+      const __m128i e0 = _mm_and_si128(_mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xE0))), lowNext);
+      const __m128i ed = _mm_andnot_si128(lowNext, _mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xED))));
+      refusedBits |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(c0c1, _mm_or_si128(e0, ed)))) & m;
+    }
     alignas(16) uint32_t values[16];
     for (int half = 0; half < 2; ++half) {
       const __m128i b0 = half ? _mm_unpackhi_epi8(x0, zero) : _mm_unpacklo_epi8(x0, zero);
@@ -164,16 +199,16 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
                                      _mm_or_si128(_mm_and_si128(only2, two), _mm_and_si128(is3, three)));
       _mm_store_si128(reinterpret_cast<__m128i*>(values + 8 * half), _mm_unpacklo_epi16(v, zero));
       _mm_store_si128(reinterpret_cast<__m128i*>(values + 8 * half + 4), _mm_unpackhi_epi16(v, zero));
-      if (check) {
-        // Two bytes below 0x80, three below 0x800, or a surrogate.
-        __m128i bad = _mm_and_si128(only2, _mm_cmpeq_epi16(_mm_srli_epi16(v, 7), zero));
-        bad = _mm_or_si128(bad, _mm_and_si128(is3, _mm_cmpeq_epi16(_mm_srli_epi16(v, 11), zero)));
-        bad = _mm_or_si128(bad, _mm_and_si128(is3, _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))),
-                                                                   _mm_set1_epi16(static_cast<short>(0xD800)))));
-        refusedBits |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(bad, zero))) << (8 * half) & m;
-      }
     }
-    for (; m; m &= m - 1) dst[k++] = static_cast<wchar_t>(values[__builtin_ctz(m)]);
+    // The values at the starts, eight positions at a time: all eight are
+    // copied into the stage, and the count keeps those that are characters.
+    for (int half = 0; half < 2; ++half) {
+      const unsigned bits = (m >> (8 * half)) & 0xFF;
+      const unsigned char* index = kCompact.index[bits];
+      const uint32_t* v = values + 8 * half;
+      for (int j = 0; j < 8; ++j) dst[k + static_cast<size_t>(j)] = static_cast<wchar_t>(v[index[j]]);
+      k += kCompact.count[bits];
+    }
   }
   if (check) *refused = refusedBits != 0;
   return k;
@@ -340,7 +375,10 @@ wchar_t* make_unicode_string(const unsigned char* source) {
         continue;
       }
       if (w.bytes) {
-        o += DecodeWindowBmp<false>(source + i, w.starts, o, nullptr);
+        wchar_t stage[kWindow + 8];
+        size_t count = DecodeWindowBmp<false>(source + i, w.starts, stage, nullptr);
+        std::memcpy(o, stage, count * sizeof(wchar_t));
+        o += count;
         i += w.bytes;
         continue;
       }
@@ -429,7 +467,14 @@ int Utf8toWStr(wchar_t* dest, int destCapacity, char* source, int sourceLength) 
         continue;
       }
       if (w.bytes) {
-        o += w.four ? DecodeWindow(s + i, w, o) : DecodeWindowBmp<false>(s + i, w.starts, o, nullptr);
+        if (w.four) {
+          o += DecodeWindow(s + i, w, o);
+        } else {
+          wchar_t stage[kWindow + 8];
+          size_t count = DecodeWindowBmp<false>(s + i, w.starts, stage, nullptr);
+          std::memcpy(o, stage, count * sizeof(wchar_t));
+          o += count;
+        }
         i += w.bytes;
         continue;
       }
@@ -682,7 +727,7 @@ size_t MultiByteToWide(Codeset codeset, const unsigned char* source, size_t n, w
         continue;
       }
       if (w.bytes == 0 || codeset != Codeset::kUtf8) break;
-      wchar_t stage[kWindow];
+      wchar_t stage[kWindow + 8];
       size_t count = 0;
       bool refused = false;
       if (!w.four) {
