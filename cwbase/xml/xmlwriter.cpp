@@ -6,11 +6,15 @@
 // appends would have left:
 // - Wide form: each piece would be one AddData, whose growth (length + size +
 //   8192 bytes when full) shows in the block's capacity. The walk replays
-//   that arithmetic per piece, writing into the block's own spare room while
-//   no append would have grown the block, and into a buffer of its own from
-//   the first one that would. At the end one AddData (of the block's own
-//   spare room: no copy) or two (the text up to the last growth, then the
-//   rest) give exactly the capacity, length and bytes of the appends.
+//   that arithmetic per piece and writes into the block's own spare room
+//   while no append would have grown the block; one AddData of that room (no
+//   copy) then sets the length. When an append would have grown it, a sizing
+//   walk measures the text and its growths, SetSize takes storage of exactly
+//   the capacity the appends would end with, the text is written straight
+//   into it, and SetSize sets the length (leaving the spare room zero, where
+//   AddData leaves it uncleared). Only a block whose length is not a whole
+//   number of units takes the text into a buffer of its own, handed over
+//   with two AddData calls (up to the last growth, then the rest).
 // - 8-bit form: one byte per wide character is reserved with SetSize and
 //   filled with what WideCharToMultiByte would write there (the converted
 //   text, cut after the last whole character that fits, then zeros). In UTF-8
@@ -73,20 +77,47 @@ struct Scratch {
   }
 };
 
-// Wide form. `pos` units written at `base`, which holds `room` units.
+// The growth AddData would show, replayed per piece: the units after which
+// the next append grows the block, and where the last such append ended.
+struct GrowthReplay {
+  size_t grow_at;
+  bool grown = false;
+  size_t grown_end = 0;
+  void Piece(size_t end) {
+    if (end > grow_at) {
+      grown = true;
+      grown_end = end;
+      grow_at = end + kSpareUnits;
+    }
+  }
+};
+
+// Units an append may add to the block before AddData would grow it.
+size_t RoomBeforeGrowth(CWBlock& block) { return (block.GetCapacity() - block.GetSize()) / sizeof(wchar_t); }
+
+// Wide form, first try: into the block's spare room while no append would
+// have grown the block. An append that would grows it throws Overflow when
+// the block can be sized at once instead (see SaveToXMLStream); when it
+// cannot (a length that leaves the spare room misaligned for wide units),
+// the text moves to a buffer of its own and Finish replays the appends.
+// Also the writer into storage sized in advance (`fixed`).
 class WideSink {
  public:
-  explicit WideSink(CWBlock& block) : block_(block) {
-    const unsigned long length = block.GetSize(), capacity = block.GetCapacity();
-    // Units an append may add before AddData would grow the block.
-    grow_at_ = (capacity - length) / sizeof(wchar_t);
+  struct Overflow {};
+
+  explicit WideSink(CWBlock& block) : block_(block), replay_{RoomBeforeGrowth(block)} {
+    const unsigned long length = block.GetSize();
     auto* spare = static_cast<unsigned char*>(block.GetBuffer());
-    if (spare && (length % alignof(wchar_t)) == 0 && grow_at_ > 0) {
+    resizable_ = length % alignof(wchar_t) == 0;
+    if (spare && resizable_ && replay_.grow_at > 0) {
       base_ = reinterpret_cast<wchar_t*>(spare + length);
-      room_ = grow_at_;
+      room_ = replay_.grow_at;
     }
     limit_ = room_;
   }
+
+  WideSink(CWBlock& block, wchar_t* base, size_t room)
+      : block_(block), base_(base), room_(room), limit_(room), replay_{room}, fixed_(true) {}
 
   void Put(const wchar_t* text, size_t n) {
     if (n == 0) return;  // AddData refuses an empty piece
@@ -113,19 +144,22 @@ class WideSink {
     pos_ += n;
   }
 
+  size_t Units() const { return pos_; }
+
   // Hands the text to the block as the appends would have left it.
   void Finish() {
     if (pos_ == 0) return;
-    if (!grown_) {
+    if (!replay_.grown) {
       // No append would have grown the block: all of it fits.
       block_.AddData(base_, static_cast<unsigned long>(pos_ * sizeof(wchar_t)));
       return;
     }
     // Up to the last growth in one append, which grows the block to exactly
     // that length + 8192; the rest fits after it.
-    block_.AddData(base_, static_cast<unsigned long>(grown_end_ * sizeof(wchar_t)));
-    if (pos_ > grown_end_)
-      block_.AddData(base_ + grown_end_, static_cast<unsigned long>((pos_ - grown_end_) * sizeof(wchar_t)));
+    block_.AddData(base_, static_cast<unsigned long>(replay_.grown_end * sizeof(wchar_t)));
+    if (pos_ > replay_.grown_end)
+      block_.AddData(base_ + replay_.grown_end,
+                     static_cast<unsigned long>((pos_ - replay_.grown_end) * sizeof(wchar_t)));
   }
 
  private:
@@ -133,25 +167,45 @@ class WideSink {
   // records the growth this append would have caused.
   void Slow(size_t n) {
     const size_t end = pos_ + n;
+    if (fixed_) throw std::bad_alloc();  // more than was sized: never expected
+    if (resizable_ && end > replay_.grow_at) throw Overflow{};
     if (end > room_) {
       base_ = scratch_.Reserve(end, base_, pos_);
       room_ = scratch_.capacity;
     }
-    if (end > grow_at_) {
-      grown_ = true;
-      grown_end_ = end;
-      grow_at_ = end + kSpareUnits;
-    }
-    limit_ = grow_at_ < room_ ? grow_at_ : room_;
+    replay_.Piece(end);
+    limit_ = replay_.grow_at < room_ ? replay_.grow_at : room_;
   }
 
   CWBlock& block_;
   wchar_t* base_ = nullptr;
   size_t pos_ = 0, room_ = 0, limit_ = 0;
-  size_t grow_at_ = 0;        // units after which the next append grows the block
-  bool grown_ = false;        // some append would have grown it
-  size_t grown_end_ = 0;      // units written by the end of the last such append
+  GrowthReplay replay_;
+  bool resizable_ = false, fixed_ = false;
   Scratch<wchar_t> scratch_;
+};
+
+// Wide form, sizing walk: the units of the text and the growth the appends
+// would show, nothing written.
+struct CountSink {
+  GrowthReplay replay;
+  size_t pos = 0;
+  void Put(const wchar_t*, size_t n) {
+    if (n == 0) return;
+    pos += n;
+    replay.Piece(pos);
+  }
+  void Put(const Literal& l) { Put(l.wide, l.length); }
+  void Put(const wchar_t* text) { Put(text, Length(text)); }
+  void Tabs(long depth) {
+    if (depth <= 0) return;
+    auto n = static_cast<size_t>(depth);
+    if (pos + n <= replay.grow_at) {
+      pos += n;
+      return;
+    }
+    for (size_t k = 0; k < n; ++k) Put(L"\t", 1);
+  }
 };
 
 // The wide text whole, for the conversion in other locales.
@@ -333,13 +387,35 @@ void WriteElement(CWXMLNode& node, Sink& out, long depth) {
 
 int CWXMLNode::SaveToXMLStream(CWBlock& block, long depth) {
   try {
-    WideSink out(block);
-    try {
-      WriteElement(*this, out, depth);
-    } catch (const std::bad_alloc&) {
-      // keep what was written, as the appends would have
+    {
+      WideSink out(block);
+      try {
+        WriteElement(*this, out, depth);
+        out.Finish();
+        return 0;
+      } catch (const WideSink::Overflow&) {
+        // the appends would grow the block: size it at once, below
+      } catch (const std::bad_alloc&) {
+        // keep what was written, as the appends would have
+        out.Finish();
+        return 0;
+      }
     }
-    out.Finish();
+    // Measure the text and the growth the appends would show, take storage of
+    // exactly the capacity they would end with (SetSize keeps the data), write
+    // the text straight into it and set the length; the spare room is zero.
+    CountSink count{GrowthReplay{RoomBeforeGrowth(block)}};
+    WriteElement(*this, count, depth);
+    const unsigned long length = block.GetSize();
+    const auto units = static_cast<unsigned long>(count.pos), grownEnd = count.replay.grown_end;
+    auto* storage = static_cast<unsigned char*>(
+        block.SetSize(length + (grownEnd * sizeof(wchar_t) + kSpareUnits * sizeof(wchar_t))));
+    WideSink direct(block, reinterpret_cast<wchar_t*>(storage + length), units);
+    try {
+      WriteElement(*this, direct, depth);
+    } catch (const std::bad_alloc&) {
+    }
+    block.SetSize(length + static_cast<unsigned long>(direct.Units() * sizeof(wchar_t)));
   } catch (const std::bad_alloc&) {
   }
   return 0;
