@@ -37,6 +37,9 @@ namespace {
 
 using cwbase_internal::Codeset;
 
+// The per-piece appends are the writer's inner loop: keep them inline.
+#define CW_INLINE inline __attribute__((always_inline))
+
 const wchar_t kDeclaration[] = L"<?xml version=\"1.0\"?>\r\n";
 constexpr unsigned long kDeclarationLength = 23;
 
@@ -119,7 +122,7 @@ class WideSink {
   WideSink(CWBlock& block, wchar_t* base, size_t room)
       : block_(block), base_(base), room_(room), limit_(room), replay_{room}, fixed_(true) {}
 
-  void Put(const wchar_t* text, size_t n) {
+  CW_INLINE void Put(const wchar_t* text, size_t n) {
     if (n == 0) return;  // AddData refuses an empty piece
     if (pos_ + n > limit_) Slow(n);
     if (n <= 8) {
@@ -129,8 +132,8 @@ class WideSink {
     }
     pos_ += n;
   }
-  void Put(const Literal& l) { Put(l.wide, l.length); }
-  void Put(const wchar_t* text) { Put(text, Length(text)); }
+  CW_INLINE void Put(const Literal& l) { Put(l.wide, l.length); }
+  CW_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
 
   // Each tab is a piece of its own.
   void Tabs(long depth) {
@@ -165,7 +168,7 @@ class WideSink {
  private:
   // Makes room first (which may fail: the piece is then not written), then
   // records the growth this append would have caused.
-  void Slow(size_t n) {
+  __attribute__((noinline)) void Slow(size_t n) {
     const size_t end = pos_ + n;
     if (fixed_) throw std::bad_alloc();  // more than was sized: never expected
     if (resizable_ && end > replay_.grow_at) throw Overflow{};
@@ -236,7 +239,7 @@ class NarrowSink {
 
   // A piece is counted once it is written whole: one whose room cannot be
   // had is dropped entirely, as the wide text would not have received it.
-  void Put(const wchar_t* text, size_t n) {
+  CW_INLINE void Put(const wchar_t* text, size_t n) {
     if (!failed_) {
       if (pos_ + n > room_) Reserve(pos_ + n);
       const size_t start = pos_;
@@ -253,7 +256,7 @@ class NarrowSink {
     }
     chars_ += n;
   }
-  void Put(const Literal& l) {
+  CW_INLINE void Put(const Literal& l) {
     if (!failed_) {
       if (pos_ + l.length > room_) Reserve(pos_ + l.length);
       for (size_t k = 0; k < l.length; ++k) base_[pos_ + k] = l.narrow[k];
@@ -261,7 +264,7 @@ class NarrowSink {
     }
     chars_ += l.length;
   }
-  void Put(const wchar_t* text) { Put(text, Length(text)); }
+  CW_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
@@ -300,7 +303,7 @@ class NarrowSink {
   }
 
  private:
-  void PutOthers(const wchar_t* text, size_t n) {
+  __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n) {
     for (size_t i = 0; i < n; ++i) {
       unsigned char bytes[cwbase_internal::kMaxMultiByte];
       int len = cwbase_internal::EncodeMultiByte(codeset_, static_cast<uint32_t>(text[i]), bytes);
@@ -316,7 +319,7 @@ class NarrowSink {
     }
   }
 
-  void Reserve(size_t needed) {
+  __attribute__((noinline)) void Reserve(size_t needed) {
     base_ = scratch_.Reserve(needed, base_, pos_);
     room_ = scratch_.capacity;
     in_block_ = false;
@@ -338,9 +341,9 @@ void WriteElement(CWXMLNode& node, Sink& out, long depth) {
   out.Tabs(depth);
   out.Put(kOpen);
   out.Put(node.m_pName, nameLength);
-  CWPtArray& props = node.m_Props;
-  for (int i = 0, count = props.GetSize(); i < count; ++i) {
-    auto* prop = static_cast<CWXMLProp*>(props.GetAt(i));
+  void** props = node.m_Props.GetMemPtr();
+  for (int i = 0, count = node.m_Props.GetSize(); i < count; ++i) {
+    auto* prop = static_cast<CWXMLProp*>(props[i]);
     if (!prop || !prop->m_pName || !prop->m_pValue) continue;
     out.Put(kSpace);
     out.Put(prop->m_pName);
@@ -354,8 +357,8 @@ void WriteElement(CWXMLNode& node, Sink& out, long depth) {
     if (quote) out.Put(kQuote);
   }
   const wchar_t* value = node.m_pValue;
-  CWPtArray& children = node.m_Children;
-  const int childCount = children.GetSize();
+  void** children = node.m_Children.GetMemPtr();
+  const int childCount = node.m_Children.GetSize();
   if (!value && childCount == 0) {
     out.Put(kSelfClose);
     return;
@@ -375,7 +378,7 @@ void WriteElement(CWXMLNode& node, Sink& out, long depth) {
   } else if (childCount > 0) {
     out.Put(kBreak);
     for (int i = 0; i < childCount; ++i)
-      if (auto* child = static_cast<CWXMLNode*>(children.GetAt(i))) WriteElement(*child, out, depth + 1);
+      if (auto* child = static_cast<CWXMLNode*>(children[i])) WriteElement(*child, out, depth + 1);
     out.Tabs(depth);
   }
   out.Put(kEndOpen);
