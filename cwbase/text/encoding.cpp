@@ -73,6 +73,12 @@ inline uint64_t Bits(__m128i compared, int chunk) {
 }
 
 __attribute__((always_inline)) inline Window ScanWindow(const unsigned char* p, bool allowFour) {
+  {  // All ASCII: 64 characters of one byte.
+    const auto* q = reinterpret_cast<const __m128i*>(p);
+    __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
+                               _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3)));
+    if (_mm_movemask_epi8(any) == 0) return {kWindow, ~uint64_t{0}, false};
+  }
   uint64_t nonAscii = 0, cont = 0, belowE0 = 0, belowF0 = 0, belowF8 = 0;
   for (int c = 0; c < 4; ++c) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * c));
