@@ -30,7 +30,9 @@ using cwbase_internal::WidenAsciiRun;
 
 namespace {
 
-bool IsContinuation(unsigned b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(unsigned b) {
+  return (b & 0xC0) == 0x80;
+}
 
 // Writes v (below 0x10000) as 1 to 3 UTF-8 bytes; returns the count.
 inline size_t PutUtf8Bmp(unsigned v, unsigned char* o) {
@@ -105,20 +107,26 @@ __attribute__((always_inline)) inline Window ScanWindow(const unsigned char* p, 
 }
 
 // The 64 ASCII bytes at src as units.
-inline void WidenWindow(const unsigned char* src, wchar_t* dst) { WidenAsciiRun(src, kWindow, dst); }
+inline void WidenWindow(const unsigned char* src, wchar_t* dst) {
+  WidenAsciiRun(src, kWindow, dst);
+}
 #else
-inline Window ScanWindow(const unsigned char*, bool) { return {0, 0, false}; }
+inline Window ScanWindow(const unsigned char*, bool) {
+  return {0, 0, false};
+}
 inline void WidenWindow(const unsigned char*, wchar_t*) {}
 #endif
 
 // By the top four bits of a lead: how far to shift the 4-byte value right,
 // and which bits of the lead to keep (ASCII keeps 7, since the value of a
 // one-byte character is the byte).
-constexpr unsigned char kWindowShift[16] = {18, 18, 18, 18, 18, 18, 18, 18, 0, 0, 0, 0, 12, 12, 6, 0};
+constexpr unsigned char kWindowShift[16] = {18, 18, 18, 18, 18, 18, 18, 18,
+                                            0,  0,  0,  0,  12, 12, 6,  0};
 constexpr unsigned char kWindowLeadMask[16] = {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
                                                0,    0,    0,    0,    0x1F, 0x1F, 0x0F, 0x07};
 // The smallest value the C library accepts for each length (no overlongs).
-constexpr uint32_t kWindowMin[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x80, 0x800, 0x10000};
+constexpr uint32_t kWindowMin[16] = {0, 0, 0, 0, 0,    0,    0,     0,
+                                     0, 0, 0, 0, 0x80, 0x80, 0x800, 0x10000};
 
 // The value of the well-formed character at q (4 bytes readable).
 inline uint32_t WindowValue(const unsigned char* q) {
@@ -164,7 +172,8 @@ constexpr CompactTable kCompact = MakeCompactTable();
 // the values are then meaningless. dst needs room for kWindow + 8 units: up
 // to 7 past the last character are written with meaningless values.
 template <bool check>
-inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t* dst, bool* refused) {
+inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t* dst,
+                              bool* refused) {
   const __m128i zero = _mm_setzero_si128(), six = _mm_set1_epi16(0x3F);
   size_t k = 0;
   uint32_t refusedBits = 0;
@@ -187,24 +196,33 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
       const __m128i lowNext = _mm_cmplt_epi8(x1, _mm_set1_epi8(static_cast<char>(0xA0)));
       const __m128i c0c1 = _mm_cmpeq_epi8(_mm_and_si128(x0, _mm_set1_epi8(static_cast<char>(0xFE))),
                                           _mm_set1_epi8(static_cast<char>(0xC0)));
-      const __m128i e0 = _mm_and_si128(_mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xE0))), lowNext);
-      const __m128i ed = _mm_andnot_si128(lowNext, _mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xED))));
-      refusedBits |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(c0c1, _mm_or_si128(e0, ed)))) & m;
+      const __m128i e0 =
+          _mm_and_si128(_mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xE0))), lowNext);
+      const __m128i ed =
+          _mm_andnot_si128(lowNext, _mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xED))));
+      refusedBits |=
+          static_cast<uint32_t>(_mm_movemask_epi8(_mm_or_si128(c0c1, _mm_or_si128(e0, ed)))) & m;
     }
     alignas(16) uint32_t values[16];
     for (int half = 0; half < 2; ++half) {
       const __m128i b0 = half ? _mm_unpackhi_epi8(x0, zero) : _mm_unpacklo_epi8(x0, zero);
-      const __m128i b1 = _mm_and_si128(half ? _mm_unpackhi_epi8(x1, zero) : _mm_unpacklo_epi8(x1, zero), six);
-      const __m128i b2 = _mm_and_si128(half ? _mm_unpackhi_epi8(x2, zero) : _mm_unpacklo_epi8(x2, zero), six);
-      const __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi16(0x1F)), 6), b1);
-      const __m128i three = _mm_or_si128(_mm_slli_epi16(b0, 12), _mm_or_si128(_mm_slli_epi16(b1, 6), b2));
+      const __m128i b1 =
+          _mm_and_si128(half ? _mm_unpackhi_epi8(x1, zero) : _mm_unpacklo_epi8(x1, zero), six);
+      const __m128i b2 =
+          _mm_and_si128(half ? _mm_unpackhi_epi8(x2, zero) : _mm_unpacklo_epi8(x2, zero), six);
+      const __m128i two =
+          _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi16(0x1F)), 6), b1);
+      const __m128i three =
+          _mm_or_si128(_mm_slli_epi16(b0, 12), _mm_or_si128(_mm_slli_epi16(b1, 6), b2));
       const __m128i is2 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xBF));
       const __m128i is3 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xDF));
       const __m128i only2 = _mm_andnot_si128(is3, is2);
-      const __m128i v = _mm_or_si128(_mm_andnot_si128(is2, b0),
-                                     _mm_or_si128(_mm_and_si128(only2, two), _mm_and_si128(is3, three)));
+      const __m128i v =
+          _mm_or_si128(_mm_andnot_si128(is2, b0),
+                       _mm_or_si128(_mm_and_si128(only2, two), _mm_and_si128(is3, three)));
       _mm_store_si128(reinterpret_cast<__m128i*>(values + 8 * half), _mm_unpacklo_epi16(v, zero));
-      _mm_store_si128(reinterpret_cast<__m128i*>(values + 8 * half + 4), _mm_unpackhi_epi16(v, zero));
+      _mm_store_si128(reinterpret_cast<__m128i*>(values + 8 * half + 4),
+                      _mm_unpackhi_epi16(v, zero));
     }
     // The values at the starts, eight positions at a time: all eight are
     // copied into the stage, and the count keeps those that are characters.
@@ -212,7 +230,8 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
       const unsigned bits = (m >> (8 * half)) & 0xFF;
       const unsigned char* index = kCompact.index[bits];
       const uint32_t* v = values + 8 * half;
-      for (int j = 0; j < 8; ++j) dst[k + static_cast<size_t>(j)] = static_cast<wchar_t>(v[index[j]]);
+      for (int j = 0; j < 8; ++j)
+        dst[k + static_cast<size_t>(j)] = static_cast<wchar_t>(v[index[j]]);
       k += kCompact.count[bits];
     }
   }
@@ -234,7 +253,8 @@ inline bool NarrowAscii16(const wchar_t* src, char* dst) {
   const __m128i* p = reinterpret_cast<const __m128i*>(src);
   __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
   __m128i c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
-  __m128i any = _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), _mm_set1_epi32(~0x7F));
+  __m128i any =
+      _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), _mm_set1_epi32(~0x7F));
   if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF) return false;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
                    _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
@@ -265,20 +285,22 @@ inline size_t StageUtf8(const wchar_t* src, unsigned char* stage, uint32_t* outs
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * c));
     if (low16) v = _mm_and_si128(v, _mm_set1_epi32(0xFFFF));
     high = _mm_or_si128(high, _mm_srli_epi32(v, 16));
-    surr = _mm_or_si128(surr, _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0xF800)),
-                                              _mm_set1_epi32(0xD800)));
+    surr = _mm_or_si128(
+        surr, _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0xF800)), _mm_set1_epi32(0xD800)));
     const __m128i low = _mm_and_si128(v, six);
     const __m128i mid = _mm_and_si128(_mm_srli_epi32(v, 6), six);
     const __m128i two = _mm_or_si128(_mm_set1_epi32(0x80C0),
                                      _mm_or_si128(_mm_srli_epi32(v, 6), _mm_slli_epi32(low, 8)));
-    const __m128i three = _mm_or_si128(
-        _mm_or_si128(_mm_set1_epi32(0x8080E0), _mm_and_si128(_mm_srli_epi32(v, 12), _mm_set1_epi32(0x0F))),
-        _mm_or_si128(_mm_slli_epi32(mid, 8), _mm_slli_epi32(low, 16)));
+    const __m128i three =
+        _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x8080E0),
+                                  _mm_and_si128(_mm_srli_epi32(v, 12), _mm_set1_epi32(0x0F))),
+                     _mm_or_si128(_mm_slli_epi32(mid, 8), _mm_slli_epi32(low, 16)));
     const __m128i atLeast2 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7F));
     const __m128i atLeast3 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7FF));
-    const __m128i word = _mm_or_si128(_mm_andnot_si128(atLeast2, v),
-                                      _mm_or_si128(_mm_and_si128(_mm_andnot_si128(atLeast3, atLeast2), two),
-                                                   _mm_and_si128(atLeast3, three)));
+    const __m128i word =
+        _mm_or_si128(_mm_andnot_si128(atLeast2, v),
+                     _mm_or_si128(_mm_and_si128(_mm_andnot_si128(atLeast3, atLeast2), two),
+                                  _mm_and_si128(atLeast3, three)));
     const __m128i len = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), atLeast2), atLeast3);
     alignas(16) uint32_t words[4], lens[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(words), word);
@@ -362,7 +384,8 @@ wchar_t* make_unicode_string(const unsigned char* source) {
     if (i + kWindowReadable <= n) {
       Window w = ScanWindow(source + i, false);
       if (w.bytes) {
-        count += w.starts == ~uint64_t{0} ? kWindow : static_cast<size_t>(__builtin_popcountll(w.starts));
+        count += w.starts == ~uint64_t{0} ? kWindow
+                                          : static_cast<size_t>(__builtin_popcountll(w.starts));
         i += w.bytes;
         continue;
       }
@@ -393,7 +416,7 @@ wchar_t* make_unicode_string(const unsigned char* source) {
       const unsigned char* s = source + i;
       size_t len = LeadLength(source, i, n);
       unsigned b1 = len > 1 ? s[1] & 0x3Fu : 0, b2 = len > 2 ? s[2] & 0x3Fu : 0;
-      unsigned v = s[0] < 0x80 ? s[0]
+      unsigned v = s[0] < 0x80             ? s[0]
                    : (s[0] & 0xE0) == 0xE0 ? ((s[0] & 0x1Fu) << 12) + (b1 << 6) + b2
                                            : ((s[0] & 0x3Fu) << 6) + b1;
       *o++ = static_cast<wchar_t>(v);

@@ -116,7 +116,7 @@ int RefWstrtoUtf8(char* dest, int destCapacity, const wchar_t* source, int sourc
   if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
   int written = 0;
   for (int i = 0; i < sourceLength; ++i) {
-    const int32_t v = source[i];
+    const int32_t v = source[i];  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
     unsigned char bytes[4];
     int n;
     if (v < 0x80) {
@@ -159,7 +159,8 @@ void AppendUtf8(string& s, uint32_t v, int len) {
     return;
   }
   string tail;
-  for (int k = 1; k < len; ++k, v >>= 6) tail.insert(tail.begin(), static_cast<char>(0x80 | (v & 0x3F)));
+  for (int k = 1; k < len; ++k, v >>= 6)
+    tail.insert(tail.begin(), static_cast<char>(0x80 | (v & 0x3F)));
   s += static_cast<char>(kLead[len] | (v & (0x7F >> len)));
   s += tail;
 }
@@ -215,18 +216,25 @@ string RandomBytes(Random& r, size_t maxLength, bool zeros, bool text = false) {
 }
 
 uint32_t RandomUnit(Random& r) {
-  static const uint32_t kEdges[] = {0x7F,     0x80,     0x7FF,      0x800,      0xD7FF,     0xD800,
-                                    0xDFFF,   0xE000,   0xFFFF,     0x10000,    0x10FFFF,   0x110000,
-                                    0x1FFFFF, 0x200000, 0x3FFFFFF,  0x4000000,  0x7FFFFFFF, 0x80000000,
-                                    0xE0000,  0xE007F,  0xE0080,    0xFFFFFFFF, 0x20000,    0x10041};
+  static const uint32_t kEdges[] = {
+      0x7F,       0x80,       0x7FF,    0x800,    0xD7FF,   0xD800,     0xDFFF,    0xE000,
+      0xFFFF,     0x10000,    0x10FFFF, 0x110000, 0x1FFFFF, 0x200000,   0x3FFFFFF, 0x4000000,
+      0x7FFFFFFF, 0x80000000, 0xE0000,  0xE007F,  0xE0080,  0xFFFFFFFF, 0x20000,   0x10041};
   switch (r.Below(10)) {
-    case 0: return 0x80 + r.Below(0x780);
-    case 1: return 0x800 + r.Below(0xF800);
-    case 2: return 0x10000 + r.Below(0x100000);
-    case 3: return kEdges[r.Below(sizeof kEdges / sizeof kEdges[0])];
-    case 4: return static_cast<uint32_t>(r.gen());
-    case 5: return 0xE0000 + r.Below(0x100);
-    default: return 1 + r.Below(127);
+    case 0:
+      return 0x80 + r.Below(0x780);
+    case 1:
+      return 0x800 + r.Below(0xF800);
+    case 2:
+      return 0x10000 + r.Below(0x100000);
+    case 3:
+      return kEdges[r.Below(sizeof kEdges / sizeof kEdges[0])];
+    case 4:
+      return static_cast<uint32_t>(r.gen());
+    case 5:
+      return 0xE0000 + r.Below(0x100);
+    default:
+      return 1 + r.Below(127);
   }
 }
 
@@ -253,6 +261,13 @@ wstring RandomWide(Random& r, size_t maxLength, bool zeros, bool text = false) {
   return s;
 }
 
+// A malloc'ed result, released with free().
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Malloced = std::unique_ptr<T[], FreeDeleter>;
+
 template <typename T>
 std::unique_ptr<T[]> HeapCopy(const T* data, size_t n) {
   std::unique_ptr<T[]> p(new T[n]);
@@ -267,10 +282,8 @@ TEST(EncodingDiff, MakeStringsMatchPlainVersions) {
   for (int round = 0; round < 3000; ++round) {
     string bytes = RandomBytes(r, round < 2000 ? 40 : 400, false, round % 2);
     auto src = HeapCopy(reinterpret_cast<const unsigned char*>(bytes.c_str()), bytes.size() + 1);
-    wchar_t* got = make_unicode_string(src.get());
-    wchar_t* want = RefMakeUnicode(src.get());
-    ASSERT_EQ(wstring(got), wstring(want)) << round;
-    std::free(got), std::free(want);
+    Malloced<wchar_t> got(make_unicode_string(src.get())), want(RefMakeUnicode(src.get()));
+    ASSERT_EQ(wstring(got.get()), wstring(want.get())) << round;
 
     // The text ends at the first unit whose low 16 bits are zero: sometimes a
     // unit like 0x20000, with nothing readable after it.
@@ -279,10 +292,9 @@ TEST(EncodingDiff, MakeStringsMatchPlainVersions) {
       if ((c & 0xFFFF) == 0) c = L'q';
     wide += static_cast<wchar_t>(r.OneIn(2) ? 0 : 0x10000u << r.Below(15));
     auto wsrc = HeapCopy(wide.data(), wide.size());
-    unsigned char* got8 = make_utf8_string(wsrc.get());
-    unsigned char* want8 = RefMakeUtf8(wsrc.get());
-    ASSERT_STREQ(reinterpret_cast<char*>(got8), reinterpret_cast<char*>(want8)) << round;
-    std::free(got8), std::free(want8);
+    Malloced<unsigned char> got8(make_utf8_string(wsrc.get())), want8(RefMakeUtf8(wsrc.get()));
+    ASSERT_STREQ(reinterpret_cast<char*>(got8.get()), reinterpret_cast<char*>(want8.get()))
+        << round;
   }
 }
 
@@ -309,7 +321,8 @@ TEST(EncodingDiff, CountedConvertersMatchPlainVersionsAtEveryCapacity) {
     for (int cap : capacities) {
       if (cap < 0) continue;
       string got(4 * static_cast<size_t>(m) + 2, 'Z'), want = got;
-      ASSERT_EQ(WstrtoUtf8(&got[0], cap, wsrc.get(), m), RefWstrtoUtf8(&want[0], cap, wsrc.get(), m));
+      ASSERT_EQ(WstrtoUtf8(&got[0], cap, wsrc.get(), m),
+                RefWstrtoUtf8(&want[0], cap, wsrc.get(), m));
       ASSERT_EQ(got, want) << round << " capacity " << cap;
     }
   }
@@ -338,7 +351,8 @@ string Hex(const wstring& w) {
 string Hex(const string& b) {
   string s;
   char unit[8];
-  for (char c : b) std::snprintf(unit, sizeof unit, " %02X", static_cast<unsigned char>(c)), s += unit;
+  for (char c : b)
+    std::snprintf(unit, sizeof unit, " %02X", static_cast<unsigned char>(c)), s += unit;
   return s;
 }
 
@@ -376,8 +390,8 @@ void CompareWithCLibrary(const wstring& wide, const string& bytes, const char* w
 }
 
 TEST(EncodingDiff, WindowsPairMatchesCLibraryInEveryLocale) {
-  const char* const kLocales[] = {"C.UTF-8", "C", "POSIX", "en_US.UTF-8", "en_US.ISO-8859-1",
-                                  "ja_JP.EUC-JP"};
+  const char* const kLocales[] = {"C.UTF-8",          "C",           "POSIX", "en_US.UTF-8",
+                                  "en_US.ISO-8859-1", "ja_JP.EUC-JP"};
   int tested = 0;
   for (const char* name : kLocales) {
     LocaleGuard guard(name);
@@ -390,8 +404,8 @@ TEST(EncodingDiff, WindowsPairMatchesCLibraryInEveryLocale) {
       // Text the locale can convert exactly: whole conversions as well as failures.
       if (round % 2) {
         for (wchar_t& c : wide)
-          if (static_cast<uint32_t>(c) >= 0x80 && (std::wcstombs(nullptr, wstring(1, c).c_str(), 0) ==
-                                                   static_cast<size_t>(-1)))
+          if (static_cast<uint32_t>(c) >= 0x80 &&
+              (std::wcstombs(nullptr, wstring(1, c).c_str(), 0) == static_cast<size_t>(-1)))
             c = L'x';
         string clean;
         for (size_t i = 0; i < bytes.size();) {
@@ -415,10 +429,22 @@ TEST(EncodingDiff, WindowsPairMatchesCLibraryInEveryLocale) {
 // Long well-formed text with one flaw at a random place: the windows of whole
 // characters must hand every flaw to the one-at-a-time rules.
 TEST(EncodingDiff, OneFlawInLongTextMatchesCLibrary) {
-  const string kFlaws[] = {"\xC0\x80",         "\xC1\xBF",         "\xE0\x80\x80",     "\xE0\x9F\xBF",
-                           "\xF0\x80\x80\x80", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80",     "\xED\xBF\xBF",
-                           "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xFE", "\xFF",
-                           "\x80",             "\xC3",             "\xE2\x82",         "\xF4\x90\x80\x80"};
+  const string kFlaws[] = {"\xC0\x80",
+                           "\xC1\xBF",
+                           "\xE0\x80\x80",
+                           "\xE0\x9F\xBF",
+                           "\xF0\x80\x80\x80",
+                           "\xF0\x8F\xBF\xBF",
+                           "\xED\xA0\x80",
+                           "\xED\xBF\xBF",
+                           "\xF8\x88\x80\x80\x80",
+                           "\xFC\x84\x80\x80\x80\x80",
+                           "\xFE",
+                           "\xFF",
+                           "\x80",
+                           "\xC3",
+                           "\xE2\x82",
+                           "\xF4\x90\x80\x80"};
   for (const char* name : {"C.UTF-8", "C"}) {
     LocaleGuard guard(name);
     ASSERT_TRUE(guard.ok) << name;
@@ -442,7 +468,8 @@ TEST(EncodingDiff, OneFlawInLongTextMatchesCLibrary) {
       // The same flaws through the library's own converter, which decodes them.
       wstring got(flawed.size() + 1, 0x5A5A), want = got;
       int n = static_cast<int>(flawed.size());
-      ASSERT_EQ(Utf8toWStr(&got[0], n, &flawed[0], n), RefUtf8toWStr(&want[0], n, flawed.data(), n));
+      ASSERT_EQ(Utf8toWStr(&got[0], n, &flawed[0], n),
+                RefUtf8toWStr(&want[0], n, flawed.data(), n));
       ASSERT_EQ(got, want);
     }
   }
@@ -459,7 +486,8 @@ TEST(EncodingDiff, EveryShortSequenceMatchesCLibrary) {
         wchar_t got[16], want[16];
         for (int k = 0; k < 16; ++k) got[k] = want[k] = 0x5A5A;
         int result = MultiByteToWideChar(0, 0, text.c_str(), -1, got, 16);
-        ASSERT_EQ(result, static_cast<int>(std::mbstowcs(want, text.c_str(), text.size() + 1))) << name;
+        ASSERT_EQ(result, static_cast<int>(std::mbstowcs(want, text.c_str(), text.size() + 1)))
+            << name;
         ASSERT_EQ(std::memcmp(got, want, sizeof got), 0) << name;
       }
     };
@@ -480,8 +508,9 @@ TEST(EncodingDiff, EveryShortSequenceMatchesCLibrary) {
       for (int size : {2, 3, 4, 8}) {
         char got[16], want[16];
         std::memset(got, 'Z', sizeof got), std::memset(want, 'Z', sizeof want);
-        ASSERT_EQ(WideCharToMultiByte(0, 0, text, -1, got, size, "", nullptr),
-                  static_cast<int>(std::wcstombs(want, text, size < 4 ? static_cast<size_t>(size) : 4)))
+        ASSERT_EQ(
+            WideCharToMultiByte(0, 0, text, -1, got, size, "", nullptr),
+            static_cast<int>(std::wcstombs(want, text, size < 4 ? static_cast<size_t>(size) : 4)))
             << std::hex << v;
         ASSERT_EQ(std::memcmp(got, want, sizeof got), 0) << std::hex << v;
       }

@@ -57,7 +57,7 @@ inline size_t NarrowAsciiRun(const wchar_t* src, size_t n, char* dst) {
   }
 #endif
   for (; i < n; ++i) {
-    auto v = static_cast<uint32_t>(src[i]);
+    auto v = static_cast<uint32_t>(src[i]);  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
     if (v >= 0x80) break;
     dst[i] = static_cast<char>(v);
   }

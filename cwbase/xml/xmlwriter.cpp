@@ -96,7 +96,9 @@ struct GrowthReplay {
 };
 
 // Units an append may add to the block before AddData would grow it.
-size_t RoomBeforeGrowth(CWBlock& block) { return (block.GetCapacity() - block.GetSize()) / sizeof(wchar_t); }
+size_t RoomBeforeGrowth(CWBlock& block) {
+  return (block.GetCapacity() - block.GetSize()) / sizeof(wchar_t);
+}
 
 // Wide form, first try: into the block's spare room while no append would
 // have grown the block. An append that would grows it throws Overflow when

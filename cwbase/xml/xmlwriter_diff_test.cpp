@@ -73,7 +73,8 @@ void RefElement(CWXMLNode& node, Sink& out, long depth) {
   } else if (children > 0) {
     out.Put(L"\r\n", 2);
     for (int i = 0; i < children; ++i)
-      if (auto* child = static_cast<CWXMLNode*>(node.m_Children.GetAt(i))) RefElement(*child, out, depth + 1);
+      if (auto* child = static_cast<CWXMLNode*>(node.m_Children.GetAt(i)))
+        RefElement(*child, out, depth + 1);
     tabs(depth);
   }
   out.Put(L"</", 2);
@@ -97,7 +98,8 @@ void RefSaveAscii(CWXMLNode& node, CWBlock& block, long depth) {
   auto* out = static_cast<char*>(block.SetSize(m + n)) + m;
   std::memset(out, 0, n);
   int usedDefault = 0;
-  WideCharToMultiByte(0, 0, wide.c_str(), static_cast<int>(n), out, static_cast<int>(n), "", &usedDefault);
+  WideCharToMultiByte(0, 0, wide.c_str(), static_cast<int>(n), out, static_cast<int>(n), "",
+                      &usedDefault);
 }
 
 // ---- Random trees.
@@ -119,7 +121,8 @@ std::wstring RandomText(Random& r, size_t maxLength, bool exotic) {
     uint32_t c = 0x21 + r.Below(0x5E);
     if (r.OneIn(5)) c = ' ';
     if (exotic && r.OneIn(12)) {
-      static const uint32_t kOthers[] = {0xE9, 0x20AC, 0x1F600, 0xD800, 0xFFFFFFFF, 0xE0041, 0x7FF, 0x110000};
+      static const uint32_t kOthers[] = {0xE9,       0x20AC,  0x1F600, 0xD800,
+                                         0xFFFFFFFF, 0xE0041, 0x7FF,   0x110000};
       c = kOthers[r.Below(8)];
     }
     s += static_cast<wchar_t>(c);
@@ -133,8 +136,10 @@ void Grow(Random& r, CWXMLNode& node, int level, bool exotic, int& budget) {
   for (uint32_t k = r.Below(4); k > 0; --k) {
     if (r.OneIn(10)) {
       auto* half = new CWXMLProp;
-      if (r.OneIn(2)) half->SetName(L"half");
-      else half->SetValue(L"x y");
+      if (r.OneIn(2))
+        half->SetName(L"half");
+      else
+        half->SetValue(L"x y");
       node.m_Props.Add(half);
     } else {
       std::wstring name = L"a" + std::to_wstring(r.Below(100));
@@ -193,7 +198,8 @@ void Compare(CWXMLNode& node, long depth, unsigned long capacity, unsigned long 
       RefSaveAscii(node, want, depth);
     }
     ASSERT_EQ(got.GetSize(), want.GetSize()) << "capacity " << capacity << " length " << length;
-    ASSERT_EQ(got.GetCapacity(), want.GetCapacity()) << "capacity " << capacity << " length " << length;
+    ASSERT_EQ(got.GetCapacity(), want.GetCapacity())
+        << "capacity " << capacity << " length " << length;
     // AddData leaves its spare room uncleared; the 8-bit writer's SetSize
     // (when there is a root to write) zeroes it.
     unsigned long compared = wide || !node.m_pName ? want.GetSize() : want.GetCapacity();
@@ -201,9 +207,11 @@ void Compare(CWXMLNode& node, long depth, unsigned long capacity, unsigned long 
     size_t at = 0;
     while (at < compared && a[at] == b[at]) ++at;
     ASSERT_EQ(at, compared) << "first difference; capacity " << capacity << " length " << length
-                            << (wide ? " wide" : " 8-bit") << " round " << round << " size " << compared
-                            << "\n got: " << ::testing::PrintToString(a.substr(at > 16 ? at - 16 : 0, 32))
-                            << "\nwant: " << ::testing::PrintToString(b.substr(at > 16 ? at - 16 : 0, 32));
+                            << (wide ? " wide" : " 8-bit") << " round " << round << " size "
+                            << compared << "\n got: "
+                            << ::testing::PrintToString(a.substr(at > 16 ? at - 16 : 0, 32))
+                            << "\nwant: "
+                            << ::testing::PrintToString(b.substr(at > 16 ? at - 16 : 0, 32));
   }
 }
 
@@ -253,9 +261,13 @@ void RunLocale(const char* locale, bool exotic, int trees) {
   std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(XmlWriterDiff, MatchesPieceByPieceWriterInUtf8Locale) { RunLocale("C.UTF-8", true, 60); }
+TEST(XmlWriterDiff, MatchesPieceByPieceWriterInUtf8Locale) {
+  RunLocale("C.UTF-8", true, 60);
+}
 
-TEST(XmlWriterDiff, MatchesPieceByPieceWriterInAsciiLocale) { RunLocale("C", true, 40); }
+TEST(XmlWriterDiff, MatchesPieceByPieceWriterInAsciiLocale) {
+  RunLocale("C", true, 40);
+}
 
 TEST(XmlWriterDiff, MatchesPieceByPieceWriterInOtherLocale) {
   RunLocale("en_US.ISO-8859-1", true, 20);
