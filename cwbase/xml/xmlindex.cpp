@@ -2,11 +2,21 @@
 // their tokens. See xmlindex.h for what the index answers and why.
 #include "cwbase/xml/xmlindex.h"
 
+#include "cwbase/xml/xmlscan.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
+
+// Number of bits set in a 16-bit mask.
+unsigned Count16(unsigned x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+}
 
 // Bits of a 16-bit mask, lowest first.
 template <typename Fn>
@@ -73,33 +83,42 @@ class NameTable {
 
 }  // namespace
 
-bool CWXMLIndex::WidenAscii(const unsigned char* source, size_t n, wchar_t* dest) {
+bool CWXMLIndex::ScanAscii(const unsigned char* text, size_t n) {
   m_Lt.clear();
   m_Lt.reserve(n / 64 + 16);
+  m_Equals = 0;
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i lt = _mm_set1_epi8('<');
+  const __m128i eq = _mm_set1_epi8('=');
+  // "="s are counted per byte lane (each match subtracts -1) and summed
+  // every 255 blocks, before a lane can overflow.
+  __m128i equals = zero;
+  unsigned blocks = 0;
+  auto sum = [&] {
+    __m128i sad = _mm_sad_epu8(equals, zero);
+    m_Equals += static_cast<size_t>(_mm_cvtsi128_si32(sad)) + static_cast<size_t>(_mm_extract_epi16(sad, 4));
+    equals = zero;
+    blocks = 0;
+  };
   for (; i + 16 <= n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
     // A zero byte or a byte of 0x80 and above: left to the unit-wise tail.
     if (_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) break;
-    __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    auto* out = reinterpret_cast<__m128i*>(dest + i);
-    _mm_storeu_si128(out, _mm_unpacklo_epi16(lo, zero));
-    _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(lo, zero));
-    _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(hi, zero));
-    _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(hi, zero));
     ForEachBit(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt))),
                [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+    equals = _mm_sub_epi8(equals, _mm_cmpeq_epi8(v, eq));
+    if (++blocks == 255) sum();
   }
+  sum();
 #endif
   for (; i < n; ++i) {
-    unsigned char c = source[i];
+    unsigned char c = text[i];
     if (c == 0) break;
     if (c >= 0x80) return false;
-    dest[i] = c;
     if (c == '<') m_Lt.push_back(static_cast<uint32_t>(i));
+    if (c == '=') ++m_Equals;
   }
   m_End = i;
   return true;
@@ -107,36 +126,37 @@ bool CWXMLIndex::WidenAscii(const unsigned char* source, size_t n, wchar_t* dest
 
 void CWXMLIndex::ScanWide(const wchar_t* text, size_t units) {
   m_Lt.clear();
+  m_Equals = 0;
   size_t i = 0;
 #if defined(__SSE2__)
-  static_assert(sizeof(wchar_t) == 4, "four units per vector");
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i lt = _mm_set1_epi32('<');
-  for (; i + 4 <= units; i += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    int zeros = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, zero)));
-    int lts = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, lt)));
+  for (; i + 16 <= units; i += 16) {
+    __m128i v = cwxml::Load16(text + i);
+    unsigned lts = cwxml::Mask(v, '<'), eqs = cwxml::Mask(v, '='), zeros = cwxml::Mask(v, 0);
     if (zeros) {
-      // Only the "<"s before the first zero count.
-      lts &= (zeros & -zeros) - 1;
-      ForEachBit(static_cast<unsigned>(lts), [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
-      m_End = i + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(zeros)));
+      // Only what stands before the first zero counts.
+      unsigned before = (zeros & (0u - zeros)) - 1;
+      ForEachBit(lts & before, [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+      m_Equals += Count16(eqs & before);
+      m_End = i + static_cast<unsigned>(__builtin_ctz(zeros));
       return;
     }
-    ForEachBit(static_cast<unsigned>(lts), [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+    ForEachBit(lts, [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+    if (eqs) m_Equals += Count16(eqs);
   }
 #endif
-  for (; i < units && text[i]; ++i)
+  for (; i < units && text[i]; ++i) {
     if (text[i] == L'<') m_Lt.push_back(static_cast<uint32_t>(i));
+    if (text[i] == L'=') ++m_Equals;
+  }
   m_End = i;
 }
 
-void CWXMLIndex::Tokenize(const wchar_t* text) { TokenizeText(text); }
+void CWXMLIndex::Tokenize(const wchar_t* text, size_t size) { TokenizeText(text, size); }
 
-void CWXMLIndex::Tokenize(const unsigned char* text) { TokenizeText(text); }
+void CWXMLIndex::Tokenize(const unsigned char* text, size_t size) { TokenizeText(text, size); }
 
 template <typename Char>
-void CWXMLIndex::TokenizeText(const Char* text) {
+void CWXMLIndex::TokenizeText(const Char* text, size_t size) {
   const size_t count = m_Lt.size();
   m_Len.assign(count, -1);
   m_Close.assign(count, 0);
@@ -149,6 +169,8 @@ void CWXMLIndex::TokenizeText(const Char* text) {
   // Forward: tokens, same-name chains, and each open's matching close (kept
   // in m_Answer until the backward pass).
   for (size_t k = 0; k < count; ++k) {
+    // Far apart "<"s (text-heavy documents) each cost a cache miss.
+    if (k + 8 < count) __builtin_prefetch(text + m_Lt[k + 8]);
     size_t p = m_Lt[k] + 1;
     uint8_t close = 0;
     if (p < m_End && text[p] == '/') {
@@ -156,13 +178,10 @@ void CWXMLIndex::TokenizeText(const Char* text) {
       ++p;
     }
     const size_t start = p;
-    uint32_t hash = 2166136261u;
-    for (; p < m_End; ++p) {
-      Char c = text[p];
-      if (c == ' ' || c == '>' || c == '<') break;
-      hash = (hash ^ static_cast<uint32_t>(c)) * 16777619u;
-    }
+    p = cwxml::FindNameEnd(text, p, m_End, size);
     if (p >= m_End || text[p] == '<' || (close && text[p] != '>')) continue;
+    uint32_t hash = 2166136261u;
+    for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(text[i])) * 16777619u;
     const auto len = static_cast<int32_t>(p - start);
     const int32_t id = names.Intern(hash, static_cast<uint32_t>(start), len);
     if (id == static_cast<int32_t>(last.size())) {

@@ -31,18 +31,19 @@ class CWXMLIndex {
   size_t m_End = 0;
   // Offsets of every "<" before m_End, ascending.
   std::vector<uint32_t> m_Lt;
+  // Number of "=" before m_End: at least the number of attributes.
+  size_t m_Equals = 0;
 
-  // Widens the 8-bit text (n bytes) unit by unit into `dest` and records its
-  // "<"s, up to its first zero byte. Returns false, with `dest` and the index
-  // in an unspecified state, when a byte of 0x80 or above comes first. On
-  // success dest[0, m_End) holds the text and nothing else is written.
-  bool WidenAscii(const unsigned char* source, size_t n, wchar_t* dest);
+  // Records the "<"s of the 8-bit text of n bytes, up to its first zero
+  // byte. Returns false, the index unusable, when a byte of 0x80 or above
+  // comes first.
+  bool ScanAscii(const unsigned char* text, size_t n);
   // Records the "<"s of the wide text of at most `units` units.
   void ScanWide(const wchar_t* text, size_t units);
-  // Reads the token after each "<" of `text` (the text scanned above, or its
-  // 8-bit original) and pairs the opens and closes of each name.
-  void Tokenize(const wchar_t* text);
-  void Tokenize(const unsigned char* text);
+  // Reads the token after each "<" of the text scanned above, of which
+  // `size` units may be read, and pairs the opens and closes of each name.
+  void Tokenize(const wchar_t* text, size_t size);
+  void Tokenize(const unsigned char* text, size_t size);
 
   // Entry k's token length when it is an open token, -1 otherwise.
   int32_t OpenTokenLength(size_t k) const { return m_Close[k] ? -1 : m_Len[k]; }
@@ -55,7 +56,7 @@ class CWXMLIndex {
 
  private:
   template <typename Char>
-  void TokenizeText(const Char* text);
+  void TokenizeText(const Char* text, size_t size);
 
   std::vector<int32_t> m_Len;     // token length, -1: no token
   std::vector<uint8_t> m_Close;   // 1: a close token ("</"), 0: an open one

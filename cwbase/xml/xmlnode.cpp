@@ -2,11 +2,13 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <typeinfo>
 #include <vector>
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
 #include "cwbase/xml/xmlnode.h"
+#include "cwbase/xml/xmlpool.h"
 
 namespace {
 
@@ -43,6 +45,46 @@ bool NameIs(wchar_t const* a, wchar_t const* b) {
   return a && b && wcscmp(a, b) == 0;
 }
 
+// Destroys what a node owns: its strings, children and attributes, in order.
+// Children and attributes of exactly the library's classes are taken apart
+// here and their storage goes back through `batch`; objects of any other
+// class go through their own virtual destructor and delete. With `clear`,
+// arrays that held entries are emptied (a node destroyed next must not see
+// them again); the caller empties or drops the top node's arrays.
+void Dismantle(CWXMLNode* node, CWXMLPool::Batch& batch, bool clear) {
+  ReleaseString(node->m_pName, node->m_bOwnName);
+  ReleaseString(node->m_pValue, node->m_bOwnValue);
+  // The array is read afresh at each step: a destructor of another class
+  // may change it.
+  if (node->m_Children.GetSize()) {
+    for (int i = 0; i < node->m_Children.GetSize(); ++i) {
+      auto* child = static_cast<CWXMLNode*>(node->m_Children.GetMemPtr()[i]);
+      if (!child) continue;
+      if (typeid(*child) == typeid(CWXMLNode)) {
+        Dismantle(child, batch, true);
+        child->~CWXMLNode();
+        batch.Release(child, sizeof(CWXMLNode));
+      } else {
+        delete child;
+      }
+    }
+    if (clear) node->m_Children.RemoveAll();
+  }
+  if (node->m_Props.GetSize()) {
+    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
+      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetMemPtr()[i]);
+      if (!prop) continue;
+      if (typeid(*prop) == typeid(CWXMLProp)) {
+        prop->~CWXMLProp();
+        batch.Release(prop, sizeof(CWXMLProp));
+      } else {
+        delete prop;
+      }
+    }
+    if (clear) node->m_Props.RemoveAll();
+  }
+}
+
 // True when `target` is `root` or stands anywhere in root's subtree. Walks
 // without recursion; if the walk cannot get memory it answers true, which
 // only makes the caller take its careful path.
@@ -63,6 +105,30 @@ bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
 }
 
 }  // namespace
+
+// ---- storage ----
+
+// The pool puts an object 8 bytes past an 8-byte boundary.
+static_assert(alignof(CWXMLNode) <= sizeof(void*) && alignof(CWXMLProp) <= sizeof(void*),
+              "tree objects fit the pool's alignment");
+
+void* CWXMLProp::operator new(size_t size) { return CWXMLPool::AllocateOne(size); }
+void* CWXMLProp::operator new(size_t size, const std::nothrow_t&) noexcept {
+  return CWXMLPool::AllocateOne(size, std::nothrow);
+}
+void* CWXMLProp::operator new(size_t size, CWXMLPool& pool) { return pool.Allocate(size); }
+void CWXMLProp::operator delete(void* object, size_t size) noexcept { CWXMLPool::Release(object, size); }
+void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept { CWXMLPool::Release(object, 0); }
+void CWXMLProp::operator delete(void* object, CWXMLPool&) noexcept { CWXMLPool::Release(object, 0); }
+
+void* CWXMLNode::operator new(size_t size) { return CWXMLPool::AllocateOne(size); }
+void* CWXMLNode::operator new(size_t size, const std::nothrow_t&) noexcept {
+  return CWXMLPool::AllocateOne(size, std::nothrow);
+}
+void* CWXMLNode::operator new(size_t size, CWXMLPool& pool) { return pool.Allocate(size); }
+void CWXMLNode::operator delete(void* object, size_t size) noexcept { CWXMLPool::Release(object, size); }
+void CWXMLNode::operator delete(void* object, const std::nothrow_t&) noexcept { CWXMLPool::Release(object, 0); }
+void CWXMLNode::operator delete(void* object, CWXMLPool&) noexcept { CWXMLPool::Release(object, 0); }
 
 // ---- CWXMLProp ----
 
@@ -93,18 +159,18 @@ CWXMLNode::CWXMLNode(CWXMLNode* parent)
     : m_pParent(parent), m_pName(nullptr), m_pValue(nullptr), m_bOwnName(0), m_bOwnValue(0) {}
 
 CWXMLNode::~CWXMLNode() {
-  CleanUp();
+  CWXMLPool::Batch batch;
+  Dismantle(this, batch, false);  // the arrays go with the node
 }
 
 void CWXMLNode::CleanUp() {
-  ReleaseString(m_pName, m_bOwnName);
-  ReleaseString(m_pValue, m_bOwnValue);
-  // Destroy in order from the front, then empty the array in one step
+  // Destroy in order from the front, then empty each array in one step
   // (removing index 0 repeatedly would cost quadratic time).
-  for (int i = 0; i < m_Children.GetSize(); ++i)
-    delete static_cast<CWXMLNode*>(m_Children.GetAt(i));
+  {
+    CWXMLPool::Batch batch;
+    Dismantle(this, batch, false);
+  }
   m_Children.RemoveAll();
-  for (int i = 0; i < m_Props.GetSize(); ++i) delete PropAt(m_Props, i);
   m_Props.RemoveAll();
 }
 

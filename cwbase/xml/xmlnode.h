@@ -56,11 +56,22 @@
 // byte do not fit; the output is then cut after the last whole character that
 // fits and the rest of the reserved bytes are zero.
 //
+// Storage: nodes and attributes allocate through class-specific operator
+// new and delete (xmlpool.h): create them with `new` (the plain, nothrow or
+// placement form) and destroy them with `delete`; `::new` paired with
+// `delete` is not supported. The reader cuts the objects of one load from
+// shared chunks; a chunk is freed when its last object is.
+//
 // Threads: no locks; one tree per thread at a time.
 #pragma once
 
+#include <cstddef>
+#include <new>
+
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
+
+class CWXMLPool;
 
 // Deepest nesting level the reader builds (the root is level 1).
 constexpr int CWXML_MAX_DEPTH = 1000;
@@ -71,6 +82,15 @@ class CWXMLProp {
   CWXMLProp(const CWXMLProp&) = delete;
   CWXMLProp& operator=(const CWXMLProp&) = delete;
   virtual ~CWXMLProp();
+
+  static void* operator new(size_t size);
+  static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+  static void* operator new(size_t size, CWXMLPool& pool);
+  static void* operator new(size_t, void* where) noexcept { return where; }
+  static void operator delete(void* object, size_t size) noexcept;
+  static void operator delete(void* object, const std::nothrow_t&) noexcept;
+  static void operator delete(void* object, CWXMLPool& pool) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 
   // Takes one attribute from the front of an attribute list (cut in place,
   // borrowed); returns where the next begins, or null when the list ends.
@@ -91,6 +111,15 @@ class CWXMLNode {
   explicit CWXMLNode(CWXMLNode* parent);
   CWXMLNode(const CWXMLNode&) = delete;
   virtual ~CWXMLNode();
+
+  static void* operator new(size_t size);
+  static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+  static void* operator new(size_t size, CWXMLPool& pool);
+  static void* operator new(size_t, void* where) noexcept { return where; }
+  static void operator delete(void* object, size_t size) noexcept;
+  static void operator delete(void* object, const std::nothrow_t&) noexcept;
+  static void operator delete(void* object, CWXMLPool& pool) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 
   // Returns the node to its newly constructed state, keeping m_pParent.
   void CleanUp();

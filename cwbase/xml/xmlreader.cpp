@@ -2,8 +2,8 @@
 // text into names and values and builds the tree from borrowed pointers.
 //
 // It reads exactly as the straightforward reader of xmlreader_plain.cpp does
-// (the same steps, the same writes into the text in the same order, so the
-// same tree and the same buffer), but finds three things without scanning:
+// (the same steps, the same zeros written into the text, so the same tree and
+// the same buffer), but finds three things without scanning:
 // - the next "<" (from the index of every "<");
 // - an element's end tag (from the index's per-name pairing of start and end
 //   tags, see xmlindex.h), falling back to the plain search for names the
@@ -14,149 +14,266 @@
 // behind the position it reads from, except for the "<" of an end tag, which
 // it writes before reading the element's content. So the text an element
 // reads from is the original text up to its parent's end tag (the whole text
-// for the element a parse starts on), and that position is passed down as
-// the element's limit.
-//
-// The 8-bit loader widens plain ASCII text straight into the document's
-// buffer when the locale reads every ASCII byte as itself; any other text
-// goes through MultiByteToWideChar as described in xmlnode.h.
+// for the element a parse starts on): that position is passed down as the
+// element's limit, every scan stops there, and every read sees the original
+// text. Hence the reader may read the original instead of the buffer:
+// - wide text is read in the buffer itself, where it is cut;
+// - 8-bit text made only of ASCII bytes (and a locale that reads each of them
+//   as itself, which is what MultiByteToWideChar would produce) is read as
+//   the caller's bytes, sixteen per vector step, and widened into the buffer
+//   just ahead of the zeros written there; the zeros of end tags beyond the
+//   widened part wait in a stack until the widening passes them.
+// Any other 8-bit text goes through MultiByteToWideChar as described in
+// xmlnode.h.
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <vector>
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/xml/xmlindex.h"
 #include "cwbase/xml/xmlnode.h"
+#include "cwbase/xml/xmlpool.h"
 #include "cwbase/xml/xmlreader_plain.h"
+#include "cwbase/xml/xmlscan.h"
 
 namespace {
 
-bool IsTrimmed(wchar_t c) {
-  return c == L'\t' || c == L'\n' || c == L' ' || c == L'\r';
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+template <typename Char>
+bool IsTrimmed(Char c) {
+  return c == '\t' || c == '\n' || c == ' ' || c == '\r';
 }
 
-// The ">" that ends a tag whose text starts at `p`: the first one outside a
-// double-quoted stretch. Null when the text ends first.
-wchar_t* FindTagEnd(wchar_t* p) {
-  bool quoted = false;
-  for (; *p; ++p) {
-    if (*p == L'"')
-      quoted = !quoted;
-    else if (*p == L'>' && !quoted)
-      return p;
+// Reads one element at a time as ParseElement of xmlreader_plain.cpp does.
+// Positions are unit offsets; `m_Text` is what is read (the buffer itself,
+// or the 8-bit original of a buffer still being widened), `m_Buffer` what is
+// cut and pointed into.
+template <typename Char>
+class FastReader {
+ public:
+  // `size`: units of `text` that may be read. Allocates ahead the storage
+  // for as many nodes and attributes as the text can hold (within reason):
+  // one run of chunks, laid out in the order the parse fills them.
+  FastReader(const Char* text, size_t size, const CWXMLIndex& index)
+      : m_Text(text), m_Size(size), m_Index(index), m_Widened(sizeof(Char) == 1 ? 0 : kNone) {
+    const size_t objects = index.m_Lt.size() * (sizeof(CWXMLNode) + 8) + index.m_Equals * (sizeof(CWXMLProp) + 8);
+    m_Pool.Reserve(std::min(objects, 16 * size));
   }
-  return nullptr;
+
+  // Parses into `node` from the start of the text, cutting `buffer`: the
+  // text itself when it is wide; for 8-bit text, the buffer it is widened
+  // into as the parse goes. Returns the position after the element, or
+  // kNone. The whole text is widened by then.
+  size_t Parse(CWXMLNode* node, wchar_t* buffer) {
+    m_Buffer = buffer;
+    size_t result = Element(node, 0, m_Index.m_End, 1, false);
+    Widen(m_Index.m_End);
+    return result;
+  }
+
+ private:
+  size_t Element(CWXMLNode* node, size_t text, size_t limit, int level, bool fresh);
+  size_t Attributes(CWXMLNode* node, size_t tag, size_t tagEnd);
+  size_t EndTag(int32_t entry, size_t content, size_t limit, size_t name, size_t len) const;
+  size_t PlainEndTag(size_t content, size_t limit, size_t name, size_t len) const;
+  int32_t NextLt(size_t at, size_t limit);
+
+  // Widens the 8-bit text up to `to`, then writes the end-tag zeros that
+  // were waiting for it.
+  void Widen(size_t to) {
+    if (to <= m_Widened || m_Widened == kNone) return;
+    cwxml::Widen(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened, m_Buffer + m_Widened);
+    m_Widened = to;
+    while (!m_Waiting.empty() && m_Waiting.back() < to) {
+      m_Buffer[m_Waiting.back()] = 0;
+      m_Waiting.pop_back();
+    }
+  }
+
+  // The zero over an end tag's "<", which may lie beyond the widened part.
+  // The nearest waits last; end tags are found nested, nearest last, but
+  // the order is kept whatever comes.
+  void ZeroAhead(size_t at) {
+    if (at < m_Widened) {
+      m_Buffer[at] = 0;
+      return;
+    }
+    m_Waiting.insert(std::upper_bound(m_Waiting.begin(), m_Waiting.end(), at, std::greater<size_t>()), at);
+  }
+
+  const Char* m_Text;
+  size_t m_Size;
+  wchar_t* m_Buffer = nullptr;
+  const CWXMLIndex& m_Index;
+  size_t m_Widened;               // widened units; kNone for wide text
+  std::vector<size_t> m_Waiting;  // end-tag zeros beyond m_Widened, nearest last
+  size_t m_Cursor = 0;
+  cwxml::TagScan m_Scan;  // the tag being read
+  CWXMLPool m_Pool;       // the objects of this parse
+};
+
+// wcschr(at, '<') for a text that ends at `limit`: the entry of the first
+// "<" at or after `at` and before `limit`, or -1. Reads go forward through
+// the text, so a cursor serves them; a step back searches.
+template <typename Char>
+int32_t FastReader<Char>::NextLt(size_t at, size_t limit) {
+  const std::vector<uint32_t>& lt = m_Index.m_Lt;
+  if (m_Cursor > 0 && lt[m_Cursor - 1] >= at)
+    m_Cursor = static_cast<size_t>(std::lower_bound(lt.begin(), lt.end(), at) - lt.begin());
+  while (m_Cursor < lt.size() && lt[m_Cursor] < at) ++m_Cursor;
+  if (m_Cursor == lt.size() || lt[m_Cursor] >= limit) return -1;
+  if (m_Cursor + 4 < lt.size()) __builtin_prefetch(m_Text + lt[m_Cursor + 4]);
+  return static_cast<int32_t>(m_Cursor);
 }
 
-// The plain end-tag search (see xmlreader_plain.cpp), for names the index
-// cannot answer for.
-wchar_t* FindEndTagPlain(wchar_t* content, const wchar_t* name, size_t len) {
+// The "<" of the end tag of the element whose start tag is entry `entry` and
+// whose name is the `len` units at `name`, or kNone.
+template <typename Char>
+size_t FastReader<Char>::EndTag(int32_t entry, size_t content, size_t limit, size_t name, size_t len) const {
+  if (m_Index.OpenTokenLength(static_cast<size_t>(entry)) != static_cast<int32_t>(len))
+    return PlainEndTag(content, limit, name, len);  // the name holds "<" or ">", or begins with "/"
+  int32_t r = m_Index.EndTag(static_cast<size_t>(entry), content, limit);
+  return r < 0 ? kNone : m_Index.m_Lt[static_cast<size_t>(r)];
+}
+
+// The plain search of xmlreader_plain.cpp over [content, limit), the zero at
+// `limit` included. The units just before `content` are the start tag's
+// ">" and the unit before it; the plain search sees a zero for the ">", and
+// neither a zero nor ">" is "<" or "/", so reading the original is the same.
+template <typename Char>
+size_t FastReader<Char>::PlainEndTag(size_t content, size_t limit, size_t name, size_t len) const {
+  const Char* t = m_Text;
   int depth = 0;
-  for (wchar_t* q = content; *q; ++q) {
-    if (len && (*q != name[0] || wcsncmp(q, name, len) != 0)) continue;
-    wchar_t next = q[len];
-    if (q[-2] == L'<' && q[-1] == L'/') {
-      if (next == L'>') {
+  for (size_t q = content; q < limit; ++q) {
+    if (len) {
+      if (t[q] != t[name] || limit - q < len) continue;
+      size_t i = 1;
+      while (i < len && t[q + i] == t[name + i]) ++i;
+      if (i < len) continue;
+    }
+    Char next = q + len < limit ? t[q + len] : 0;
+    if (t[q - 2] == '<' && t[q - 1] == '/') {
+      if (next == '>') {
         if (depth == 0) return q - 2;
         --depth;
       }
-    } else if (q[-1] == L'<' && (next == L' ' || next == L'>')) {
+    } else if (t[q - 1] == '<' && (next == ' ' || next == '>')) {
       ++depth;
     }
   }
-  return nullptr;
+  return kNone;
 }
 
-class FastReader {
- public:
-  FastReader(wchar_t* base, const CWXMLIndex& index) : m_Base(base), m_Index(index) {}
-
-  wchar_t* Parse(CWXMLNode* node, wchar_t* text) { return Element(node, text, m_Base + m_Index.m_End, 1); }
-
- private:
-  size_t At(const wchar_t* p) const { return static_cast<size_t>(p - m_Base); }
-
-  // wcschr(p, '<') for a text that ends at `limit`: the entry of the first
-  // "<" at or after p and before limit, or -1. Reads go forward through the
-  // text, so a cursor serves them; a step back searches.
-  int32_t NextLt(const wchar_t* p, const wchar_t* limit) {
-    const std::vector<uint32_t>& lt = m_Index.m_Lt;
-    const size_t at = At(p);
-    if (m_Cursor > 0 && lt[m_Cursor - 1] >= at)
-      m_Cursor = static_cast<size_t>(std::lower_bound(lt.begin(), lt.end(), at) - lt.begin());
-    while (m_Cursor < lt.size() && lt[m_Cursor] < at) ++m_Cursor;
-    if (m_Cursor == lt.size() || lt[m_Cursor] >= At(limit)) return -1;
-    return static_cast<int32_t>(m_Cursor);
+// CWXMLNode::ExtractPropsFromName with CWXMLProp::Init over the tag text
+// [tag, tagEnd): the same cuts, the same attributes. An attribute that would
+// get no name or no value (the list is empty or holds no "=") ends the list
+// without being allocated. Returns where the name ends.
+template <typename Char>
+size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) {
+  const Char* t = m_Text;
+  // The masks of the tag scan answer for all but very long tags.
+  const bool masked = m_Scan.Covers(tagEnd);
+  auto find = [&](size_t from, char c) {
+    return masked ? m_Scan.Find(from, tagEnd, c) : cwxml::Find(t, from, tagEnd, m_Size, c);
+  };
+  const size_t space = find(tag, ' ');
+  if (space == tagEnd) return tagEnd;
+  m_Buffer[space] = 0;
+  size_t pos = space + 1;
+  while (pos < tagEnd) {
+    size_t eq = find(pos, '=');
+    if (eq == tagEnd) break;
+    CWXMLProp* prop;
+    try {
+      prop = new (m_Pool) CWXMLProp();
+    } catch (const std::bad_alloc&) {
+      break;  // keep the attributes taken so far
+    }
+    m_Buffer[eq] = 0;
+    prop->m_pName = m_Buffer + pos;
+    size_t value = eq + 1;
+    size_t end;
+    if (value < tagEnd && t[value] == '"') {
+      ++value;
+      end = find(value, '"');
+      pos = end + 1 < tagEnd && t[end + 1] == ' ' ? end + 2 : end + 1;
+    } else {
+      end = find(value, ' ');
+      pos = end + 1;
+    }
+    if (end < tagEnd)
+      m_Buffer[end] = 0;
+    else
+      pos = kNone;  // the value runs to the end of the tag text
+    prop->m_pValue = m_Buffer + value;
+    if (!node->m_Props.Add(prop)) delete prop;
   }
+  return space;
+}
 
-  // The "<" of the end tag of the element whose start tag is entry `e`.
-  wchar_t* EndTag(int32_t e, wchar_t* content, wchar_t* limit, const wchar_t* name, size_t len) {
-    if (m_Index.OpenTokenLength(static_cast<size_t>(e)) != static_cast<int32_t>(len))
-      return FindEndTagPlain(content, name, len);  // the name holds "<" or ">", or begins with "/"
-    int32_t r = m_Index.EndTag(static_cast<size_t>(e), At(content), At(limit));
-    return r < 0 ? nullptr : m_Base + m_Index.m_Lt[static_cast<size_t>(r)];
-  }
+// The steps of ParseElement in xmlreader_plain.cpp, reading from `text` up to
+// `limit`. A `fresh` node was just constructed, so cleaning it up would
+// change nothing.
+template <typename Char>
+size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int level, bool fresh) {
+  if (text >= limit) return kNone;  // an empty text
+  if (!fresh) node->CleanUp();
 
-  wchar_t* Element(CWXMLNode* node, wchar_t* text, wchar_t* limit, int level);
-
-  wchar_t* m_Base;
-  const CWXMLIndex& m_Index;
-  size_t m_Cursor = 0;
-};
-
-// The steps of ParseElement in xmlreader_plain.cpp; `limit` is where the
-// plain reader's scans from `text` would meet their first zero unit.
-wchar_t* FastReader::Element(CWXMLNode* node, wchar_t* text, wchar_t* limit, int level) {
-  if (!text || !*text) return nullptr;
-  node->CleanUp();
-
-  wchar_t* result = nullptr;
+  size_t result = kNone;
   bool hasContent = true;
-  wchar_t* tag;
-  wchar_t* content = text;
+  size_t tag, tagEnd, content = text;
   int32_t entry;
   for (;;) {
     entry = NextLt(content, limit);
-    if (entry < 0) return nullptr;
-    tag = m_Base + m_Index.m_Lt[static_cast<size_t>(entry)] + 1;
-    wchar_t* close = FindTagEnd(tag);
-    if (!close) return nullptr;
-    *close = 0;
-    node->m_pName = tag;
+    if (entry < 0) return kNone;
+    tag = m_Index.m_Lt[static_cast<size_t>(entry)] + 1;
+    size_t close = m_Scan.Run(m_Text, tag, limit, m_Size);
+    if (close == limit) return kNone;
+    Widen(close + 1);
+    m_Buffer[close] = 0;
+    node->m_pName = m_Buffer + tag;
     content = close + 1;
-    if (tag[0] == L'?') continue;
-    if (close > tag && close[-1] == L'/') {
-      close[-1] = 0;
+    tagEnd = close;
+    if (close > tag && m_Text[tag] == '?') continue;
+    if (close > tag && m_Text[close - 1] == '/') {
+      m_Buffer[close - 1] = 0;
       result = content;
       hasContent = false;
+      tagEnd = close - 1;
     }
     break;
   }
-  node->ExtractPropsFromName(tag);
+  const size_t nameEnd = Attributes(node, tag, tagEnd);
 
-  wchar_t* endTag = nullptr;
+  size_t endTag = kNone;
   if (hasContent) {
-    size_t len = wcslen(node->m_pName);
-    endTag = EndTag(entry, content, limit, node->m_pName, len);
-    if (endTag) {
-      *endTag = 0;
-      node->m_pValue = content;
+    const size_t len = nameEnd - tag;
+    endTag = EndTag(entry, content, limit, tag, len);
+    if (endTag != kNone) {
+      ZeroAhead(endTag);
+      node->m_pValue = m_Buffer + content;
       result = endTag + 2 + len + 1;
     }
   }
 
+  // Children, each read from what remains of this element's content; the
+  // value is the position they have reached.
+  size_t value = node->m_pValue ? content : kNone;
   try {
-    while (node->m_pValue && NextLt(node->m_pValue, endTag) >= 0) {
+    while (value != kNone && NextLt(value, endTag) >= 0) {
       if (level >= CWXML_MAX_DEPTH) {
-        node->m_pValue = nullptr;
-        break;
+        node->m_pValue = nullptr;  // too deep: fails like a child without end tag
+        return result;
       }
-      CWXMLNode* child = new CWXMLNode(node);
-      node->m_pValue = Element(child, node->m_pValue, endTag, level + 1);
-      if (!node->m_pValue) {
+      CWXMLNode* child = new (m_Pool) CWXMLNode(node);
+      value = Element(child, value, endTag, level + 1, true);
+      node->m_pValue = value == kNone ? nullptr : m_Buffer + value;
+      if (value == kNone) {
         delete child;
       } else if (!node->m_Children.Add(child)) {
         delete child;
@@ -167,14 +284,14 @@ wchar_t* FastReader::Element(CWXMLNode* node, wchar_t* text, wchar_t* limit, int
     return result;
   }
 
-  // A value is only ever set with its end tag found, and nothing after the
-  // last child was cut: the value runs up to the end tag.
-  wchar_t* value = node->m_pValue;
-  if (value && *value) {
-    while (IsTrimmed(*value)) ++value;
-    wchar_t* end = endTag;
-    while (end > value && IsTrimmed(end[-1])) *--end = 0;
-    node->m_pValue = value;
+  // Text: nothing after the last child was cut, so the value runs up to the
+  // end tag; trim white space on both sides.
+  if (value != kNone && value < endTag) {
+    Widen(endTag);
+    while (IsTrimmed(m_Text[value])) ++value;
+    size_t end = endTag;
+    while (end > value && IsTrimmed(m_Text[end - 1])) m_Buffer[--end] = 0;
+    node->m_pValue = m_Buffer + value;
   }
   return result;
 }
@@ -242,14 +359,16 @@ void CWXMLNode::ExtractPropsFromName(wchar_t* text) {
 
 wchar_t* CWXMLNode::Parse(wchar_t* text) {
   if (!text || !*text) return nullptr;
+  const size_t size = wcslen(text) + 1;
   CWXMLIndex index;
   try {
-    index.ScanWide(text, wcslen(text) + 1);
-    index.Tokenize(text);
+    index.ScanWide(text, size);
+    index.Tokenize(text, size);
   } catch (const std::bad_alloc&) {
     return CWXMLPlainParse(this, text);
   }
-  return FastReader(text, index).Parse(this, text);
+  size_t result = FastReader<wchar_t>(text, size, index).Parse(this, text);
+  return result == kNone ? nullptr : text + result;
 }
 
 int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
@@ -272,11 +391,11 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
   CWXMLIndex index;
   try {
     index.ScanWide(text, units);
-    index.Tokenize(text);
+    index.Tokenize(text, units);
   } catch (const std::bad_alloc&) {
     return CWXMLPlainParse(this, text) ? 0 : -1;
   }
-  return FastReader(text, index).Parse(this, text) ? 0 : -1;
+  return FastReader<wchar_t>(text, units, index).Parse(this, text) == kNone ? -1 : 0;
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
@@ -288,29 +407,26 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
   if (length < 0) return -1;
   const unsigned long n = static_cast<unsigned long>(length);
   if (data && n >= kAsciiCheckFrom && !Inside(m_Buffer, data) && LocaleKeepsAscii()) {
-    // What LoadWide leaves for the 4n + 4 bytes of the converted text: a
-    // buffer of at least 4n + 8 bytes holding the units and zeros after them,
-    // with a data length of 4n + 4.
-    const unsigned long size = 4 * n + 4;
-    CleanUp();
-    if (m_Buffer.GetCapacity() < size + 4) m_Buffer.SetSize(size + 4);
-    auto* text = static_cast<wchar_t*>(m_Buffer.SetSize(size));
     CWXMLIndex index;
-    bool ascii;
+    bool ascii = false;
     try {
-      ascii = index.WidenAscii(data, n, text);
+      if (index.ScanAscii(data, n)) {
+        index.Tokenize(data, n);
+        ascii = true;
+      }
     } catch (const std::bad_alloc&) {
-      ascii = false;
     }
     if (ascii) {
+      // What LoadWide leaves for the 4n + 4 bytes of the converted text: a
+      // buffer of at least 4n + 8 bytes holding the units and zeros after
+      // them, with a data length of 4n + 4. The units are written as the
+      // parse goes.
+      const unsigned long size = 4 * n + 4;
+      CleanUp();
+      if (m_Buffer.GetCapacity() < size + 4) m_Buffer.SetSize(size + 4);
+      auto* text = static_cast<wchar_t*>(m_Buffer.SetSize(size));
       memset(text + index.m_End, 0, size - index.m_End * sizeof(wchar_t));
-      if (index.m_End == 0) return -1;
-      try {
-        index.Tokenize(data);
-      } catch (const std::bad_alloc&) {
-        return CWXMLPlainParse(this, text) ? 0 : -1;
-      }
-      return FastReader(text, index).Parse(this, text) ? 0 : -1;
+      return FastReader<unsigned char>(data, n, index).Parse(this, text) == kNone ? -1 : 0;
     }
   }
   CWBlock wide;

@@ -1,0 +1,151 @@
+// CWXMLPool: chunks of malloc storage holding tree objects, each freed when
+// its last object is released. See xmlpool.h.
+#include "cwbase/xml/xmlpool.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CWXML_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CWXML_POOL_ASAN 1
+#endif
+#endif
+
+#ifdef CWXML_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#define CWXML_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define CWXML_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define CWXML_POISON(p, n) static_cast<void>(0)
+#define CWXML_UNPOISON(p, n) static_cast<void>(0)
+#endif
+
+struct CWXMLPool::Chunk {
+  Chunk(long live, size_t bytes) : m_Live(live), m_Bytes(bytes) {}
+  std::atomic<long> m_Live;  // objects not yet released (plus kOpen while cut from)
+  size_t m_Bytes;            // the whole chunk, header included
+  Chunk* m_NextSpare = nullptr;
+};
+
+namespace {
+
+constexpr size_t kSlot = sizeof(void*);  // the chunk's address, before each object
+constexpr size_t kChunkBytes = 64 * 1024;
+// Added to a chunk's count while a pool still cuts objects from it, so that
+// objects released meanwhile never bring the count to zero; the pool trades
+// it for the number of objects it cut when it lets the chunk go.
+constexpr long kOpen = 1L << 40;
+
+size_t Rounded(size_t size) {
+  return (size + kSlot - 1) / kSlot * kSlot;
+}
+
+void Free(void* chunk, size_t bytes) {
+  CWXML_UNPOISON(chunk, bytes);
+  static_cast<void>(bytes);
+  std::free(chunk);
+}
+
+}  // namespace
+
+CWXMLPool::~CWXMLPool() {
+  Seal();
+  while (Chunk* spare = m_Spare) {
+    m_Spare = spare->m_NextSpare;
+    Free(spare, spare->m_Bytes);
+  }
+}
+
+void CWXMLPool::Reserve(size_t bytes) noexcept {
+  const size_t full = sizeof(Chunk) + kChunkBytes;
+  for (size_t have = 0; have < bytes; have += kChunkBytes) {
+    void* raw = std::malloc(full);
+    if (!raw) return;
+    Chunk* chunk = new (raw) Chunk(kOpen, full);
+    CWXML_POISON(static_cast<char*>(raw) + sizeof(Chunk), kChunkBytes);
+    chunk->m_NextSpare = m_Spare;
+    m_Spare = chunk;
+  }
+}
+
+void* CWXMLPool::Allocate(size_t size) {
+  const size_t need = kSlot + Rounded(size);
+  if (static_cast<size_t>(m_End - m_Next) < need) {
+    Seal();
+    if (m_Spare && need <= kChunkBytes) {
+      m_Chunk = m_Spare;
+      m_Spare = m_Spare->m_NextSpare;
+    } else {
+      const size_t bytes = sizeof(Chunk) + (need > kChunkBytes ? need : kChunkBytes);
+      void* raw = std::malloc(bytes);
+      if (!raw) throw std::bad_alloc();
+      m_Chunk = new (raw) Chunk(kOpen, bytes);
+      CWXML_POISON(static_cast<char*>(raw) + sizeof(Chunk), bytes - sizeof(Chunk));
+    }
+    m_Next = reinterpret_cast<char*>(m_Chunk) + sizeof(Chunk);
+    m_End = reinterpret_cast<char*>(m_Chunk) + m_Chunk->m_Bytes;
+  }
+  char* slot = m_Next;
+  CWXML_UNPOISON(slot, need);
+  *reinterpret_cast<Chunk**>(slot) = m_Chunk;
+  m_Next += need;
+  ++m_Count;
+  return slot + kSlot;
+}
+
+void CWXMLPool::Seal() noexcept {
+  if (!m_Chunk) return;
+  const long add = m_Count - kOpen;
+  if (m_Chunk->m_Live.fetch_add(add, std::memory_order_acq_rel) + add == 0) Free(m_Chunk, m_Chunk->m_Bytes);
+  m_Chunk = nullptr;
+  m_Next = m_End = nullptr;
+  m_Count = 0;
+}
+
+void* CWXMLPool::AllocateOne(size_t size, const std::nothrow_t&) noexcept {
+  const size_t bytes = sizeof(Chunk) + kSlot + Rounded(size);
+  void* raw = std::malloc(bytes);
+  if (!raw) return nullptr;
+  Chunk* chunk = new (raw) Chunk(1, bytes);
+  char* slot = static_cast<char*>(raw) + sizeof(Chunk);
+  *reinterpret_cast<Chunk**>(slot) = chunk;
+  return slot + kSlot;
+}
+
+void* CWXMLPool::AllocateOne(size_t size) {
+  void* object = AllocateOne(size, std::nothrow);
+  if (!object) throw std::bad_alloc();
+  return object;
+}
+
+void CWXMLPool::Release(void* object, size_t size) noexcept {
+  if (!object) return;
+  char* slot = static_cast<char*>(object) - kSlot;
+  Chunk* chunk = *reinterpret_cast<Chunk**>(slot);
+  // Poisoned before the count drops: once it does, another thread may free
+  // the chunk.
+  if (size) CWXML_POISON(slot, kSlot + Rounded(size));
+  static_cast<void>(size);
+  if (chunk->m_Live.fetch_sub(1, std::memory_order_acq_rel) == 1) Free(chunk, chunk->m_Bytes);
+}
+
+void CWXMLPool::Batch::Release(void* object, size_t size) noexcept {
+  char* slot = static_cast<char*>(object) - kSlot;
+  Chunk* chunk = *reinterpret_cast<Chunk**>(slot);
+  CWXML_POISON(slot, kSlot + Rounded(size));
+  static_cast<void>(size);
+  if (chunk != m_Chunk) {
+    Flush();
+    m_Chunk = chunk;
+  }
+  ++m_Count;
+}
+
+void CWXMLPool::Batch::Flush() noexcept {
+  if (m_Chunk && m_Chunk->m_Live.fetch_sub(m_Count, std::memory_order_acq_rel) == m_Count)
+    Free(m_Chunk, m_Chunk->m_Bytes);
+  m_Chunk = nullptr;
+  m_Count = 0;
+}

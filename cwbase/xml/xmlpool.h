@@ -1,0 +1,83 @@
+// CWXMLPool: storage for the objects of an XML tree (CWXMLNode, CWXMLProp and
+// classes derived from them), which allocate through their class-specific
+// operator new and release through their operator delete.
+//
+// Contract
+// - Every object lives in a chunk of malloc storage, behind an 8-byte slot
+//   naming its chunk. A chunk counts its live objects (atomically) and is
+//   freed when the last one is released, by whichever thread releases it.
+// - The reader allocates the objects of one load with a pool object, which
+//   cuts them from 64 KiB chunks one after another: no malloc per object
+//   and a tree laid out in document order. The pool is the reader's local
+//   state; it keeps nothing after the load and objects cut from it are
+//   released one by one like any other.
+// - Every other allocation (`new CWXMLNode`, AddChildNode, operator=, ...)
+//   takes a chunk of its own object.
+// - Reserve allocates a pool's chunks ahead (the reader does so before it
+//   releases the previous tree, so that malloc serves the parse's many small
+//   requests from what that tree freed). Chunks left unused are freed with
+//   the pool.
+// - A Batch releases objects one after another and counts a run of objects
+//   from the same chunk with one atomic step; a tree being destroyed is
+//   released that way.
+// - A chunk stays allocated while any of its objects lives, so a tree part
+//   kept long after the rest is released holds its chunks.
+// - Allocation failure: Allocate and AllocateOne throw std::bad_alloc; the
+//   nothrow form returns null.
+// - Under AddressSanitizer, released objects and unused chunk space are
+//   poisoned, so a use after release is still reported.
+// Threads: a pool object is used by one thread; objects from one chunk may be
+// released on different threads at once.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+class CWXMLPool {
+ public:
+  CWXMLPool() = default;
+  CWXMLPool(const CWXMLPool&) = delete;
+  CWXMLPool& operator=(const CWXMLPool&) = delete;
+  // Hands the chunk in use over to its objects.
+  ~CWXMLPool();
+
+  // Allocates chunks ahead for objects of about `bytes` bytes in all.
+  // Nothing happens when the memory cannot be had.
+  void Reserve(size_t bytes) noexcept;
+  // An object of `size` bytes from the pool's chunk.
+  void* Allocate(size_t size);
+
+  // An object of `size` bytes in a chunk of its own.
+  static void* AllocateOne(size_t size);
+  static void* AllocateOne(size_t size, const std::nothrow_t&) noexcept;
+  // Releases an object of `size` bytes from either kind of chunk.
+  static void Release(void* object, size_t size) noexcept;
+
+  class Batch;
+
+ private:
+  struct Chunk;
+  void Seal() noexcept;
+
+  Chunk* m_Chunk = nullptr;
+  Chunk* m_Spare = nullptr;  // reserved chunks not yet cut from
+  char* m_Next = nullptr;
+  char* m_End = nullptr;
+  long m_Count = 0;  // objects cut from m_Chunk
+};
+
+class CWXMLPool::Batch {
+ public:
+  Batch() = default;
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+  ~Batch() { Flush(); }
+
+  // As CWXMLPool::Release, counted with the objects released before it.
+  void Release(void* object, size_t size) noexcept;
+  void Flush() noexcept;
+
+ private:
+  Chunk* m_Chunk = nullptr;
+  long m_Count = 0;
+};
