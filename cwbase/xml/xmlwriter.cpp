@@ -307,8 +307,13 @@ class NarrowSink {
  private:
   __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n) {
     for (size_t i = 0; i < n; ++i) {
+      const auto c = static_cast<uint32_t>(text[i]);
+      if (c < 0x80) {  // room for it was made with the piece's
+        base_[pos_++] = static_cast<char>(c);
+        continue;
+      }
       unsigned char bytes[cwbase_internal::kMaxMultiByte];
-      int len = cwbase_internal::EncodeMultiByte(codeset_, static_cast<uint32_t>(text[i]), bytes);
+      int len = cwbase_internal::EncodeMultiByte(codeset_, c, bytes);
       if (len < 0) {
         failed_ = true;
         return;
