@@ -1,68 +1,69 @@
-// In-memory XML tree: CWXMLProp (one attribute), CWXMLNode (one element) and
-// CWXMLDocument (the root element plus the text buffer the reader cut it from).
-//
-// Contract
-// - Strings are zero-terminated wide strings. Each string field is either
-//   borrowed (points into the document's m_Buffer, own-flag 0) or owned (an
-//   array new[] copy released with delete[], own-flag 1). The reader stores
-//   borrowed strings; every setter and operator= store owned copies.
-//   Borrowed strings live until the next load into the document or its
-//   destruction. No operation that releases a tree ever reads a borrowed string.
-// - A node owns its children and attributes and destroys them with itself or
-//   in CleanUp(). Null entries in either array are skipped by every walk.
-// - Names compare exactly (wcscmp). GetPropertyValue returns the LAST
-//   attribute of that name; SetPropertyValue changes the FIRST.
-// - Results: searches return a pointer or null; IsNameEquals / IsPropertyEquals
-//   / IsValid 1 or 0; loads 0 (root read) or -1; the writers always return 0.
-// - Allocation failures are caught inside each operation (setters leave the
-//   field null, AddChildNode returns null, the copy skips the attribute) except
-//   the new attribute object in SetPropertyValue, the load buffers, and the
-//   document writers' declaration, which let std::bad_alloc reach the caller.
-//   A child or attribute whose append to its array fails is destroyed.
-// - Numeric setters print with "%d": the value is formatted as a 32-bit int,
-//   so a long outside the int range wraps to its low 32 bits.
-// - Copying: operator= makes a deep copy holding owned strings only. Copying
-//   a node into itself leaves it unchanged; copying from a node inside the
-//   target's own subtree first copies the source aside, so it is safe too.
-//   Copy construction is not offered (it would share owned strings).
-//   Assigning to a document (`doc = node`, `doc = otherDoc`) copies the tree
-//   into the document's node part and leaves its m_Buffer untouched; the
-//   document's borrowed strings are released by the clean-up, so the result
-//   depends on no buffer.
-//
-// Reader (LoadFromStream / LoadFromStreamAscii / Parse), choices made here:
-// - Tags beginning with "?" (declaration, processing instructions) are passed
-//   over whole: their attributes are not split off and not kept on the root.
-// - A negative length is refused with -1 before anything changes.
-// - Null data or length 0 (and text whose first unit is zero) give -1 after the
-//   buffer was resized and cleared; the tree is emptied first, so it never
-//   holds strings into a replaced buffer.
-// - Nesting is limited to CWXML_MAX_DEPTH levels (the element Parse starts on
-//   is level 1): a child that would stand deeper fails like a child without
-//   its end tag (the parent keeps the children before it, its value is null).
-//   This bounds the recursion of the reader and of copying, writing and
-//   destroying any tree the reader built. Deeper trees built with the setters
-//   recurse once per level in those operations; keeping them shallow enough
-//   for the stack is the caller's business.
-// - The wide buffer is sized to the byte count rounded up to whole units plus
-//   one zero unit, so a trailing partial unit is still followed by a zero
-//   unit; its data length is the byte count given. Every scan stops at that
-//   zero unit. Loading from a range inside the document's own buffer is safe.
-// - The 8-bit loader converts a zero-terminated copy of exactly the n bytes.
-//
-// Writer: wide form appends 4-byte units, no BOM, no terminator. The 8-bit
-// form reserves one byte per wide character and converts into those bytes
-// (locale encoding, WideCharToMultiByte): characters needing more than one
-// byte do not fit; the output is then cut after the last whole character that
-// fits and the rest of the reserved bytes are zero.
-//
-// Storage: nodes and attributes allocate through class-specific operator
-// new and delete (xmlpool.h): create them with `new` (the plain, nothrow or
-// placement form) and destroy them with `delete`; `::new` paired with
-// `delete` is not supported. The reader cuts the objects of one load from
-// shared chunks; a chunk is freed when its last object is.
-//
-// Threads: no locks; one tree per thread at a time.
+/// @file
+/// In-memory XML tree: CWXMLProp (one attribute), CWXMLNode (one element) and
+/// CWXMLDocument (the root element plus the text buffer the reader cut it from).
+///
+/// Contract
+/// - Strings are zero-terminated wide strings. Each string field is either
+///   borrowed (points into the document's m_Buffer, own-flag 0) or owned (an
+///   array new[] copy released with delete[], own-flag 1). The reader stores
+///   borrowed strings; every setter and operator= store owned copies.
+///   Borrowed strings live until the next load into the document or its
+///   destruction. No operation that releases a tree ever reads a borrowed string.
+/// - A node owns its children and attributes and destroys them with itself or
+///   in CleanUp(). Null entries in either array are skipped by every walk.
+/// - Names compare exactly (wcscmp). GetPropertyValue returns the LAST
+///   attribute of that name; SetPropertyValue changes the FIRST.
+/// - Results: searches return a pointer or null; IsNameEquals / IsPropertyEquals
+///   / IsValid 1 or 0; loads 0 (root read) or -1; the writers always return 0.
+/// - Allocation failures are caught inside each operation (setters leave the
+///   field null, AddChildNode returns null, the copy skips the attribute) except
+///   the new attribute object in SetPropertyValue, the load buffers, and the
+///   document writers' declaration, which let std::bad_alloc reach the caller.
+///   A child or attribute whose append to its array fails is destroyed.
+/// - Numeric setters print with "%d": the value is formatted as a 32-bit int,
+///   so a long outside the int range wraps to its low 32 bits.
+/// - Copying: operator= makes a deep copy holding owned strings only. Copying
+///   a node into itself leaves it unchanged; copying from a node inside the
+///   target's own subtree first copies the source aside, so it is safe too.
+///   Copy construction is not offered (it would share owned strings).
+///   Assigning to a document (`doc = node`, `doc = otherDoc`) copies the tree
+///   into the document's node part and leaves its m_Buffer untouched; the
+///   document's borrowed strings are released by the clean-up, so the result
+///   depends on no buffer.
+///
+/// Reader (LoadFromStream / LoadFromStreamAscii / Parse), choices made here:
+/// - Tags beginning with "?" (declaration, processing instructions) are passed
+///   over whole: their attributes are not split off and not kept on the root.
+/// - A negative length is refused with -1 before anything changes.
+/// - Null data or length 0 (and text whose first unit is zero) give -1 after the
+///   buffer was resized and cleared; the tree is emptied first, so it never
+///   holds strings into a replaced buffer.
+/// - Nesting is limited to CWXML_MAX_DEPTH levels (the element Parse starts on
+///   is level 1): a child that would stand deeper fails like a child without
+///   its end tag (the parent keeps the children before it, its value is null).
+///   This bounds the recursion of the reader and of copying, writing and
+///   destroying any tree the reader built. Deeper trees built with the setters
+///   recurse once per level in those operations; keeping them shallow enough
+///   for the stack is the caller's business.
+/// - The wide buffer is sized to the byte count rounded up to whole units plus
+///   one zero unit, so a trailing partial unit is still followed by a zero
+///   unit; its data length is the byte count given. Every scan stops at that
+///   zero unit. Loading from a range inside the document's own buffer is safe.
+/// - The 8-bit loader converts a zero-terminated copy of exactly the n bytes.
+///
+/// Writer: wide form appends 4-byte units, no BOM, no terminator. The 8-bit
+/// form reserves one byte per wide character and converts into those bytes
+/// (locale encoding, WideCharToMultiByte): characters needing more than one
+/// byte do not fit; the output is then cut after the last whole character that
+/// fits and the rest of the reserved bytes are zero.
+///
+/// Storage: nodes and attributes allocate through class-specific operator
+/// new and delete (xmlpool.h): create them with `new` (the plain, nothrow or
+/// placement form) and destroy them with `delete`; the global operator new
+/// paired with `delete` is not supported. The reader cuts the objects of one load from
+/// shared chunks; a chunk is freed when its last object is.
+///
+/// Threads: no locks; one tree per thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -73,115 +74,234 @@
 
 class CWXMLPool;
 
-// Deepest nesting level the reader builds (the root is level 1).
+/// Deepest nesting level the reader builds (the root is level 1).
 constexpr int CWXML_MAX_DEPTH = 1000;
 
+/// One attribute (property) of an element: a name and a value, each either
+/// borrowed from a document's buffer or owned (see the own-flags).
 class CWXMLProp {
  public:
+  /// All four fields zero: no name, no value, nothing owned.
   CWXMLProp();
+  /// Not copyable (the strings may be borrowed).
   CWXMLProp(const CWXMLProp&) = delete;
+  /// Not assignable.
   CWXMLProp& operator=(const CWXMLProp&) = delete;
+  /// Releases the owned strings; borrowed ones are left alone.
   virtual ~CWXMLProp();
 
+  // Storage: objects of the tree come from its chunked storage. Create them
+  // with `new` (plain, nothrow or placement form) and destroy them with
+  // `delete`; the global operator new paired with `delete` is not supported.
+  /// Allocates from the tree's storage; throws std::bad_alloc on failure.
   static void* operator new(size_t size);
+  /// Allocates from the tree's storage; null on failure.
   static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+  /// Cuts the object from the reader's pool of one load.
   static void* operator new(size_t size, CWXMLPool& pool);
+  /// Placement form: constructs at @p where.
   static void* operator new(size_t, void* where) noexcept { return where; }
+  /// Releases an object made by any of the allocating forms above.
   static void operator delete(void* object, size_t size) noexcept;
+  /// Releases an object whose nothrow construction failed.
   static void operator delete(void* object, const std::nothrow_t&) noexcept;
+  /// Releases an object whose construction from a pool failed.
   static void operator delete(void* object, CWXMLPool& pool) noexcept;
+  /// Placement form: releases nothing.
   static void operator delete(void*, void*) noexcept {}
 
-  // Takes one attribute from the front of an attribute list (cut in place,
-  // borrowed); returns where the next begins, or null when the list ends.
+  /// Takes one attribute from the front of the attribute list @p text, cutting
+  /// it in place: name up to '=', value quoted (without the quotes) or up to the
+  /// next space. Both strings are borrowed from @p text.
+  /// @return where the next attribute begins, or null when the list ends.
   wchar_t* Init(wchar_t* text);
+  /// @return 1 when both the name and the value are non-null, else 0.
   int IsValid();
+  /// Stores an owned copy of @p name, releasing an owned previous one; a null
+  /// argument changes nothing, a failed allocation leaves the name null.
   void SetName(wchar_t const* name);
+  /// Stores an owned copy of @p value, releasing an owned previous one; a null
+  /// argument changes nothing, a failed allocation leaves the value null.
   void SetValue(wchar_t const* value);
 
+  /// Attribute name, or null.
   wchar_t* m_pName;
+  /// Attribute value, or null.
   wchar_t* m_pValue;
+  /// 1 when m_pName is owned (new[]), 0 when borrowed.
   int m_bOwnName;
+  /// 1 when m_pValue is owned (new[]), 0 when borrowed.
   int m_bOwnValue;
 };
 
+/// One element: a name, an optional text value, attributes and child elements
+/// in document order. A node owns its children and attributes and destroys
+/// them with itself.
 class CWXMLNode {
  public:
+  /// An empty node without parent, name, value, children or attributes.
   CWXMLNode();
+  /// An empty node whose m_pParent is @p parent (the node is not added to it).
   explicit CWXMLNode(CWXMLNode* parent);
+  /// Not copy-constructible; use operator= for a deep copy.
   CWXMLNode(const CWXMLNode&) = delete;
+  /// Destroys the whole subtree (CleanUp) and releases the owned strings.
   virtual ~CWXMLNode();
 
+  // Storage: objects of the tree come from its chunked storage. Create them
+  // with `new` (plain, nothrow or placement form) and destroy them with
+  // `delete`; the global operator new paired with `delete` is not supported.
+  /// Allocates from the tree's storage; throws std::bad_alloc on failure.
   static void* operator new(size_t size);
+  /// Allocates from the tree's storage; null on failure.
   static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+  /// Cuts the object from the reader's pool of one load.
   static void* operator new(size_t size, CWXMLPool& pool);
+  /// Placement form: constructs at @p where.
   static void* operator new(size_t, void* where) noexcept { return where; }
+  /// Releases an object made by any of the allocating forms above.
   static void operator delete(void* object, size_t size) noexcept;
+  /// Releases an object whose nothrow construction failed.
   static void operator delete(void* object, const std::nothrow_t&) noexcept;
+  /// Releases an object whose construction from a pool failed.
   static void operator delete(void* object, CWXMLPool& pool) noexcept;
+  /// Placement form: releases nothing.
   static void operator delete(void*, void*) noexcept {}
 
-  // Returns the node to its newly constructed state, keeping m_pParent.
+  /// Returns the node to its newly constructed state, keeping m_pParent:
+  /// owned strings released, children and attributes destroyed.
   void CleanUp();
 
+  /// The element name, or null.
   wchar_t* GetName() { return m_pName; }
+  /// The text value, or null when the element has none (an element with
+  /// children read from text has the empty string).
   wchar_t* GetValue() { return m_pValue; }
+  /// @return 1 when the name and @p name are both non-null and equal (wcscmp), else 0.
   int IsNameEquals(wchar_t const* name);
+  /// Number of entries in m_Children, null entries included.
   int GetChildCount();
+  /// The child at @p index, or null when the index is out of range.
   CWXMLNode* GetChildAt(int index);
+  /// The first child named @p name (exact match), or null.
   CWXMLNode* GetChildNode(wchar_t const* name);
+  /// The value of the LAST attribute named @p name, or null when there is none
+  /// or @p name is null.
   wchar_t* GetPropertyValue(wchar_t const* name);
+  /// GetPropertyValue read with wcstol in base 10 ("12ab" gives 12); 0 when the
+  /// attribute is missing, empty or does not start with a number.
   long GetPropertyValueLong(wchar_t const* name);
+  /// @return 1 when any attribute named @p name has the value @p value (both
+  /// exact), else 0; a null argument gives 0.
   int IsPropertyEquals(wchar_t const* name, wchar_t const* value);
 
+  /// Stores an owned copy of @p name, releasing an owned previous one; a null
+  /// argument changes nothing, a failed allocation leaves the name null.
   void SetName(wchar_t const* name);
+  /// Stores an owned copy of @p value (an empty string is a value, unlike
+  /// null); a null argument changes nothing, a failed allocation leaves the
+  /// value null.
   void SetValue(wchar_t const* value);
+  /// Stores @p value printed with "%d" (as a 32-bit int: a long outside that
+  /// range wraps) as an owned string.
   void SetValue(long value);
+  /// Stores @p value, 8-bit text in the locale's encoding, converted with
+  /// MultiByteToWideChar as an owned string; a null argument changes nothing.
   void SetValueA(char const* value);
+  /// Sets the FIRST attribute named @p name to an owned copy of @p value, adding
+  /// the attribute when there is none. A value that begins with a double quote
+  /// is stored without its quotes ("\"a b\"" gives a b). Null arguments change
+  /// nothing. Throws std::bad_alloc when a new attribute cannot be allocated.
   void SetPropertyValue(wchar_t const* name, wchar_t const* value);
+  /// SetPropertyValue with @p value printed with "%d" (as a 32-bit int).
   void SetPropertyValue(wchar_t const* name, long value);
+  /// Appends a new child named @p name (an owned copy; duplicates allowed).
+  /// @return the child, owned by this node; null for a null name or when out of
+  /// memory.
   CWXMLNode* AddChildNode(wchar_t const* name);
 
-  // Deep copy of the source (owned strings only).
+  /// Makes this node a deep copy of @p source holding owned strings only, after
+  /// a CleanUp. Children without a name are not copied (nor their subtrees).
   CWXMLNode& operator=(CWXMLNode& source);
 
-  // Reads one element from `text` (modified in place; must outlive the
-  // borrowed strings). Returns the position after the element, or null.
+  /// Reads one element from the wide @p text into this node (after CleanUp),
+  /// cutting @p text in place: the tree's strings are borrowed from it, so it
+  /// must outlive them.
+  /// @return the position just after the element, or null when no element
+  /// could be read.
   wchar_t* Parse(wchar_t* text);
-  // Cuts the name at its first space and appends the attributes after it.
+  /// Cuts the tag text @p text at its first space (the name) and appends the
+  /// attributes after it to m_Props (borrowed from @p text).
   void ExtractPropsFromName(wchar_t* text);
 
+  /// Appends this element and its subtree as wide text (4-byte units, no BOM,
+  /// no terminator) to @p block: @p depth tabs of indentation, CR LF line ends.
+  /// Nothing is escaped; an element without a name writes nothing.
+  /// @return 0 always.
   int SaveToXMLStream(CWBlock& block, long depth = 0);
+  /// Appends the same text in the locale's 8-bit encoding, reserving ONE byte
+  /// per character: characters that need more are cut (see the file
+  /// description). @return 0 always.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
 
+  /// The node whose child list holds this node; null for a root. Never read by the library.
   CWXMLNode* m_pParent;
-  CWPtArray m_Children;  // of CWXMLNode*, owned
-  CWPtArray m_Props;     // of CWXMLProp*, owned
+  /// Child elements (CWXMLNode*), owned, in document order.
+  CWPtArray m_Children;
+  /// Attributes (CWXMLProp*), owned, in document order.
+  CWPtArray m_Props;
+  /// Element name, or null.
   wchar_t* m_pName;
+  /// Text value; null means none (written self-closing without children).
   wchar_t* m_pValue;
+  /// 1 when m_pName is owned (new[]), 0 when borrowed.
   int m_bOwnName;
+  /// 1 when m_pValue is owned (new[]), 0 when borrowed.
   int m_bOwnValue;
 };
 
+/// A document: the root element itself plus m_Buffer, the text the tree was
+/// read from. Borrowed strings of the tree live until the next load or the
+/// document's destruction.
 class CWXMLDocument : public CWXMLNode {
  public:
+  /// An empty document with an empty buffer.
   CWXMLDocument();
+  /// Not copy-constructible; use operator= for a deep copy of the tree.
   CWXMLDocument(const CWXMLDocument&) = delete;
+  /// Destroys the tree and the buffer.
   ~CWXMLDocument() override;
 
-  // Copy a tree into the node part; m_Buffer is left as it is.
+  /// Deep-copies the tree of @p source into the node part (owned strings
+  /// only); m_Buffer is left as it is.
   CWXMLDocument& operator=(CWXMLNode& source);
+  /// Deep-copies the tree of @p source into the node part (owned strings
+  /// only); m_Buffer is left as it is.
   CWXMLDocument& operator=(CWXMLDocument& source);
 
-  // Wide text: `length` bytes of 32-bit wchar_t units. 0 or -1.
+  /// Loads @p length bytes of wide text (32-bit wchar_t units in machine byte
+  /// order) at @p data: copies them into m_Buffer and reads the root element,
+  /// the tree borrowing its strings from that copy.
+  /// @return 0 when the root element was read; -1 otherwise (null data, length
+  /// 0 or negative, no element, root unterminated or without its end tag).
   int LoadFromStream(unsigned char* data, int length);
-  // 8-bit text in the locale's encoding. 0 or -1.
+  /// Loads @p length bytes of 8-bit text in the locale's encoding, converted
+  /// with MultiByteToWideChar (a zero byte ends the text).
+  /// @return 0 when the root element was read; -1 otherwise.
   int LoadFromStreamAscii(unsigned char* data, int length);
 
-  // The declaration, then the root element.
+  /// Appends the declaration `<?xml version="1.0"?>` and CR LF, then the root
+  /// element as CWXMLNode::SaveToXMLStream, as wide text.
+  /// @return 0 always; a failure while appending the declaration throws
+  /// std::bad_alloc.
   int SaveToXMLStream(CWBlock& block, long depth = 0);
+  /// Appends the declaration as 23 bytes, then the root element as
+  /// CWXMLNode::SaveToXMLStreamAscii (one byte per character).
+  /// @return 0 always; a failure while appending the declaration throws
+  /// std::bad_alloc.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
 
+  /// The wide text of the last load, cut in place; the tree's borrowed strings point into it.
   CWBlock m_Buffer;
 
  private:
