@@ -27,28 +27,27 @@ void ForEachBit(unsigned mask, Fn fn) {
   }
 }
 
-// The distinct token names met so far, numbered from 0, in an open-addressed
-// table keyed by hash; a name is compared unit by unit with its first
-// occurrence in the text.
+// The distinct token names met so far, numbered from 0 (the number `count`
+// is shared with ShortNames), in an open-addressed table keyed by hash; a
+// name is compared unit by unit with its first occurrence in the text.
 template <typename Char>
 class NameTable {
  public:
-  explicit NameTable(const Char* text) : m_Text(text), m_Slots(64) {}
+  NameTable(const Char* text, int32_t& count) : m_Text(text), m_Slots(64), m_Count(count) {}
 
   int32_t Intern(uint32_t hash, uint32_t start, int32_t len) {
     size_t mask = m_Slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& s = m_Slots[i];
       if (s.id < 0) {
-        s = Slot{hash, start, len, m_Count++};
-        if (2 * static_cast<size_t>(m_Count) > m_Slots.size()) Grow();
-        return m_Count - 1;
+        const int32_t id = m_Count++;
+        s = Slot{hash, start, len, id};
+        if (2 * ++m_Used > m_Slots.size()) Grow();  // `s` dies here
+        return id;
       }
       if (s.hash == hash && s.len == len && Same(s.start, start, len)) return s.id;
     }
   }
-
-  int32_t Count() const { return m_Count; }
 
  private:
   struct Slot {
@@ -78,8 +77,77 @@ class NameTable {
 
   const Char* m_Text;
   std::vector<Slot> m_Slots;
-  int32_t m_Count = 0;
+  int32_t& m_Count;
+  size_t m_Used = 0;
 };
+
+#if defined(__SSE2__) && defined(__x86_64__)
+#define CWXML_SHORT_NAMES 1
+
+// Names of 8-bit text of at most 16 bytes, keyed by the bytes themselves
+// (zero-padded), so that a lookup is one vector compare.
+class ShortNames {
+ public:
+  explicit ShortNames(int32_t& count) : m_Slots(64), m_Count(count) {}
+
+  // The name of `len` <= 16 bytes at `start`; `size` bytes may be read.
+  int32_t Intern(const unsigned char* text, size_t start, int32_t len, size_t size) {
+    alignas(16) static const unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    __m128i key;
+    if (start + 16 <= size) {
+      key = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - len)));
+    } else {
+      alignas(16) unsigned char bytes[16] = {};
+      for (int32_t i = 0; i < len; ++i) bytes[i] = text[start + static_cast<size_t>(i)];
+      key = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+    }
+    const auto lo = static_cast<uint64_t>(_mm_cvtsi128_si64(key));
+    const auto hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(key, key)));
+    const auto hash = static_cast<size_t>((lo * 0x9E3779B97F4A7C15ull ^ hi * 0xC2B2AE3D27D4EB4Full ^
+                                           static_cast<uint64_t>(len)) >> 32);
+    size_t mask = m_Slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& s = m_Slots[i];
+      if (s.id < 0) {
+        const int32_t id = m_Count++;
+        s.key = key;
+        s.len = len;
+        s.id = id;
+        s.hash = hash;
+        if (2 * ++m_Used > m_Slots.size()) Grow();  // `s` dies here
+        return id;
+      }
+      if (s.len == len && _mm_movemask_epi8(_mm_cmpeq_epi8(s.key, key)) == 0xFFFF) return s.id;
+    }
+  }
+
+ private:
+  struct Slot {
+    __m128i key;
+    size_t hash = 0;
+    int32_t len = 0;
+    int32_t id = -1;
+  };
+
+  void Grow() {
+    std::vector<Slot> old(2 * m_Slots.size());
+    old.swap(m_Slots);
+    size_t mask = m_Slots.size() - 1;
+    for (const Slot& s : old) {
+      if (s.id < 0) continue;
+      size_t i = s.hash & mask;
+      while (m_Slots[i].id >= 0) i = (i + 1) & mask;
+      m_Slots[i] = s;
+    }
+  }
+
+  std::vector<Slot> m_Slots;
+  int32_t& m_Count;
+  size_t m_Used = 0;
+};
+#endif
 
 }  // namespace
 
@@ -164,7 +232,11 @@ void CWXMLIndex::TokenizeText(const Char* text, size_t size) {
   m_Answer.assign(count, -1);
   std::vector<int32_t> below(count);  // the open beneath each open on its name's stack
   std::vector<int32_t> last, top;     // per name: latest entry, innermost unclosed open
-  NameTable<Char> names(text);
+  int32_t ids = 0;
+  NameTable<Char> names(text, ids);
+#ifdef CWXML_SHORT_NAMES
+  ShortNames shortNames(ids);
+#endif
 
   // Forward: tokens, same-name chains, and each open's matching close (kept
   // in m_Answer until the backward pass).
@@ -180,10 +252,18 @@ void CWXMLIndex::TokenizeText(const Char* text, size_t size) {
     const size_t start = p;
     p = cwxml::FindNameEnd(text, p, m_End, size);
     if (p >= m_End || text[p] == '<' || (close && text[p] != '>')) continue;
-    uint32_t hash = 2166136261u;
-    for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(text[i])) * 16777619u;
     const auto len = static_cast<int32_t>(p - start);
-    const int32_t id = names.Intern(hash, static_cast<uint32_t>(start), len);
+    int32_t id;
+#ifdef CWXML_SHORT_NAMES
+    if (sizeof(Char) == 1 && len <= 16) {
+      id = shortNames.Intern(reinterpret_cast<const unsigned char*>(text), start, len, size);
+    } else
+#endif
+    {
+      uint32_t hash = 2166136261u;
+      for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(text[i])) * 16777619u;
+      id = names.Intern(hash, static_cast<uint32_t>(start), len);
+    }
     if (id == static_cast<int32_t>(last.size())) {
       last.push_back(-1);
       top.push_back(-1);

@@ -288,7 +288,7 @@ size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int
   // end tag; trim white space on both sides.
   if (value != kNone && value < endTag) {
     Widen(endTag);
-    while (IsTrimmed(m_Text[value])) ++value;
+    value = cwxml::SkipSpace(m_Text, value, endTag, m_Size);
     size_t end = endTag;
     while (end > value && IsTrimmed(m_Text[end - 1])) m_Buffer[--end] = 0;
     node->m_pValue = m_Buffer + value;

@@ -125,6 +125,25 @@ size_t FindTagEnd(const Char* text, size_t from, size_t end, size_t size) {
   return end;
 }
 
+// The first unit in [from, end) that is not tab, line feed, carriage return
+// or space.
+template <typename Char>
+size_t SkipSpace(const Char* text, size_t from, size_t end, size_t size) {
+  size_t i = from;
+#if defined(__SSE2__)
+  for (; i < end && i + 16 <= size; i += 16) {
+    __m128i v = Load16(text + i);
+    unsigned space = Mask(v, ' ') | Mask(v, '\t') | Mask(v, '\n') | Mask(v, '\r');
+    unsigned other = ~space & Below(i, end);
+    if (other) return i + static_cast<unsigned>(__builtin_ctz(other));
+  }
+#endif
+  static_cast<void>(size);
+  for (; i < end; ++i)
+    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\n' && text[i] != '\r') return i;
+  return end;
+}
+
 // Bits of the 16 units at `at` equal to '"', '>', ' ' and '=', each
 // restricted to the units before `end`.
 struct Masks16 {
