@@ -151,10 +151,109 @@ class ShortNames {
 
 }  // namespace
 
-bool CWXMLIndex::ScanAscii(const unsigned char* text, size_t n) {
+// Reads the token after each "<" as the scan meets it, while its units are in
+// the caches, and pairs the opens and closes of each name like brackets: each
+// open keeps its matching close in `answer` until Finish.
+template <typename Char>
+class CWXMLIndex::Tokenizer {
+ public:
+  Tokenizer(CWXMLIndex& index, const Char* text, size_t size)
+      : m_Index(index),
+        m_Text(text),
+        m_Size(size),
+        m_Names(text, m_Ids)
+#ifdef CWXML_SHORT_NAMES
+        ,
+        m_Short(m_Ids)
+#endif
+  {
+  }
+
+  // The "<" at `at`, the next entry.
+  void Add(size_t at) {
+    const auto entry = static_cast<int32_t>(m_Index.m_Lt.size());
+    m_Index.m_Lt.push_back(static_cast<uint32_t>(at));
+    m_Index.m_Tokens.emplace_back();
+    Token& token = m_Index.m_Tokens.back();
+    size_t p = at + 1;
+    uint8_t close = 0;
+    if (p < m_Size && m_Text[p] == '/') {
+      close = 1;
+      ++p;
+    }
+    // The run stops at the text's first zero unit too, which ends the text.
+    const size_t start = p;
+    p = cwxml::FindNameEnd(m_Text, p, m_Size, m_Size);
+    if (p >= m_Size) return;
+    const Char after = m_Text[p];
+    if (after == '<' || after == 0 || (close && after != '>')) return;
+    const auto len = static_cast<int32_t>(p - start);
+    int32_t id;
+#ifdef CWXML_SHORT_NAMES
+    if (sizeof(Char) == 1 && len <= 16) {
+      id = m_Short.Intern(reinterpret_cast<const unsigned char*>(m_Text), start, len, m_Size);
+    } else
+#endif
+    {
+      uint32_t hash = 2166136261u;
+      for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(m_Text[i])) * 16777619u;
+      id = m_Names.Intern(hash, static_cast<uint32_t>(start), len);
+    }
+    if (id == static_cast<int32_t>(m_Last.size())) {
+      m_Last.push_back(-1);
+      m_Top.push_back(-1);
+    }
+    std::vector<Token>& tokens = m_Index.m_Tokens;
+    token.len = len;
+    token.close = close;
+    if (m_Last[id] >= 0) tokens[m_Last[id]].next = entry;
+    m_Last[id] = entry;
+    if (!close) {
+      token.below = m_Top[id];
+      m_Top[id] = entry;
+    } else if (m_Top[id] >= 0) {
+      Token& open = tokens[m_Top[id]];
+      open.answer = entry;
+      m_Top[id] = open.below;
+    }
+  }
+
+  // Backward: a close answers itself; an open with a matching close answers
+  // what the token after that close answers; an open never closed answers
+  // -1 (every close after it is matched by an open after it).
+  void Finish() {
+    std::vector<Token>& tokens = m_Index.m_Tokens;
+    for (size_t k = tokens.size(); k-- > 0;) {
+      Token& t = tokens[k];
+      if (t.len < 0) continue;
+      if (t.close) {
+        t.answer = static_cast<int32_t>(k);
+      } else if (t.answer >= 0) {
+        int32_t after = tokens[t.answer].next;
+        t.answer = after >= 0 ? tokens[after].answer : -1;
+      }
+    }
+  }
+
+ private:
+  CWXMLIndex& m_Index;
+  const Char* m_Text;
+  size_t m_Size;
+  int32_t m_Ids = 0;  // names numbered so far, by either table
+  NameTable<Char> m_Names;
+#ifdef CWXML_SHORT_NAMES
+  ShortNames m_Short;
+#endif
+  std::vector<int32_t> m_Last, m_Top;  // per name: latest entry, innermost unclosed open
+};
+
+bool CWXMLIndex::IndexAscii(const unsigned char* text, size_t n) {
   m_Lt.clear();
+  m_Tokens.clear();
   m_Lt.reserve(n / 64 + 16);
+  m_Tokens.reserve(n / 64 + 16);
   m_Equals = 0;
+  Tokenizer<unsigned char> tokens(*this, text, n);
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -175,7 +274,7 @@ bool CWXMLIndex::ScanAscii(const unsigned char* text, size_t n) {
     // A zero byte or a byte of 0x80 and above: left to the unit-wise tail.
     if (_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) break;
     ForEachBit(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt))),
-               [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+               [&](unsigned bit) { tokens.Add(i + bit); });
     equals = _mm_sub_epi8(equals, _mm_cmpeq_epi8(v, eq));
     if (++blocks == 255) sum();
   }
@@ -185,16 +284,19 @@ bool CWXMLIndex::ScanAscii(const unsigned char* text, size_t n) {
     unsigned char c = text[i];
     if (c == 0) break;
     if (c >= 0x80) return false;
-    if (c == '<') m_Lt.push_back(static_cast<uint32_t>(i));
+    if (c == '<') tokens.Add(i);
     if (c == '=') ++m_Equals;
   }
   m_End = i;
+  tokens.Finish();
   return true;
 }
 
-void CWXMLIndex::ScanWide(const wchar_t* text, size_t units) {
+void CWXMLIndex::IndexWide(const wchar_t* text, size_t units) {
   m_Lt.clear();
+  m_Tokens.clear();
   m_Equals = 0;
+  Tokenizer<wchar_t> tokens(*this, text, units);
   size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 16 <= units; i += 16) {
@@ -203,103 +305,28 @@ void CWXMLIndex::ScanWide(const wchar_t* text, size_t units) {
     if (zeros) {
       // Only what stands before the first zero counts.
       unsigned before = (zeros & (0u - zeros)) - 1;
-      ForEachBit(lts & before, [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+      ForEachBit(lts & before, [&](unsigned bit) { tokens.Add(i + bit); });
       m_Equals += Count16(eqs & before);
       m_End = i + static_cast<unsigned>(__builtin_ctz(zeros));
+      tokens.Finish();
       return;
     }
-    ForEachBit(lts, [&](unsigned bit) { m_Lt.push_back(static_cast<uint32_t>(i + bit)); });
+    ForEachBit(lts, [&](unsigned bit) { tokens.Add(i + bit); });
     if (eqs) m_Equals += Count16(eqs);
   }
 #endif
   for (; i < units && text[i]; ++i) {
-    if (text[i] == L'<') m_Lt.push_back(static_cast<uint32_t>(i));
+    if (text[i] == L'<') tokens.Add(i);
     if (text[i] == L'=') ++m_Equals;
   }
   m_End = i;
-}
-
-void CWXMLIndex::Tokenize(const wchar_t* text, size_t size) { TokenizeText(text, size); }
-
-void CWXMLIndex::Tokenize(const unsigned char* text, size_t size) { TokenizeText(text, size); }
-
-template <typename Char>
-void CWXMLIndex::TokenizeText(const Char* text, size_t size) {
-  const size_t count = m_Lt.size();
-  m_Len.assign(count, -1);
-  m_Close.assign(count, 0);
-  m_Next.assign(count, -1);
-  m_Answer.assign(count, -1);
-  std::vector<int32_t> below(count);  // the open beneath each open on its name's stack
-  std::vector<int32_t> last, top;     // per name: latest entry, innermost unclosed open
-  int32_t ids = 0;
-  NameTable<Char> names(text, ids);
-#ifdef CWXML_SHORT_NAMES
-  ShortNames shortNames(ids);
-#endif
-
-  // Forward: tokens, same-name chains, and each open's matching close (kept
-  // in m_Answer until the backward pass).
-  for (size_t k = 0; k < count; ++k) {
-    // Far apart "<"s (text-heavy documents) each cost a cache miss.
-    if (k + 8 < count) __builtin_prefetch(text + m_Lt[k + 8]);
-    size_t p = m_Lt[k] + 1;
-    uint8_t close = 0;
-    if (p < m_End && text[p] == '/') {
-      close = 1;
-      ++p;
-    }
-    const size_t start = p;
-    p = cwxml::FindNameEnd(text, p, m_End, size);
-    if (p >= m_End || text[p] == '<' || (close && text[p] != '>')) continue;
-    const auto len = static_cast<int32_t>(p - start);
-    int32_t id;
-#ifdef CWXML_SHORT_NAMES
-    if (sizeof(Char) == 1 && len <= 16) {
-      id = shortNames.Intern(reinterpret_cast<const unsigned char*>(text), start, len, size);
-    } else
-#endif
-    {
-      uint32_t hash = 2166136261u;
-      for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(text[i])) * 16777619u;
-      id = names.Intern(hash, static_cast<uint32_t>(start), len);
-    }
-    if (id == static_cast<int32_t>(last.size())) {
-      last.push_back(-1);
-      top.push_back(-1);
-    }
-    const auto entry = static_cast<int32_t>(k);
-    m_Len[k] = len;
-    m_Close[k] = close;
-    if (last[id] >= 0) m_Next[last[id]] = entry;
-    last[id] = entry;
-    if (!close) {
-      below[k] = top[id];
-      top[id] = entry;
-    } else if (top[id] >= 0) {
-      m_Answer[top[id]] = entry;
-      top[id] = below[top[id]];
-    }
-  }
-
-  // Backward: a close answers itself; an open with a matching close answers
-  // what the token after that close answers; an open never closed answers -1
-  // (every close after it is matched by an open after it).
-  for (size_t k = count; k-- > 0;) {
-    if (m_Len[k] < 0) continue;
-    if (m_Close[k]) {
-      m_Answer[k] = static_cast<int32_t>(k);
-    } else if (m_Answer[k] >= 0) {
-      int32_t after = m_Next[m_Answer[k]];
-      m_Answer[k] = after >= 0 ? m_Answer[after] : -1;
-    }
-  }
+  tokens.Finish();
 }
 
 int32_t CWXMLIndex::EndTag(size_t e, size_t content, size_t limit) const {
-  int32_t k = m_Next[e];
-  while (k >= 0 && m_Lt[k] < content) k = m_Next[k];  // same-name "<"s inside the start tag
+  int32_t k = m_Tokens[e].next;
+  while (k >= 0 && m_Lt[k] < content) k = m_Tokens[k].next;  // same-name "<"s inside the start tag
   if (k < 0) return -1;
-  int32_t r = m_Answer[k];
+  int32_t r = m_Tokens[k].answer;
   return r >= 0 && m_Lt[r] < limit ? r : -1;
 }

@@ -34,19 +34,14 @@ class CWXMLIndex {
   // Number of "=" before m_End: at least the number of attributes.
   size_t m_Equals = 0;
 
-  // Records the "<"s of the 8-bit text of n bytes, up to its first zero
-  // byte. Returns false, the index unusable, when a byte of 0x80 or above
-  // comes first.
-  bool ScanAscii(const unsigned char* text, size_t n);
-  // Records the "<"s of the wide text of at most `units` units.
-  void ScanWide(const wchar_t* text, size_t units);
-  // Reads the token after each "<" of the text scanned above, of which
-  // `size` units may be read, and pairs the opens and closes of each name.
-  void Tokenize(const wchar_t* text, size_t size);
-  void Tokenize(const unsigned char* text, size_t size);
+  // Indexes the 8-bit text of n bytes up to its first zero byte. Returns
+  // false, the index unusable, when a byte of 0x80 or above comes first.
+  bool IndexAscii(const unsigned char* text, size_t n);
+  // Indexes the wide text of at most `units` units up to its first zero unit.
+  void IndexWide(const wchar_t* text, size_t units);
 
   // Entry k's token length when it is an open token, -1 otherwise.
-  int32_t OpenTokenLength(size_t k) const { return m_Close[k] ? -1 : m_Len[k]; }
+  int32_t OpenTokenLength(size_t k) const { return m_Tokens[k].close ? -1 : m_Tokens[k].len; }
 
   // The end-tag search for the element whose start tag is entry `e` (an open
   // token, as OpenTokenLength(e) tells), whose content starts at `content`
@@ -55,11 +50,15 @@ class CWXMLIndex {
   int32_t EndTag(size_t e, size_t content, size_t limit) const;
 
  private:
+  struct Token {
+    int32_t len = -1;     // -1: no token
+    int32_t next = -1;    // next entry whose token has the same name
+    int32_t answer = -1;  // first unbalanced close of the name from here on
+    int32_t below = -1;   // while pairing: the open beneath this one
+    uint8_t close = 0;    // 1: a close token ("</"), 0: an open one
+  };
   template <typename Char>
-  void TokenizeText(const Char* text, size_t size);
+  class Tokenizer;
 
-  std::vector<int32_t> m_Len;     // token length, -1: no token
-  std::vector<uint8_t> m_Close;   // 1: a close token ("</"), 0: an open one
-  std::vector<int32_t> m_Next;    // next entry whose token has the same name
-  std::vector<int32_t> m_Answer;  // first unbalanced close of the name from here on
+  std::vector<Token> m_Tokens;  // one per entry of m_Lt
 };

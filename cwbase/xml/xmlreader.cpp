@@ -362,8 +362,7 @@ wchar_t* CWXMLNode::Parse(wchar_t* text) {
   const size_t size = wcslen(text) + 1;
   CWXMLIndex index;
   try {
-    index.ScanWide(text, size);
-    index.Tokenize(text, size);
+    index.IndexWide(text, size);
   } catch (const std::bad_alloc&) {
     return CWXMLPlainParse(this, text);
   }
@@ -390,8 +389,7 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
   auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
   CWXMLIndex index;
   try {
-    index.ScanWide(text, units);
-    index.Tokenize(text, units);
+    index.IndexWide(text, units);
   } catch (const std::bad_alloc&) {
     return CWXMLPlainParse(this, text) ? 0 : -1;
   }
@@ -410,10 +408,7 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
     CWXMLIndex index;
     bool ascii = false;
     try {
-      if (index.ScanAscii(data, n)) {
-        index.Tokenize(data, n);
-        ascii = true;
-      }
+      ascii = index.IndexAscii(data, n);
     } catch (const std::bad_alloc&) {
     }
     if (ascii) {

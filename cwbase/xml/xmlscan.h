@@ -79,20 +79,21 @@ size_t FindEither(const Char* text, size_t from, size_t end, size_t size, char a
   return end;
 }
 
-// The first unit space, ">" or "<" in [from, end): the end of a tag's name.
+// The first unit space, ">", "<" or zero in [from, end): the end of the
+// token after a "<".
 template <typename Char>
 size_t FindNameEnd(const Char* text, size_t from, size_t end, size_t size) {
   size_t i = from;
 #if defined(__SSE2__)
   for (; i < end && i + 16 <= size; i += 16) {
     __m128i v = Load16(text + i);
-    unsigned m = (Mask(v, ' ') | Mask(v, '>') | Mask(v, '<')) & Below(i, end);
+    unsigned m = (Mask(v, ' ') | Mask(v, '>') | Mask(v, '<') | Mask(v, 0)) & Below(i, end);
     if (m) return i + static_cast<unsigned>(__builtin_ctz(m));
   }
 #endif
   static_cast<void>(size);
   for (; i < end; ++i)
-    if (text[i] == ' ' || text[i] == '>' || text[i] == '<') return i;
+    if (text[i] == ' ' || text[i] == '>' || text[i] == '<' || text[i] == 0) return i;
   return end;
 }
 
