@@ -85,9 +85,20 @@ void Dismantle(CWXMLNode* node, CWXMLPool::Batch& batch, bool clear) {
   }
 }
 
+// The question below answered by recursion, which needs no memory.
+bool InSubtreeRecursive(CWXMLNode* node, CWXMLNode* target) {
+  if (node == target) return true;
+  for (int i = 0; i < node->m_Children.GetSize(); ++i) {
+    auto* c = static_cast<CWXMLNode*>(node->m_Children.GetAt(i));
+    if (c && InSubtreeRecursive(c, target)) return true;
+  }
+  return false;
+}
+
 // True when `target` is `root` or stands anywhere in root's subtree. Walks
-// without recursion; if the walk cannot get memory it answers true, which
-// only makes the caller take its careful path.
+// without recursion; if the walk cannot get memory it recurses instead (as
+// deep as the copy that asks will recurse anyway). A guess of "true" there
+// would send operator= round its careful path for ever.
 bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
   try {
     std::vector<CWXMLNode*> stack{root};
@@ -100,7 +111,7 @@ bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
     }
     return false;
   } catch (const std::bad_alloc&) {
-    return true;
+    return InSubtreeRecursive(root, target);
   }
 }
 

@@ -1,0 +1,67 @@
+// Allocation failures in the XML tree, reader and writer, made real by a
+// capped (and, for small requests, exhausted) address space; see
+// core/addresslimit_test.h.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cwbase/core/addresslimit_test.h"
+#include "cwbase/xml/xml_test_helpers.h"
+#include "cwbase/xml/xmlnode.h"
+
+namespace {
+
+template <typename Call>
+bool Throws(Call call) {
+  try {
+    call();
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+  return false;
+}
+
+TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
+  CWRunWithAddressLimit([] {
+    CWXMLDocument doc;
+    CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=1><c>x</c></r>") == 0);
+    CWXMLNode* child = doc.GetChildAt(0);
+    CWTestExhaustMemory();
+    // Setters leave the field null; the addition answers null.
+    child->SetValue(L"new value");
+    CW_CHILD_CHECK(child->GetValue() == nullptr);
+    child->SetName(L"renamed");
+    CW_CHILD_CHECK(child->GetName() == nullptr);
+    child->SetValue(12L);
+    CW_CHILD_CHECK(child->GetValue() == nullptr);
+    CW_CHILD_CHECK(doc.AddChildNode(L"more") == nullptr && doc.GetChildCount() == 1);
+    // A new attribute object cannot be had: std::bad_alloc, nothing changed.
+    CW_CHILD_CHECK(Throws([&] { doc.SetPropertyValue(L"b", L"2"); }));
+    CW_CHILD_CHECK(doc.m_Props.GetSize() == 1 && doc.GetPropertyValue(L"b") == nullptr);
+    // The writers stop where the storage ran out and report 0.
+    CWBlock out;
+    CW_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStream(out) == 0);
+    CW_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStreamAscii(out) == 0);
+    CW_CHILD_CHECK(out.GetSize() == 0);
+    // Copying into another tree skips what it cannot copy.
+    CWXMLDocument copy;
+    copy = doc;
+    CW_CHILD_CHECK(copy.GetChildCount() <= 1 && copy.m_Props.GetSize() <= 1);
+  });
+}
+
+TEST(AllocationFailure, XmlLoadBufferFailureReachesTheCaller) {
+  std::string huge = "<r>" + std::string(32u << 20, 'x') + "</r>";
+  CWRunWithAddressLimit([&] {
+    CWXMLDocument doc;
+    auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
+    int n = static_cast<int>(huge.size());
+    CW_CHILD_CHECK(Throws([&] { doc.LoadFromStreamAscii(bytes, n); }));
+    CW_CHILD_CHECK(Throws([&] { doc.LoadFromStream(bytes, n); }));
+  });
+}
+
+}  // namespace
