@@ -92,8 +92,9 @@ class ShortNames {
 
   // The name of `len` <= 16 bytes at `start`; `size` bytes may be read.
   int32_t Intern(const unsigned char* text, size_t start, int32_t len, size_t size) {
-    alignas(16) static const unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    alignas(16) static const unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                        0xFF, 0xFF, 0xFF, 0xFF};
     __m128i key;
     if (start + 16 <= size) {
       key = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start)),
@@ -105,8 +106,9 @@ class ShortNames {
     }
     const auto lo = static_cast<uint64_t>(_mm_cvtsi128_si64(key));
     const auto hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(key, key)));
-    const auto hash = static_cast<size_t>((lo * 0x9E3779B97F4A7C15ull ^ hi * 0xC2B2AE3D27D4EB4Full ^
-                                           static_cast<uint64_t>(len)) >> 32);
+    const auto hash = static_cast<size_t>(
+        (lo * 0x9E3779B97F4A7C15ull ^ hi * 0xC2B2AE3D27D4EB4Full ^ static_cast<uint64_t>(len)) >>
+        32);
     size_t mask = m_Slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& s = m_Slots[i];
@@ -196,7 +198,8 @@ class CWXMLIndex::Tokenizer {
 #endif
     {
       uint32_t hash = 2166136261u;
-      for (size_t i = start; i < p; ++i) hash = (hash ^ static_cast<uint32_t>(m_Text[i])) * 16777619u;
+      for (size_t i = start; i < p; ++i)
+        hash = (hash ^ static_cast<uint32_t>(m_Text[i])) * 16777619u;
       id = m_Names.Intern(hash, static_cast<uint32_t>(start), len);
     }
     if (id == static_cast<int32_t>(m_Last.size())) {
@@ -265,7 +268,8 @@ bool CWXMLIndex::IndexAscii(const unsigned char* text, size_t n) {
   unsigned blocks = 0;
   auto sum = [&] {
     __m128i sad = _mm_sad_epu8(equals, zero);
-    m_Equals += static_cast<size_t>(_mm_cvtsi128_si32(sad)) + static_cast<size_t>(_mm_extract_epi16(sad, 4));
+    m_Equals += static_cast<size_t>(_mm_cvtsi128_si32(sad)) +
+                static_cast<size_t>(_mm_extract_epi16(sad, 4));
     equals = zero;
     blocks = 0;
   };

@@ -98,7 +98,8 @@ void* CWXMLPool::Allocate(size_t size) {
 void CWXMLPool::Seal() noexcept {
   if (!m_Chunk) return;
   const long add = m_Count - kOpen;
-  if (m_Chunk->m_Live.fetch_add(add, std::memory_order_acq_rel) + add == 0) Free(m_Chunk, m_Chunk->m_Bytes);
+  if (m_Chunk->m_Live.fetch_add(add, std::memory_order_acq_rel) + add == 0)
+    Free(m_Chunk, m_Chunk->m_Bytes);
   m_Chunk = nullptr;
   m_Next = m_End = nullptr;
   m_Count = 0;

@@ -61,7 +61,8 @@ class FastReader {
   // one run of chunks, laid out in the order the parse fills them.
   FastReader(const Char* text, size_t size, const CWXMLIndex& index)
       : m_Text(text), m_Size(size), m_Index(index), m_Widened(sizeof(Char) == 1 ? 0 : kNone) {
-    const size_t objects = index.m_Lt.size() * (sizeof(CWXMLNode) + 8) + index.m_Equals * (sizeof(CWXMLProp) + 8);
+    const size_t objects =
+        index.m_Lt.size() * (sizeof(CWXMLNode) + 8) + index.m_Equals * (sizeof(CWXMLProp) + 8);
     m_Pool.Reserve(std::min(objects, 16 * size));
   }
 
@@ -87,7 +88,8 @@ class FastReader {
   // were waiting for it.
   void Widen(size_t to) {
     if (to <= m_Widened || m_Widened == kNone) return;
-    cwxml::Widen(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened, m_Buffer + m_Widened);
+    cwxml::Widen(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
+                 m_Buffer + m_Widened);
     m_Widened = to;
     while (!m_Waiting.empty() && m_Waiting.back() < to) {
       m_Buffer[m_Waiting.back()] = 0;
@@ -103,7 +105,8 @@ class FastReader {
       m_Buffer[at] = 0;
       return;
     }
-    m_Waiting.insert(std::upper_bound(m_Waiting.begin(), m_Waiting.end(), at, std::greater<size_t>()), at);
+    m_Waiting.insert(
+        std::upper_bound(m_Waiting.begin(), m_Waiting.end(), at, std::greater<size_t>()), at);
   }
 
   const Char* m_Text;
@@ -134,7 +137,8 @@ int32_t FastReader<Char>::NextLt(size_t at, size_t limit) {
 // The "<" of the end tag of the element whose start tag is entry `entry` and
 // whose name is the `len` units at `name`, or kNone.
 template <typename Char>
-size_t FastReader<Char>::EndTag(int32_t entry, size_t content, size_t limit, size_t name, size_t len) const {
+size_t FastReader<Char>::EndTag(int32_t entry, size_t content, size_t limit, size_t name,
+                                size_t len) const {
   if (m_Index.OpenTokenLength(static_cast<size_t>(entry)) != static_cast<int32_t>(len))
     return PlainEndTag(content, limit, name, len);  // the name holds "<" or ">", or begins with "/"
   int32_t r = m_Index.EndTag(static_cast<size_t>(entry), content, limit);
@@ -220,7 +224,8 @@ size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) 
 // `limit`. A `fresh` node was just constructed, so cleaning it up would
 // change nothing.
 template <typename Char>
-size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int level, bool fresh) {
+size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int level,
+                                 bool fresh) {
   if (text >= limit) return kNone;  // an empty text
   if (!fresh) node->CleanUp();
 
@@ -304,7 +309,8 @@ bool LocaleKeepsAscii() {
     char byte = static_cast<char>(c);
     wchar_t unit = 0;
     mbstate_t state{};
-    if (mbrtowc(&unit, &byte, 1, &state) != 1 || unit != static_cast<wchar_t>(c) || !mbsinit(&state))
+    if (mbrtowc(&unit, &byte, 1, &state) != 1 || unit != static_cast<wchar_t>(c) ||
+        !mbsinit(&state))
       return false;
   }
   return true;

@@ -24,7 +24,9 @@ class Rng {
   int Below(int n) { return static_cast<int>(Next() % static_cast<unsigned>(n)); }
   bool Chance(int percent) { return Below(100) < percent; }
   template <typename T, size_t N>
-  const T& Pick(const T (&items)[N]) { return items[Next() % N]; }
+  const T& Pick(const T (&items)[N]) {
+    return items[Next() % N];
+  }
 
  private:
   unsigned long long m_State;
@@ -32,11 +34,14 @@ class Rng {
 
 // Names that are prefixes, suffixes or "/"-variants of each other, empty,
 // or hold characters the tag rules treat specially.
-const char* const kNames[] = {"a", "a", "b", "ab", "ba", "aa", "", "/a", "a\tb", "a<b", "a\"x>\"", "?x"};
-const char* const kPieces[] = {"<",  ">",    "</",  "/>",   "<?",   "?>",   " ",     "  ",      "=",     "\"",
-                               "a",  "b",    "ab",  "/",    "\t",   "\n",   "\r",    "x y",     "</a></a>", "<a x=\"1\"/>",
-                               "<a>", "</a>", "<a ", "<ab>", "</ab>", "<b/>", "<a/>", "</a >", "<a x=1/>", "<!-- c -->",
-                               "<a x=\"1\">", "</b>", "<a\n", "&amp;", "\"<a>\""};
+const char* const kNames[] = {"a", "a",  "b",    "ab",  "ba",      "aa",
+                              "",  "/a", "a\tb", "a<b", "a\"x>\"", "?x"};
+const char* const kPieces[] = {
+    "<",        ">",          "</",          "/>",    "<?",       "?>",           " ",
+    "  ",       "=",          "\"",          "a",     "b",        "ab",           "/",
+    "\t",       "\n",         "\r",          "x y",   "</a></a>", "<a x=\"1\"/>", "<a>",
+    "</a>",     "<a ",        "<ab>",        "</ab>", "<b/>",     "<a/>",         "</a >",
+    "<a x=1/>", "<!-- c -->", "<a x=\"1\">", "</b>",  "<a\n",     "&amp;",        "\"<a>\""};
 
 void Attributes(Rng& r, std::string& out) {
   for (int i = 0, n = r.Below(4); i < n; ++i) {
@@ -44,16 +49,25 @@ void Attributes(Rng& r, std::string& out) {
     out += r.Pick(kNames);
     if (r.Chance(95)) out += "=";
     switch (r.Below(4)) {
-      case 0: out += "v" + std::to_string(r.Below(100)); break;
-      case 1: out += "\"x " + std::string(r.Pick(kNames)) + "\""; break;
-      case 2: out += "\"<" + std::string(r.Pick(kNames)) + ">\""; break;
-      default: out += "\"" + std::to_string(r.Below(1000)) + "\""; break;
+      case 0:
+        out += "v" + std::to_string(r.Below(100));
+        break;
+      case 1:
+        out += "\"x " + std::string(r.Pick(kNames)) + "\"";
+        break;
+      case 2:
+        out += "\"<" + std::string(r.Pick(kNames)) + ">\"";
+        break;
+      default:
+        out += "\"" + std::to_string(r.Below(1000)) + "\"";
+        break;
     }
   }
 }
 
 void Element(Rng& r, std::string& out, int depth) {
-  const std::string name = r.Chance(85) ? r.Pick(kNames) : r.Pick(kNames) + std::string(r.Pick(kNames));
+  const std::string name =
+      r.Chance(85) ? r.Pick(kNames) : r.Pick(kNames) + std::string(r.Pick(kNames));
   if (r.Chance(30)) out += r.Chance(50) ? "\r\n\t" : " text ";
   out += "<" + name;
   Attributes(r, out);
@@ -73,10 +87,18 @@ void Mutate(Rng& r, std::string& s) {
   for (int i = 0, n = r.Below(4); i < n && !s.empty(); ++i) {
     size_t at = static_cast<size_t>(r.Below(static_cast<int>(s.size())));
     switch (r.Below(5)) {
-      case 0: s.erase(at, static_cast<size_t>(1 + r.Below(8))); break;
-      case 1: s.insert(at, r.Pick(kPieces)); break;
-      case 2: s[at] = "<>/\" =?a\0"[r.Below(9)]; break;
-      case 3: s.resize(at); break;
+      case 0:
+        s.erase(at, 1 + static_cast<size_t>(r.Below(8)));
+        break;
+      case 1:
+        s.insert(at, r.Pick(kPieces));
+        break;
+      case 2:
+        s[at] = "<>/\" =?a\0"[r.Below(9)];
+        break;
+      case 3:
+        s.resize(at);
+        break;
       default: {
         size_t from = static_cast<size_t>(r.Below(static_cast<int>(s.size())));
         s.insert(at, s.substr(from, static_cast<size_t>(r.Below(40))));
@@ -107,7 +129,8 @@ std::string MakeText(Rng& r) {
   }
   if (r.Chance(80)) Mutate(r, s);
   // Now and then bytes the locale decodes (or rejects) as more than ASCII.
-  if (r.Chance(15) && !s.empty()) s.insert(static_cast<size_t>(r.Below(static_cast<int>(s.size()))), r.Chance(50) ? "é" : "\xff");
+  if (r.Chance(15) && !s.empty())
+    s.insert(static_cast<size_t>(r.Below(static_cast<int>(s.size()))), r.Chance(50) ? "é" : "\xff");
   return s;
 }
 
@@ -118,12 +141,13 @@ long Offset(const wchar_t* s, const wchar_t* base) {
 
 // The tree as offsets and own flags, children and attributes in order.
 void Shape(CWXMLNode& n, const wchar_t* base, std::vector<long>& out) {
-  out.insert(out.end(), {Offset(n.m_pName, base), Offset(n.m_pValue, base), n.m_bOwnName, n.m_bOwnValue,
-                         n.m_Props.GetSize(), n.m_Props.GetCapacity(), n.GetChildCount(),
-                         n.m_Children.GetCapacity()});
+  out.insert(out.end(), {Offset(n.m_pName, base), Offset(n.m_pValue, base), n.m_bOwnName,
+                         n.m_bOwnValue, n.m_Props.GetSize(), n.m_Props.GetCapacity(),
+                         n.GetChildCount(), n.m_Children.GetCapacity()});
   for (int i = 0; i < n.m_Props.GetSize(); ++i) {
     auto* p = static_cast<CWXMLProp*>(n.m_Props.GetAt(i));
-    out.insert(out.end(), {Offset(p->m_pName, base), Offset(p->m_pValue, base), p->m_bOwnName, p->m_bOwnValue});
+    out.insert(out.end(), {Offset(p->m_pName, base), Offset(p->m_pValue, base), p->m_bOwnName,
+                           p->m_bOwnValue});
   }
   for (int i = 0; i < n.GetChildCount(); ++i) Shape(*n.GetChildAt(i), base, out);
 }
@@ -135,7 +159,8 @@ std::vector<long> Shape(CWXMLNode& n, const wchar_t* base) {
 }
 
 std::string Bytes(CWBlock& b) {
-  return std::string(static_cast<char*>(b.GetBuffer()), b.GetCapacity()) + "/" + std::to_string(b.GetSize());
+  return std::string(static_cast<char*>(b.GetBuffer()), b.GetCapacity()) + "/" +
+         std::to_string(b.GetSize());
 }
 
 // Loads `text` into both documents (kept across calls, so buffers are reused
@@ -162,7 +187,9 @@ void Compare(CWXMLDocument& fast, CWXMLDocument& plain, const std::string& text,
 // Restores the locale a test changed.
 class LocaleScope {
  public:
-  explicit LocaleScope(const char* name) : m_Saved(setlocale(LC_ALL, nullptr)) { setlocale(LC_ALL, name); }
+  explicit LocaleScope(const char* name) : m_Saved(setlocale(LC_ALL, nullptr)) {
+    setlocale(LC_ALL, name);
+  }
   ~LocaleScope() { setlocale(LC_ALL, m_Saved.c_str()); }
 
  private:
@@ -204,8 +231,9 @@ TEST(XmlReaderDiff, DeepSameNameNestingAndOwnBuffer) {
   for (int levels : {CWXML_MAX_DEPTH - 1, CWXML_MAX_DEPTH, CWXML_MAX_DEPTH + 5}) {
     std::string open, close;
     for (int i = 0; i < levels; ++i) open += i % 7 ? "<a>" : "<a k=\"<a>\">", close += "\t</a>\r\n";
-    Compare(fast, plain, open + "x" + close, true);
-    Compare(fast, plain, open + "x" + close.substr(7), true);  // the root's end tag missing
+    open += "x";
+    Compare(fast, plain, open + close, true);
+    Compare(fast, plain, open + close.substr(7), true);  // the root's end tag missing
   }
   // A load from a range of the document's own buffer.
   std::string text = "<a><b>1</b>" + std::string(2000, ' ') + "</a>";

@@ -218,7 +218,8 @@ class TagScan {
         m_Scanned = k + 16;
       }
       const unsigned inside = PrefixXor16(m.quote) ^ quoted;
-      if (unsigned ends = m.gt & ~inside & 0xFFFFu) return at + static_cast<unsigned>(__builtin_ctz(ends));
+      if (unsigned ends = m.gt & ~inside & 0xFFFFu)
+        return at + static_cast<unsigned>(__builtin_ctz(ends));
       quoted = (inside & 0x8000u) ? 0xFFFFu : 0;
     }
     return end;
