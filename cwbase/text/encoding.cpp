@@ -738,17 +738,27 @@ inline size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
   return len;
 }
 
-// mbstowcs(dest, source, limit) in a UTF-8 or ASCII locale, n = strlen(source):
-// no room for one more unit stops the conversion; an invalid sequence fails
-// (-1) with the converted prefix written; the terminator is written when it
-// fits and is not counted.
-size_t MultiByteToWide(Codeset codeset, const unsigned char* source, size_t n, wchar_t* dest,
-                       size_t limit) {
+// mbstowcs(dest, source, limit) in a UTF-8 or ASCII locale: no room for one
+// more unit stops the conversion; an invalid sequence fails (-1) with the
+// converted prefix written; the terminator is written when it fits and is not
+// counted. The text's length is found a block at a time just ahead of the
+// conversion (so the text is read once from memory); the limit needs no
+// length either, since the conversion meets the terminator before it writes
+// length + 1 units.
+size_t MultiByteToWide(Codeset codeset, const unsigned char* source, wchar_t* dest, size_t limit) {
+  constexpr size_t kBlock = 4096;
   size_t i = 0, o = 0;
+  size_t end = 0;           // the bytes before `end` are not the terminator
+  bool terminated = false;  // source[end] is the terminator
   for (;;) {
+    if (!terminated && end - i < kWindowReadable) {
+      const size_t k = strnlen(reinterpret_cast<const char*>(source + end), kBlock);
+      end += k;
+      terminated = k < kBlock;
+    }
     // Windows of whole characters while they fit; in UTF-8, each character
     // also checked for what the C library refuses (overlongs, surrogates).
-    while (i + kWindowReadable <= n && limit - o >= kWindow) {
+    while (i + kWindowReadable <= end && limit - o >= kWindow) {
       Window w = ScanWindow(source + i, codeset == Codeset::kUtf8);
       if (w.bytes == kWindow && w.starts == ~uint64_t{0}) {
         WidenWindow(source + i, dest + o);
@@ -777,17 +787,23 @@ size_t MultiByteToWide(Codeset codeset, const unsigned char* source, size_t n, w
       std::memcpy(dest + o, stage, count * sizeof(wchar_t));
       i += w.bytes, o += count;
     }
+    // The rules below run only with a window's worth measured ahead or the
+    // terminator in sight, so no character reaches past `end`.
+    if (!terminated && end - i < kWindowReadable) continue;  // measure further first
     size_t room = limit - o;
-    size_t k = WidenAsciiRun(source + i, n - i < room ? n - i : room, dest + o);
+    size_t k = WidenAsciiRun(source + i, end - i < room ? end - i : room, dest + o);
     i += k;
     o += k;
     if (o >= limit) return o;
-    if (i == n) {
+    if (i == end) {
+      if (!terminated) continue;
       dest[o] = 0;
       return o;
     }
     if (codeset != Codeset::kUtf8) return kFailed;
     uint32_t v;
+    // Reads no further than the first byte that is not a continuation byte,
+    // so never past the terminator.
     size_t len = DecodeUtf8(source + i, &v);
     if (len == 0) return kFailed;
     dest[o++] = static_cast<wchar_t>(v);
@@ -832,8 +848,7 @@ int MultiByteToWideChar(int, unsigned long, const char* source, int, wchar_t* de
   }
   const auto* s = reinterpret_cast<const unsigned char*>(source);
   if (!dest) return Result(MultiByteToWideCount(codeset, s));
-  const size_t n = std::strlen(source);
-  return Result(MultiByteToWide(codeset, s, n, dest, Limit(destSize, n + 1)));
+  return Result(MultiByteToWide(codeset, s, dest, static_cast<unsigned>(destSize)));
 }
 
 int IsUnicodeOk() {
