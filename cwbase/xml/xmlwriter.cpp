@@ -1,9 +1,9 @@
 // The XML writer: appends a tree as text with tab indentation and CR LF line
 // ends, in wide form (4-byte units) or 8-bit form (one byte per character).
 //
-// Both forms write the text in one walk of the tree into one buffer and hand
-// it to the caller's block at the end, with the block state the piece-by-piece
-// appends would have left:
+// Neither form appends piece by piece: the text is written into one buffer
+// and handed to the caller's block with the block state (capacity, length,
+// data) the piece-by-piece appends would have left:
 // - Wide form: each piece would be one AddData, whose growth (length + size +
 //   8192 bytes when full) shows in the block's capacity. The walk replays
 //   that arithmetic per piece and writes into the block's own spare room
@@ -22,7 +22,8 @@
 //   as the conversion, from encoding_internal.h); in every other locale it
 //   builds the wide text and converts it as a whole.
 // An allocation failure stops the walk; the text written up to there is
-// handed over as the piece-by-piece writer would have kept it.
+// handed over as the piece-by-piece writer would have kept it (where the
+// storage of a growing block cannot be had at once, nothing is appended).
 #include <cstring>
 #include <cwchar>
 #include <memory>
