@@ -5,14 +5,6 @@
 #include <atomic>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define CWXML_POOL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CWXML_POOL_ASAN 1
-#endif
-#endif
-
 #ifdef CWXML_POOL_ASAN
 #include <sanitizer/asan_interface.h>
 #define CWXML_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
@@ -70,7 +62,8 @@ void CWXMLPool::Reserve(size_t bytes) noexcept {
   }
 }
 
-void* CWXMLPool::Allocate(size_t size) {
+// Allocate's way when the chunk in use is full (or, sanitized, always).
+void* CWXMLPool::AllocateInNewChunk(size_t size) {
   const size_t need = kSlot + Rounded(size);
   if (static_cast<size_t>(m_End - m_Next) < need) {
     Seal();

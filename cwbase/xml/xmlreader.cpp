@@ -194,7 +194,7 @@ size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) 
     if (eq == tagEnd) break;
     CWXMLProp* prop;
     try {
-      prop = new (m_Pool) CWXMLProp();
+      prop = new (m_Pool.Allocate(sizeof(CWXMLProp))) CWXMLProp();
     } catch (const std::bad_alloc&) {
       break;  // keep the attributes taken so far
     }
@@ -275,7 +275,7 @@ size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int
         node->m_pValue = nullptr;  // too deep: fails like a child without end tag
         return result;
       }
-      CWXMLNode* child = new (m_Pool) CWXMLNode(node);
+      CWXMLNode* child = new (m_Pool.Allocate(sizeof(CWXMLNode))) CWXMLNode(node);
       value = Element(child, value, endTag, level + 1, true);
       node->m_pValue = value == kNone ? nullptr : m_Buffer + value;
       if (value == kNone) {
