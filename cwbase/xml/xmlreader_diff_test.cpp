@@ -43,8 +43,9 @@ const char* const kPieces[] = {
     "</a>",     "<a ",        "<ab>",        "</ab>", "<b/>",     "<a/>",         "</a >",
     "<a x=1/>", "<!-- c -->", "<a x=\"1\">", "</b>",  "<a\n",     "&amp;",        "\"<a>\""};
 
+// Now and then enough attributes for a tag of several hundred units.
 void Attributes(Rng& r, std::string& out) {
-  for (int i = 0, n = r.Below(4); i < n; ++i) {
+  for (int i = 0, n = r.Chance(4) ? 30 + r.Below(70) : r.Below(4); i < n; ++i) {
     out += r.Chance(90) ? " " : "  ";
     out += r.Pick(kNames);
     if (r.Chance(95)) out += "=";
