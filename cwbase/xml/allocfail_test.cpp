@@ -37,6 +37,9 @@ TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
     CW_CHILD_CHECK(child->GetName() == nullptr);
     child->SetValue(12L);
     CW_CHILD_CHECK(child->GetValue() == nullptr);
+    child->SetValue(L"x");
+    child->SetValueA("8-bit");
+    CW_CHILD_CHECK(child->GetValue() == nullptr);
     CW_CHILD_CHECK(doc.AddChildNode(L"more") == nullptr && doc.GetChildCount() == 1);
     // A new attribute object cannot be had: std::bad_alloc, nothing changed.
     CW_CHILD_CHECK(Throws([&] { doc.SetPropertyValue(L"b", L"2"); }));
