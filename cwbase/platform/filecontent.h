@@ -19,7 +19,9 @@
 ///   (bytes from the file size up to the capacity zeroed), otherwise replaced by
 ///   storage of exactly the file size holding the old storage's bytes. One fread
 ///   fills it; the length stays the file size even if fewer bytes arrive. An
-///   empty file leaves the block untouched.
+///   empty file leaves the block untouched; so does a file whose size reads
+///   as 0 although it has content (most files under /proc), which therefore
+///   reads as empty.
 ///   Choices: a stream that cannot be measured (a pipe, a failing ftell/fseek)
 ///   answers that errno (ESPIPE when none was set); a file of 2 GiB or more
 ///   answers EFBIG; storage that cannot be allocated answers ENOMEM. In these

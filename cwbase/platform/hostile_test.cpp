@@ -39,6 +39,20 @@ TEST(HostileFiles, NamedPipeIsRefusedAndBlockKept) {
   close(held);
 }
 
+TEST(HostileFiles, ProcFileOfSizeZeroReadsAsEmpty) {
+  CWBlock block(const_cast<char*>("keep"), 4);
+  errno = EINTR;  // the answer is the errno the caller left
+  EXPECT_EQ(EINTR, ReadFileContent("/proc/self/status", block));
+  EXPECT_TRUE(Kept(block));
+  // Through its descriptor a pipe is refused as above, not read as empty.
+  int fds[2];
+  ASSERT_EQ(0, pipe(fds));
+  EXPECT_EQ(ESPIPE, ReadFileContent(("/proc/self/fd/" + std::to_string(fds[0])).c_str(), block));
+  EXPECT_TRUE(Kept(block));
+  close(fds[0]);
+  close(fds[1]);
+}
+
 TEST(HostileFiles, UnallocatableFileAnswersEnomemAndBlockKept) {
   CWTestDir dir;
   ASSERT_TRUE(dir.Ok());
