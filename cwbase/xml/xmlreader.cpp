@@ -91,30 +91,34 @@ class FastReader {
     cwxml::Widen(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
                  m_Buffer + m_Widened);
     m_Widened = to;
-    while (!m_Waiting.empty() && m_Waiting.back() < to) {
-      m_Buffer[m_Waiting.back()] = 0;
-      m_Waiting.pop_back();
-    }
+    while (m_WaitingCount && m_Waiting[m_WaitingCount - 1] < to)
+      m_Buffer[m_Waiting[--m_WaitingCount]] = 0;
   }
 
   // The zero over an end tag's "<", which may lie beyond the widened part.
-  // The nearest waits last; end tags are found nested, nearest last, but
-  // the order is kept whatever comes.
+  // The zeros waiting are those of the elements being read, the nearest
+  // last: an end tag is found after every end tag it comes before has been
+  // passed. Should the room run out all the same, the text is widened up to
+  // the end tag at once, which is only slower.
   void ZeroAhead(size_t at) {
-    if (at < m_Widened) {
-      m_Buffer[at] = 0;
+    if (at >= m_Widened && m_WaitingCount < kWaitingRoom &&
+        (!m_WaitingCount || at < m_Waiting[m_WaitingCount - 1])) {
+      m_Waiting[m_WaitingCount++] = at;
       return;
     }
-    m_Waiting.insert(
-        std::upper_bound(m_Waiting.begin(), m_Waiting.end(), at, std::greater<size_t>()), at);
+    Widen(at + 1);
+    m_Buffer[at] = 0;
   }
+
+  static constexpr size_t kWaitingRoom = CWXML_MAX_DEPTH + 8;
 
   const Char* m_Text;
   size_t m_Size;
   wchar_t* m_Buffer = nullptr;
   const CWXMLIndex& m_Index;
-  size_t m_Widened;               // widened units; kNone for wide text
-  std::vector<size_t> m_Waiting;  // end-tag zeros beyond m_Widened, nearest last
+  size_t m_Widened;                // widened units; kNone for wide text
+  size_t m_Waiting[kWaitingRoom];  // end-tag zeros beyond m_Widened, nearest last
+  size_t m_WaitingCount = 0;
   size_t m_Cursor = 0;
   cwxml::TagScan m_Scan;  // the tag being read
   CWXMLPool m_Pool;       // the objects of this parse
