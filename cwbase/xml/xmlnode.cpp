@@ -123,23 +123,43 @@ bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
 static_assert(alignof(CWXMLNode) <= sizeof(void*) && alignof(CWXMLProp) <= sizeof(void*),
               "tree objects fit the pool's alignment");
 
-void* CWXMLProp::operator new(size_t size) { return CWXMLPool::AllocateOne(size); }
+void* CWXMLProp::operator new(size_t size) {
+  return CWXMLPool::AllocateOne(size);
+}
 void* CWXMLProp::operator new(size_t size, const std::nothrow_t&) noexcept {
   return CWXMLPool::AllocateOne(size, std::nothrow);
 }
-void* CWXMLProp::operator new(size_t size, CWXMLPool& pool) { return pool.Allocate(size); }
-void CWXMLProp::operator delete(void* object, size_t size) noexcept { CWXMLPool::Release(object, size); }
-void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept { CWXMLPool::Release(object, 0); }
-void CWXMLProp::operator delete(void* object, CWXMLPool&) noexcept { CWXMLPool::Release(object, 0); }
+void* CWXMLProp::operator new(size_t size, CWXMLPool& pool) {
+  return pool.Allocate(size);
+}
+void CWXMLProp::operator delete(void* object, size_t size) noexcept {
+  CWXMLPool::Release(object, size);
+}
+void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept {
+  CWXMLPool::Release(object, 0);
+}
+void CWXMLProp::operator delete(void* object, CWXMLPool&) noexcept {
+  CWXMLPool::Release(object, 0);
+}
 
-void* CWXMLNode::operator new(size_t size) { return CWXMLPool::AllocateOne(size); }
+void* CWXMLNode::operator new(size_t size) {
+  return CWXMLPool::AllocateOne(size);
+}
 void* CWXMLNode::operator new(size_t size, const std::nothrow_t&) noexcept {
   return CWXMLPool::AllocateOne(size, std::nothrow);
 }
-void* CWXMLNode::operator new(size_t size, CWXMLPool& pool) { return pool.Allocate(size); }
-void CWXMLNode::operator delete(void* object, size_t size) noexcept { CWXMLPool::Release(object, size); }
-void CWXMLNode::operator delete(void* object, const std::nothrow_t&) noexcept { CWXMLPool::Release(object, 0); }
-void CWXMLNode::operator delete(void* object, CWXMLPool&) noexcept { CWXMLPool::Release(object, 0); }
+void* CWXMLNode::operator new(size_t size, CWXMLPool& pool) {
+  return pool.Allocate(size);
+}
+void CWXMLNode::operator delete(void* object, size_t size) noexcept {
+  CWXMLPool::Release(object, size);
+}
+void CWXMLNode::operator delete(void* object, const std::nothrow_t&) noexcept {
+  CWXMLPool::Release(object, 0);
+}
+void CWXMLNode::operator delete(void* object, CWXMLPool&) noexcept {
+  CWXMLPool::Release(object, 0);
+}
 
 // ---- CWXMLProp ----
 
