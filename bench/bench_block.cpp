@@ -13,7 +13,8 @@ namespace {
 
 const unsigned long kPieces[] = {4, 24, 4, 16, 4, 40, 12, 8, 4, 28, 12};
 const size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
-unsigned char g_source[64] = "<record id=\"1\" name=\"value\"/>\r\n\t\t<record id=\"2\" qty=\"3\"/>";
+unsigned char g_source[64] =
+    "<record id=\"1\" name=\"value\"/>\r\n\t\t<record id=\"2\" qty=\"3\"/>";
 
 template <typename Append>
 void Run(benchmark::State& state, unsigned long total, Append append) {

@@ -24,7 +24,8 @@ int64_t TotalBytes() {
 
 void Cwbase(benchmark::State& state) {
   std::vector<CWBlock> blocks;
-  for (const std::string& r : HttpResponses()) blocks.emplace_back(const_cast<char*>(r.data()), r.size());
+  for (const std::string& r : HttpResponses())
+    blocks.emplace_back(const_cast<char*>(r.data()), r.size());
   long headers = 0;
   for (CWBlock& b : blocks) {
     CWHttpResponceBase response;
@@ -110,7 +111,8 @@ void HttpParser(benchmark::State& state) {
   Collected c;
   long headers = 0;
   for (const std::string& r : HttpResponses()) {
-    if (!ParseOne(r, settings, c) || !c.complete) return state.SkipWithError("a response was rejected");
+    if (!ParseOne(r, settings, c) || !c.complete)
+      return state.SkipWithError("a response was rejected");
     headers += long(c.headers.size());
   }
   for (auto _ : state) {

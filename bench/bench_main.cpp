@@ -25,8 +25,10 @@ int main(int argc, char** argv) {
   }
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--corpus=", 9) == 0) SetCorpusDir(argv[i] + 9);
-    else argv[kept++] = argv[i];
+    if (std::strncmp(argv[i], "--corpus=", 9) == 0)
+      SetCorpusDir(argv[i] + 9);
+    else
+      argv[kept++] = argv[i];
   }
   argc = kept;
   benchmark::Initialize(&argc, argv);

@@ -21,8 +21,8 @@
 namespace {
 
 struct Text {
-  std::string utf8;    // zero-terminated by std::string
-  std::wstring wide;   // the same text as code points
+  std::string utf8;   // zero-terminated by std::string
+  std::wstring wide;  // the same text as code points
 };
 
 const Text& GetText(const std::string& kind) {
@@ -61,65 +61,107 @@ size_t IconvRun(iconv_t cd, const char* in, size_t inBytes, char* out, size_t ou
   return outBytes - left;
 }
 
-const struct { const char* impl; ToWide fn; bool exact; } kToWide[] = {
-    {"cwbase", [](const Text& t, wchar_t* o) -> size_t {
-       return size_t(Utf8toWStr(o, int(t.utf8.size()), const_cast<char*>(t.utf8.data()), int(t.utf8.size())));
-     }, true},
-    {"cwbase-MultiByteToWideChar", [](const Text& t, wchar_t* o) -> size_t {
-       return size_t(MultiByteToWideChar(0, 0, t.utf8.c_str(), int(t.utf8.size()), o, int(t.utf8.size() + 1)));
-     }, true},
-    {"iconv", [](const Text& t, wchar_t* o) -> size_t {
+const struct {
+  const char* impl;
+  ToWide fn;
+  bool exact;
+} kToWide[] = {
+    {"cwbase",
+     [](const Text& t, wchar_t* o) -> size_t {
+       return size_t(
+           Utf8toWStr(o, int(t.utf8.size()), const_cast<char*>(t.utf8.data()), int(t.utf8.size())));
+     },
+     true},
+    {"cwbase-MultiByteToWideChar",
+     [](const Text& t, wchar_t* o) -> size_t {
+       return size_t(MultiByteToWideChar(0, 0, t.utf8.c_str(), int(t.utf8.size()), o,
+                                         int(t.utf8.size() + 1)));
+     },
+     true},
+    {"iconv",
+     [](const Text& t, wchar_t* o) -> size_t {
        static iconv_t cd = iconv_open("WCHAR_T", "UTF-8");
        return IconvRun(cd, t.utf8.data(), t.utf8.size(), reinterpret_cast<char*>(o),
-                       (t.utf8.size() + 1) * sizeof(wchar_t)) / sizeof(wchar_t);
-     }, true},
-    {"utfcpp", [](const Text& t, wchar_t* o) -> size_t {
+                       (t.utf8.size() + 1) * sizeof(wchar_t)) /
+              sizeof(wchar_t);
+     },
+     true},
+    {"utfcpp",
+     [](const Text& t, wchar_t* o) -> size_t {
        return size_t(utf8::utf8to32(t.utf8.begin(), t.utf8.end(), o) - o);
-     }, true},
-    {"utfcpp-unchecked", [](const Text& t, wchar_t* o) -> size_t {
+     },
+     true},
+    {"utfcpp-unchecked",
+     [](const Text& t, wchar_t* o) -> size_t {
        return size_t(utf8::unchecked::utf8to32(t.utf8.begin(), t.utf8.end(), o) - o);
-     }, true},
-    {"mbstowcs", [](const Text& t, wchar_t* o) -> size_t {
+     },
+     true},
+    {"mbstowcs",
+     [](const Text& t, wchar_t* o) -> size_t {
        return std::mbstowcs(o, t.utf8.c_str(), t.utf8.size() + 1);
-     }, true},
-    {"widen-loop", [](const Text& t, wchar_t* o) -> size_t {
+     },
+     true},
+    {"widen-loop",
+     [](const Text& t, wchar_t* o) -> size_t {
        WidenBytes(o, reinterpret_cast<const unsigned char*>(t.utf8.data()), t.utf8.size());
        return t.utf8.size();
-     }, false},
+     },
+     false},
 };
 
-const struct { const char* impl; ToUtf8 fn; bool exact; } kToUtf8[] = {
-    {"cwbase", [](const Text& t, char* o) -> size_t {
-       return size_t(WstrtoUtf8(o, int(4 * t.wide.size()), const_cast<wchar_t*>(t.wide.data()), int(t.wide.size())));
-     }, true},
+const struct {
+  const char* impl;
+  ToUtf8 fn;
+  bool exact;
+} kToUtf8[] = {
+    {"cwbase",
+     [](const Text& t, char* o) -> size_t {
+       return size_t(WstrtoUtf8(o, int(4 * t.wide.size()), const_cast<wchar_t*>(t.wide.data()),
+                                int(t.wide.size())));
+     },
+     true},
     // The Windows-style pair limits its output to one byte per character plus
     // one, so on mixed text it converts only a prefix; wcstombs-limited is
     // given the same limit, which makes the two do the same work.
-    {"cwbase-WideCharToMultiByte", [](const Text& t, char* o) -> size_t {
+    {"cwbase-WideCharToMultiByte",
+     [](const Text& t, char* o) -> size_t {
        return size_t(WideCharToMultiByte(0, 0, t.wide.c_str(), int(t.wide.size()), o,
                                          int(4 * t.wide.size() + 1), nullptr, nullptr));
-     }, false},
-    {"wcstombs-limited", [](const Text& t, char* o) -> size_t {
+     },
+     false},
+    {"wcstombs-limited",
+     [](const Text& t, char* o) -> size_t {
        return std::wcstombs(o, t.wide.c_str(), t.wide.size() + 1);
-     }, false},
-    {"iconv", [](const Text& t, char* o) -> size_t {
+     },
+     false},
+    {"iconv",
+     [](const Text& t, char* o) -> size_t {
        static iconv_t cd = iconv_open("UTF-8", "WCHAR_T");
-       return IconvRun(cd, reinterpret_cast<const char*>(t.wide.data()), t.wide.size() * sizeof(wchar_t), o,
-                       4 * t.wide.size() + 1);
-     }, true},
-    {"utfcpp", [](const Text& t, char* o) -> size_t {
+       return IconvRun(cd, reinterpret_cast<const char*>(t.wide.data()),
+                       t.wide.size() * sizeof(wchar_t), o, 4 * t.wide.size() + 1);
+     },
+     true},
+    {"utfcpp",
+     [](const Text& t, char* o) -> size_t {
        return size_t(utf8::utf32to8(t.wide.begin(), t.wide.end(), o) - o);
-     }, true},
-    {"utfcpp-unchecked", [](const Text& t, char* o) -> size_t {
+     },
+     true},
+    {"utfcpp-unchecked",
+     [](const Text& t, char* o) -> size_t {
        return size_t(utf8::unchecked::utf32to8(t.wide.begin(), t.wide.end(), o) - o);
-     }, true},
-    {"wcstombs", [](const Text& t, char* o) -> size_t {
+     },
+     true},
+    {"wcstombs",
+     [](const Text& t, char* o) -> size_t {
        return std::wcstombs(o, t.wide.c_str(), 4 * t.wide.size() + 1);
-     }, true},
-    {"memcpy", [](const Text& t, char* o) -> size_t {
+     },
+     true},
+    {"memcpy",
+     [](const Text& t, char* o) -> size_t {
        std::memcpy(o, t.wide.data(), t.wide.size() * sizeof(wchar_t));
        return t.wide.size();
-     }, false},
+     },
+     false},
 };
 
 void RunToWide(benchmark::State& state, const std::string& kind, ToWide fn, bool exact) {
@@ -150,7 +192,9 @@ void RunToUtf8(benchmark::State& state, const std::string& kind, ToUtf8 fn, bool
 // timed loop converts and frees.
 void RunMakeUnicode(benchmark::State& state, const std::string& kind) {
   const Text& t = GetText(kind);
-  auto make = [&] { return make_unicode_string(reinterpret_cast<const unsigned char*>(t.utf8.c_str())); };
+  auto make = [&] {
+    return make_unicode_string(reinterpret_cast<const unsigned char*>(t.utf8.c_str()));
+  };
   wchar_t* r = make();
   bool ok = r && t.wide == r;
   std::free(r);
@@ -182,14 +226,18 @@ void RunMakeUtf8(benchmark::State& state, const std::string& kind) {
 void RegisterUtf8Benchmarks() {
   for (std::string kind : {"ascii", "mixed"}) {
     for (const auto& c : kToWide)
-      benchmark::RegisterBenchmark(("utf8-to-wide-" + kind + "/" + c.impl).c_str(), RunToWide, kind, c.fn, c.exact)
+      benchmark::RegisterBenchmark(("utf8-to-wide-" + kind + "/" + c.impl).c_str(), RunToWide, kind,
+                                   c.fn, c.exact)
           ->Unit(benchmark::kMillisecond);
     for (const auto& c : kToUtf8)
-      benchmark::RegisterBenchmark(("wide-to-utf8-" + kind + "/" + c.impl).c_str(), RunToUtf8, kind, c.fn, c.exact)
+      benchmark::RegisterBenchmark(("wide-to-utf8-" + kind + "/" + c.impl).c_str(), RunToUtf8, kind,
+                                   c.fn, c.exact)
           ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("utf8-to-wide-" + kind + "/cwbase-make_unicode_string").c_str(), RunMakeUnicode, kind)
+    benchmark::RegisterBenchmark(("utf8-to-wide-" + kind + "/cwbase-make_unicode_string").c_str(),
+                                 RunMakeUnicode, kind)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("wide-to-utf8-" + kind + "/cwbase-make_utf8_string").c_str(), RunMakeUtf8, kind)
+    benchmark::RegisterBenchmark(("wide-to-utf8-" + kind + "/cwbase-make_utf8_string").c_str(),
+                                 RunMakeUtf8, kind)
         ->Unit(benchmark::kMillisecond);
   }
 }

@@ -11,10 +11,10 @@
 
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
+#include <tinyxml2.h>
 #include <pugixml.hpp>
 #include <rapidxml/rapidxml.hpp>
 #include <rapidxml/rapidxml_print.hpp>
-#include <tinyxml2.h>
 
 #include <cstring>
 #include <iterator>
@@ -29,7 +29,9 @@
 
 namespace {
 
-const std::string& Text(const std::string& kind) { return CorpusFile("xml-" + kind + ".xml"); }
+const std::string& Text(const std::string& kind) {
+  return CorpusFile("xml-" + kind + ".xml");
+}
 
 const std::wstring& WideText(const std::string& kind) {
   static std::map<std::string, std::wstring> cache;
@@ -61,12 +63,14 @@ long Count(rapidxml::xml_node<>* n) {
 }
 long Count(const tinyxml2::XMLElement* n) {
   long c = 1;
-  for (auto* child = n->FirstChildElement(); child; child = child->NextSiblingElement()) c += Count(child);
+  for (auto* child = n->FirstChildElement(); child; child = child->NextSiblingElement())
+    c += Count(child);
   return c;
 }
 long Count(xmlNode* n) {
   long c = 1;
-  for (xmlNode* child = xmlFirstElementChild(n); child; child = xmlNextElementSibling(child)) c += Count(child);
+  for (xmlNode* child = xmlFirstElementChild(n); child; child = xmlNextElementSibling(child))
+    c += Count(child);
   return c;
 }
 
@@ -77,7 +81,8 @@ struct CwAscii {
   bool Load(const std::string& kind) {
     // The loader copies its input; the cast only meets its parameter type.
     const std::string& t = Text(kind);
-    return doc.LoadFromStreamAscii(reinterpret_cast<unsigned char*>(const_cast<char*>(t.data())), int(t.size())) == 0;
+    return doc.LoadFromStreamAscii(reinterpret_cast<unsigned char*>(const_cast<char*>(t.data())),
+                                   int(t.size())) == 0;
   }
   long Elements() { return Count(&doc); }
 };
@@ -179,8 +184,10 @@ unsigned long OutputChars(const std::string& kind) {
 void SaveCw(benchmark::State& state, const std::string& kind, bool ascii, bool fresh) {
   CWXMLDocument& doc = ascii ? Loaded<CwAscii>(kind).doc : Loaded<CwWide>(kind).doc;
   auto save = [&](CWBlock& out) {
-    if (ascii) doc.SaveToXMLStreamAscii(out, 0);
-    else doc.SaveToXMLStream(out, 0);
+    if (ascii)
+      doc.SaveToXMLStreamAscii(out, 0);
+    else
+      doc.SaveToXMLStream(out, 0);
     benchmark::DoNotOptimize(out.GetBuffer());
     return out.GetSize();
   };
@@ -206,7 +213,9 @@ void SaveCw(benchmark::State& state, const std::string& kind, bool ascii, bool f
 
 struct StringWriter : pugi::xml_writer {
   std::string out;
-  void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+  void write(const void* data, size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+  }
 };
 
 void SavePugi(benchmark::State& state, const std::string& kind) {
@@ -265,7 +274,8 @@ template <typename... Args>
 benchmark::internal::Benchmark* Register(const std::string& name,
                                          void (*fn)(benchmark::State&, const std::string&, Args...),
                                          const std::string& kind, Args... args) {
-  return benchmark::RegisterBenchmark(name.c_str(), fn, kind, args...)->Unit(benchmark::kMillisecond);
+  return benchmark::RegisterBenchmark(name.c_str(), fn, kind, args...)
+      ->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace

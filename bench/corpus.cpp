@@ -12,7 +12,9 @@ namespace {
 std::string g_dir = ".";
 }
 
-void SetCorpusDir(const std::string& dir) { g_dir = dir; }
+void SetCorpusDir(const std::string& dir) {
+  g_dir = dir;
+}
 
 const std::string& CorpusFile(const std::string& name) {
   static std::map<std::string, std::string> cache;

@@ -36,20 +36,41 @@ class Rng {  // splitmix64
   int Range(int lo, int hi) { return lo + static_cast<int>(Next() % uint64_t(hi - lo + 1)); }
   bool Chance(int percent) { return Range(1, 100) <= percent; }
   template <typename T, size_t N>
-  const T& Pick(const T (&items)[N]) { return items[Next() % N]; }
+  const T& Pick(const T (&items)[N]) {
+    return items[Next() % N];
+  }
 
  private:
   uint64_t state_;
 };
 
-const char* const kWords[] = {
-    "the", "of", "and", "to", "in", "is", "for", "on", "that", "with", "as", "by",
-    "data", "system", "value", "order", "market", "report", "result", "process",
-    "network", "server", "client", "request", "response", "record", "account",
-    "customer", "product", "service", "quality", "history", "between", "through",
-    "general", "important", "different", "available", "information", "development",
-    "management", "international", "performance", "configuration", "north", "river",
-    "window", "garden", "silver", "morning", "evening", "weather", "journey", "simple"};
+const char* const kWords[] = {"the",         "of",
+                              "and",         "to",
+                              "in",          "is",
+                              "for",         "on",
+                              "that",        "with",
+                              "as",          "by",
+                              "data",        "system",
+                              "value",       "order",
+                              "market",      "report",
+                              "result",      "process",
+                              "network",     "server",
+                              "client",      "request",
+                              "response",    "record",
+                              "account",     "customer",
+                              "product",     "service",
+                              "quality",     "history",
+                              "between",     "through",
+                              "general",     "important",
+                              "different",   "available",
+                              "information", "development",
+                              "management",  "international",
+                              "performance", "configuration",
+                              "north",       "river",
+                              "window",      "garden",
+                              "silver",      "morning",
+                              "evening",     "weather",
+                              "journey",     "simple"};
 
 std::string Words(Rng& r, int lo, int hi) {
   std::string s;
@@ -66,7 +87,9 @@ std::string Ident(Rng& r) {
   return s + '-' + std::to_string(r.Range(100, 99999));
 }
 
-void Indent(std::string& out, int depth) { out.append(size_t(depth), '\t'); }
+void Indent(std::string& out, int depth) {
+  out.append(size_t(depth), '\t');
+}
 
 // One start tag with 2-5 attributes drawn from a data-record vocabulary.
 std::string RecordAttrs(Rng& r, long id) {
@@ -75,11 +98,16 @@ std::string RecordAttrs(Rng& r, long id) {
   for (int i = 0, n = r.Range(1, 4); i < n; ++i) {
     std::string name = kNames[(id + i) % 7];
     std::string value;
-    if (name == "price") value = std::to_string(r.Range(1, 9999)) + "." + std::to_string(r.Range(10, 99));
-    else if (name == "qty") value = std::to_string(r.Range(0, 500));
-    else if (name == "updated") value = "2024-0" + std::to_string(r.Range(1, 9)) + "-1" + std::to_string(r.Range(0, 9));
-    else if (name == "name") value = Words(r, 1, 3);
-    else value = Ident(r);
+    if (name == "price")
+      value = std::to_string(r.Range(1, 9999)) + "." + std::to_string(r.Range(10, 99));
+    else if (name == "qty")
+      value = std::to_string(r.Range(0, 500));
+    else if (name == "updated")
+      value = "2024-0" + std::to_string(r.Range(1, 9)) + "-1" + std::to_string(r.Range(0, 9));
+    else if (name == "name")
+      value = Words(r, 1, 3);
+    else
+      value = Ident(r);
     s += " " + name + "=\"" + value + "\"";
   }
   return s;
@@ -92,8 +120,10 @@ std::string XmlRecords(Rng& r) {
     out += "\t<group id=\"g" + std::to_string(id) + "\" region=\"" + r.Pick(kWords) + "\">\r\n";
     for (int i = 0, n = r.Range(5, 40); i < n; ++i) {
       out += "\t\t<record" + RecordAttrs(r, ++id);
-      if (r.Chance(20)) out += ">" + Words(r, 1, 4) + "</record>\r\n";
-      else out += "/>\r\n";
+      if (r.Chance(20))
+        out += ">" + Words(r, 1, 4) + "</record>\r\n";
+      else
+        out += "/>\r\n";
     }
     out += "\t</group>\r\n";
   }
@@ -122,7 +152,8 @@ std::string XmlText(Rng& r) {
   std::string out = "<?xml version=\"1.0\"?>\r\n<book title=\"Benchmark Stories\" lang=\"en\">\r\n";
   int chapter = 0;
   while (out.size() < kXmlSize) {
-    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" + Words(r, 2, 5) + "\">\r\n";
+    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" + Words(r, 2, 5) +
+           "\">\r\n";
     out += "\t\t<title>" + Words(r, 2, 6) + "</title>\r\n";
     for (int i = 0, n = r.Range(10, 30); i < n; ++i) {
       if (r.Chance(15)) out += "\t\t<heading level=\"2\">" + Words(r, 2, 6) + "</heading>\r\n";
@@ -142,7 +173,8 @@ void DeepNode(Rng& r, std::string& out, int d, int target) {
   out += "<node id=\"n" + std::to_string(++g_deepId) + "\" kind=\"" + r.Pick(kWords) + "\">\r\n";
   for (int i = 0, n = r.Range(0, 2); i < n; ++i) {
     Indent(out, d + 1);
-    out += "<leaf id=\"" + std::to_string(++g_deepId) + "\" size=\"" + std::to_string(r.Range(0, 99999)) + "\"/>\r\n";
+    out += "<leaf id=\"" + std::to_string(++g_deepId) + "\" size=\"" +
+           std::to_string(r.Range(0, 99999)) + "\"/>\r\n";
   }
   if (d < target) {
     DeepNode(r, out, d + 1, target);
@@ -163,11 +195,15 @@ std::string XmlDeep(Rng& r) {
 }
 
 std::string HttpResponse(Rng& r) {
-  struct Status { int code; const char* reason; int weight; };
-  static const Status kStatus[] = {{200, "OK", 60}, {201, "Created", 4}, {204, "No Content", 4},
-                                   {301, "Moved Permanently", 4}, {302, "Found", 5},
-                                   {304, "Not Modified", 10}, {404, "Not Found", 8},
-                                   {500, "Internal Server Error", 5}};
+  struct Status {
+    int code;
+    const char* reason;
+    int weight;
+  };
+  static const Status kStatus[] = {{200, "OK", 60},        {201, "Created", 4},
+                                   {204, "No Content", 4}, {301, "Moved Permanently", 4},
+                                   {302, "Found", 5},      {304, "Not Modified", 10},
+                                   {404, "Not Found", 8},  {500, "Internal Server Error", 5}};
   int pick = r.Range(1, 100);
   const Status* st = kStatus;
   while (pick > st->weight) pick -= (st++)->weight;
@@ -178,7 +214,8 @@ std::string HttpResponse(Rng& r) {
     if (r.Chance(50)) {
       body = "{\"id\":" + std::to_string(r.Range(1, 999999)) + ",\"items\":[";
       for (int i = 0, n = r.Range(0, 20); i < n; ++i)
-        body += std::string(i ? "," : "") + "{\"name\":\"" + Words(r, 1, 3) + "\",\"n\":" + std::to_string(r.Range(0, 999)) + "}";
+        body += std::string(i ? "," : "") + "{\"name\":\"" + Words(r, 1, 3) +
+                "\",\"n\":" + std::to_string(r.Range(0, 999)) + "}";
       body += "]}";
     } else {
       body = "<html><body><p>" + Words(r, 3, 120) + "</p></body></html>";
@@ -186,28 +223,44 @@ std::string HttpResponse(Rng& r) {
   }
 
   static const char* const kOptional[] = {
-      "Cache-Control: max-age=3600, public", "Vary: Accept-Encoding", "Accept-Ranges: bytes",
-      "Connection: keep-alive", "X-Content-Type-Options: nosniff", "X-Frame-Options: SAMEORIGIN",
+      "Cache-Control: max-age=3600, public",
+      "Vary: Accept-Encoding",
+      "Accept-Ranges: bytes",
+      "Connection: keep-alive",
+      "X-Content-Type-Options: nosniff",
+      "X-Frame-Options: SAMEORIGIN",
       "Strict-Transport-Security: max-age=31536000; includeSubDomains",
-      "Access-Control-Allow-Origin: *", "Expires: Thu, 01 Dec 2024 16:00:00 GMT",
-      "Last-Modified: Tue, 15 Nov 2024 12:45:26 GMT", "Via: 1.1 proxy.example.net",
-      "Referrer-Policy: strict-origin-when-cross-origin", "X-Cache: HIT", "Pragma: no-cache",
-      "Content-Language: en", "Alt-Svc: h2=\":443\"; ma=86400"};
+      "Access-Control-Allow-Origin: *",
+      "Expires: Thu, 01 Dec 2024 16:00:00 GMT",
+      "Last-Modified: Tue, 15 Nov 2024 12:45:26 GMT",
+      "Via: 1.1 proxy.example.net",
+      "Referrer-Policy: strict-origin-when-cross-origin",
+      "X-Cache: HIT",
+      "Pragma: no-cache",
+      "Content-Language: en",
+      "Alt-Svc: h2=\":443\"; ma=86400"};
   std::vector<std::string> headers = {
-      "Date: Mon, 02 Dec 2024 10:" + std::to_string(r.Range(10, 59)) + ":" + std::to_string(r.Range(10, 59)) + " GMT",
-      std::string("Server: ") + r.Pick({"nginx/1.22.1", "Apache/2.4.57 (Debian)", "cloudfront", "gws"})};
+      "Date: Mon, 02 Dec 2024 10:" + std::to_string(r.Range(10, 59)) + ":" +
+          std::to_string(r.Range(10, 59)) + " GMT",
+      std::string("Server: ") +
+          r.Pick({"nginx/1.22.1", "Apache/2.4.57 (Debian)", "cloudfront", "gws"})};
   if (hasBody) {
-    headers.push_back(body[0] == '{' ? "Content-Type: application/json" : "Content-Type: text/html; charset=utf-8");
+    headers.push_back(body[0] == '{' ? "Content-Type: application/json"
+                                     : "Content-Type: text/html; charset=utf-8");
     headers.push_back("Content-Length: " + std::to_string(body.size()));
   } else {
     headers.push_back("ETag: \"" + Ident(r) + "\"");
   }
-  if (st->code == 301 || st->code == 302) headers.push_back("Location: https://www.example.com/" + Ident(r));
-  if (r.Chance(40)) headers.push_back("Set-Cookie: session=" + Ident(r) + "; Path=/; HttpOnly; Secure");
+  if (st->code == 301 || st->code == 302)
+    headers.push_back("Location: https://www.example.com/" + Ident(r));
+  if (r.Chance(40))
+    headers.push_back("Set-Cookie: session=" + Ident(r) + "; Path=/; HttpOnly; Secure");
   headers.push_back("X-Request-Id: " + Ident(r) + Ident(r));
   std::vector<const char*> optional(std::begin(kOptional), std::end(kOptional));
-  for (size_t i = optional.size() - 1; i > 0; --i) std::swap(optional[i], optional[r.Next() % (i + 1)]);
-  for (int i = 0, n = r.Range(5, 20) - int(headers.size()); i < n; ++i) headers.push_back(optional[size_t(i)]);
+  for (size_t i = optional.size() - 1; i > 0; --i)
+    std::swap(optional[i], optional[r.Next() % (i + 1)]);
+  for (int i = 0, n = r.Range(5, 20) - int(headers.size()); i < n; ++i)
+    headers.push_back(optional[size_t(i)]);
 
   std::string out = "HTTP/1.1 " + std::to_string(st->code) + " " + st->reason + "\r\n";
   for (const std::string& h : headers) out += h + "\r\n";
@@ -248,13 +301,17 @@ std::string Utf8Text(Rng& r, bool mixed) {
       w = r.Pick(kWords);
     } else if (script < 60) {
       for (char c : std::string(r.Pick(kWords))) {
-        if (r.Chance(30)) AppendUtf8(w, r.Pick(kAccents));
-        else w += c;
+        if (r.Chance(30))
+          AppendUtf8(w, r.Pick(kAccents));
+        else
+          w += c;
       }
     } else if (script < 85) {
-      for (int i = 0, n = r.Range(2, 9); i < n; ++i) AppendUtf8(w, unsigned(0x430 + r.Range(0, 31)));
+      for (int i = 0, n = r.Range(2, 9); i < n; ++i)
+        AppendUtf8(w, unsigned(0x430 + r.Range(0, 31)));
     } else {
-      for (int i = 0, n = r.Range(1, 4); i < n; ++i) AppendUtf8(w, unsigned(0x4E00 + r.Range(0, 0x4FFF)));
+      for (int i = 0, n = r.Range(1, 4); i < n; ++i)
+        AppendUtf8(w, unsigned(0x4E00 + r.Range(0, 0x4FFF)));
       if (r.Chance(20)) AppendUtf8(w, 0x3002);
     }
     if (out.size() + w.size() + 1 > kUtf8Size) break;
@@ -290,11 +347,29 @@ int main(int argc, char** argv) {
   }
   std::string dir = argv[1];
   bool ok = true;
-  { Rng r(1); ok &= Write(dir, "xml-records.xml", XmlRecords(r)); }
-  { Rng r(2); ok &= Write(dir, "xml-text.xml", XmlText(r)); }
-  { Rng r(3); ok &= Write(dir, "xml-deep.xml", XmlDeep(r)); }
-  { Rng r(4); ok &= Write(dir, "http.bin", Http(r)); }
-  { Rng r(5); ok &= Write(dir, "utf8-ascii.txt", Utf8Text(r, false)); }
-  { Rng r(6); ok &= Write(dir, "utf8-mixed.txt", Utf8Text(r, true)); }
+  {
+    Rng r(1);
+    ok &= Write(dir, "xml-records.xml", XmlRecords(r));
+  }
+  {
+    Rng r(2);
+    ok &= Write(dir, "xml-text.xml", XmlText(r));
+  }
+  {
+    Rng r(3);
+    ok &= Write(dir, "xml-deep.xml", XmlDeep(r));
+  }
+  {
+    Rng r(4);
+    ok &= Write(dir, "http.bin", Http(r));
+  }
+  {
+    Rng r(5);
+    ok &= Write(dir, "utf8-ascii.txt", Utf8Text(r, false));
+  }
+  {
+    Rng r(6);
+    ok &= Write(dir, "utf8-mixed.txt", Utf8Text(r, true));
+  }
   return ok ? 0 : 1;
 }

@@ -73,7 +73,10 @@ int main(int argc, char** argv) {
   // CompareDateTime compares field by field (1 later, -1 earlier, 0 equal).
   int order = CompareDateTime(&parsed, &now);
   std::printf("parsed is %s now (%lld s apart)\n",
-              order < 0 ? "before" : order > 0 ? "after" : "equal to", apart < 0 ? -apart : apart);
+              order < 0   ? "before"
+              : order > 0 ? "after"
+                          : "equal to",
+              apart < 0 ? -apart : apart);
 
   // Versions: four 16-bit parts packed into a long long, first part on top, so
   // comparing the packed values compares the versions. Compare them as

@@ -26,7 +26,9 @@ int main(int argc, char** argv) {
     locale = std::setlocale(LC_ALL, "C.UTF-8");
   std::printf("locale:              %s\n", locale ? locale : "C");
 
-  std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e, 5 \xE2\x82\xAC \xF0\x9F\x98\x80";  // Grüße, 5 € 😀
+  std::string utf8 =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e, 5 \xE2\x82\xAC \xF0\x9F\x98\x80";  // Grüße, 5 € 😀
   if (argc > 1) {
     CWBlock block;
     errno = 0;  // an empty file answers the current errno: let it be 0
@@ -63,9 +65,9 @@ int main(int argc, char** argv) {
   //    do not survive.
   unsigned char* made = make_utf8_string(wide.data());
   if (made) {
-    std::printf("make_utf8_string:    %s\n",
-                utf8 == reinterpret_cast<char*>(made) ? "same as the input"
-                                                      : "differs (characters beyond U+FFFF?)");
+    std::printf("make_utf8_string:    %s\n", utf8 == reinterpret_cast<char*>(made)
+                                                 ? "same as the input"
+                                                 : "differs (characters beyond U+FFFF?)");
     std::free(made);
   }
   wchar_t* madeWide = make_unicode_string(reinterpret_cast<const unsigned char*>(utf8.c_str()));

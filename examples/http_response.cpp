@@ -5,10 +5,10 @@
 // FILE holds a raw HTTP/1.x response exactly as received, e.g. from
 // `curl --silent --include --raw URL > FILE`. Without FILE a small built-in
 // response is parsed. Line ends must be CR LF.
+#include <strings.h>  // strcasecmp
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>  // strcasecmp
 
 #include <cwbase/core/block.h>
 #include <cwbase/http/httpresponse.h>

@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
   // 4. Edit. Every setter stores an owned copy, so the tree can be changed
   //    freely; borrowed and owned strings are released correctly either way.
   if (!port) port = server->AddChildNode(L"port");
-  if (port) port->SetValue(8443L);                    // numbers are printed with "%d"
-  server->SetPropertyValue(L"tls", L"on");            // changes the first tls=, or adds one
+  if (port) port->SetValue(8443L);                        // numbers are printed with "%d"
+  server->SetPropertyValue(L"tls", L"on");                // changes the first tls=, or adds one
   server->SetPropertyValue(L"name", L"\"Main server\"");  // surrounding quotes are removed
   CWXMLNode* limits = server->AddChildNode(L"limits");    // duplicates are allowed
   if (limits) limits->SetPropertyValue(L"connections", 512L);

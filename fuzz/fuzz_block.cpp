@@ -19,7 +19,8 @@ struct Rec {
 using Array = CWDynArray<Rec>;
 
 constexpr int kUnknown = -1;
-constexpr unsigned long kMaxLength = 1 << 16;  // keeps repeated doubling cheap  // a byte whose value the contract leaves open
+constexpr unsigned long kMaxLength =
+    1 << 16;  // keeps repeated doubling cheap  // a byte whose value the contract leaves open
 
 struct Model {
   unsigned long length = 0;
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     switch (op) {
       case 0: {  // SetBuffer from outside bytes (null source or size 0 refused)
-        std::vector<uint8_t> src = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 300));
+        std::vector<uint8_t> src =
+            in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 300));
         bool nullSource = in.ConsumeBool();
         int r = blk.SetBuffer(nullSource ? nullptr : src.data(), src.size());
         if (nullSource || src.empty()) {
@@ -94,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 2: {  // AddData from outside bytes
-        std::vector<uint8_t> src = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 300));
+        std::vector<uint8_t> src =
+            in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 300));
         bool nullSource = in.ConsumeBool();
         int r = blk.AddData(nullSource ? nullptr : src.data(), src.size());
         if (nullSource || src.empty()) {
@@ -130,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.length = needed;
         break;
       }
-      case 4: {  // operator+= (b may be a itself)
+      case 4: {                                               // operator+= (b may be a itself)
         if (m.length + models[b].length > kMaxLength) break;  // self-appends double
         Model other = models[b];
         blk += blocks[b];
@@ -155,7 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         keepsStorage = other.length <= m.Capacity();
         if (!keepsStorage) m.bytes.assign(other.length, 0);
-        for (size_t i = 0; i < m.bytes.size(); ++i) m.bytes[i] = i < other.length ? other.bytes[i] : 0;
+        for (size_t i = 0; i < m.bytes.size(); ++i)
+          m.bytes[i] = i < other.length ? other.bytes[i] : 0;
         m.length = other.length;
         break;
       }
@@ -242,7 +246,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 14: {  // the two constructors that copy
-        std::vector<uint8_t> src = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64));
+        std::vector<uint8_t> src =
+            in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 64));
         CWBlock copy(src.empty() ? nullptr : src.data(), src.size());
         FUZZ_CHECK(copy.GetSize() == src.size() && copy.GetCapacity() == src.size());
         if (!src.empty()) FUZZ_CHECK(memcmp(copy.GetBuffer(), src.data(), src.size()) == 0);

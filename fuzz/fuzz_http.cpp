@@ -98,7 +98,8 @@ Expected Reference(std::string b) {
   return e;
 }
 
-void Compare(Parser& p, int result, const std::string& input, const std::vector<std::string>& names) {
+void Compare(Parser& p, int result, const std::string& input,
+             const std::vector<std::string>& names) {
   Expected e = Reference(input);
   FUZZ_CHECK(result == e.result);
   FUZZ_CHECK(p.GetHttpResult() == e.code);

@@ -19,7 +19,9 @@ struct Model {
   int Capacity() const { return static_cast<int>(slots.size()); }
 };
 
-void* P(uintptr_t v) { return reinterpret_cast<void*>(v); }
+void* P(uintptr_t v) {
+  return reinterpret_cast<void*>(v);
+}
 
 // Exact re-size keeping the first entries; the count is cut to fit.
 void ModelResize(Model& m, int capacity) {
@@ -120,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (i < 0) break;
         if (m.count >= m.Capacity() && !ModelGrow(m)) break;
         if (i < m.count) {
-          for (int j = m.count; j > i; --j) m.slots[static_cast<size_t>(j)] = m.slots[static_cast<size_t>(j - 1)];
+          for (int j = m.count; j > i; --j)
+            m.slots[static_cast<size_t>(j)] = m.slots[static_cast<size_t>(j - 1)];
           m.slots[static_cast<size_t>(i)] = p;
           ++m.count;
         } else {
@@ -129,8 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 5: {  // SetGrowSize
-        int n = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-3, 120)
-                                 : INT_MAX - in.ConsumeIntegralInRange<int>(0, 4);  // refused: n + 5 overflows
+        int n = in.ConsumeBool()
+                    ? in.ConsumeIntegralInRange<int>(-3, 120)
+                    : INT_MAX - in.ConsumeIntegralInRange<int>(0, 4);  // refused: n + 5 overflows
         int r = arr.SetGrowSize(n);
         bool ok = n >= 1 && n <= INT_MAX - 5;
         FUZZ_CHECK(r == (ok ? 1 : 0));
@@ -162,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           Model src = models[b];
           m.count = src.count;
           m.slots.assign(src.slots.size(), uintptr_t{0});
-          for (int i = 0; i < src.count; ++i) m.slots[static_cast<size_t>(i)] = src.slots[static_cast<size_t>(i)];
+          for (int i = 0; i < src.count; ++i)
+            m.slots[static_cast<size_t>(i)] = src.slots[static_cast<size_t>(i)];
           if (m.Capacity()) FUZZ_CHECK(arr.GetMemPtr() != arrays[b].GetMemPtr());
         }
         break;
@@ -172,7 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Model cm;
         cm.count = m.count;
         cm.slots.assign(m.slots.size(), uintptr_t{0});
-        for (int i = 0; i < m.count; ++i) cm.slots[static_cast<size_t>(i)] = m.slots[static_cast<size_t>(i)];
+        for (int i = 0; i < m.count; ++i)
+          cm.slots[static_cast<size_t>(i)] = m.slots[static_cast<size_t>(i)];
         Verify(copy, cm);
         break;
       }

@@ -176,7 +176,8 @@ void CheckNumbers(FuzzedDataProvider& in) {
     } else {
       FUZZ_CHECK(dest[0] == 0);
     }
-    for (size_t i = static_cast<size_t>(destSize); i < dest.size(); ++i) FUZZ_CHECK(dest[i] == kGuardW);
+    for (size_t i = static_cast<size_t>(destSize); i < dest.size(); ++i)
+      FUZZ_CHECK(dest[i] == kGuardW);
   }
 
   // Fixed-point trigonometry: degrees / 180 * 3.14159265, scaled by
@@ -310,15 +311,16 @@ void CheckTrims(FuzzedDataProvider& in) {
   buf.push_back(0);
   buf.insert(buf.end(), 4, kGuardW);
   _tcstrim(buf.data(), trim);
-  CheckTrimmed<wchar_t>(s, buf, [&](wchar_t c) { return c == trim; }, kGuardW);
+  CheckTrimmed<wchar_t>(
+      s, buf, [&](wchar_t c) { return c == trim; }, kGuardW);
 
   buf.assign(s.begin(), s.end());
   buf.push_back(0);
   buf.insert(buf.end(), 4, kGuardW);
   _tcstrimmulti(buf.data(), set.c_str());
   _tcstrimmulti(buf.data(), nullptr);
-  CheckTrimmed<wchar_t>(s, buf, [&](wchar_t c) { return set.find(c) != std::wstring::npos; },
-                        kGuardW);
+  CheckTrimmed<wchar_t>(
+      s, buf, [&](wchar_t c) { return set.find(c) != std::wstring::npos; }, kGuardW);
 
   std::string n;
   for (wchar_t c : s) n.push_back(static_cast<char>(c) ? static_cast<char>(c) : 'z');
@@ -326,14 +328,17 @@ void CheckTrims(FuzzedDataProvider& in) {
   nbuf.push_back(0);
   nbuf.insert(nbuf.end(), 4, kGuard);
   strtrim(nbuf.data(), static_cast<char>(trim));
-  CheckTrimmed<char>(n, nbuf, [&](char c) { return c == static_cast<char>(trim); }, kGuard);
+  CheckTrimmed<char>(
+      n, nbuf, [&](char c) { return c == static_cast<char>(trim); }, kGuard);
   strtrim(nullptr, ' ');
   _tcstrim(nullptr, L' ');
 }
 
 void CheckBytes(FuzzedDataProvider& in) {
-  std::vector<unsigned char> hay = in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<size_t>(0, 64));
-  std::vector<unsigned char> pat = in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<size_t>(0, 4));
+  std::vector<unsigned char> hay =
+      in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<size_t>(0, 64));
+  std::vector<unsigned char> pat =
+      in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<size_t>(0, 4));
   int hayLen = static_cast<int>(hay.size()), patLen = static_cast<int>(pat.size());
   if (in.ConsumeIntegralInRange<int>(0, 7) == 0) hayLen = -in.ConsumeIntegralInRange<int>(1, 100);
   if (in.ConsumeIntegralInRange<int>(0, 7) == 0) patLen = -in.ConsumeIntegralInRange<int>(1, 100);
@@ -365,7 +370,8 @@ void CheckBytes(FuzzedDataProvider& in) {
   int zn = in.ConsumeIntegralInRange<int>(-3, static_cast<int>(hay.size()));
   ZeroIt(z.data(), zn);
   ZeroIt(nullptr, zn);
-  for (size_t i = 0; i < z.size(); ++i) FUZZ_CHECK(z[i] == (static_cast<long>(i) < zn ? 0 : kGuard));
+  for (size_t i = 0; i < z.size(); ++i)
+    FUZZ_CHECK(z[i] == (static_cast<long>(i) < zn ? 0 : kGuard));
 }
 
 // ---- MakeFullPath ----
@@ -398,9 +404,12 @@ void CheckFullPath(FuzzedDataProvider& in) {
   }
   FUZZ_CHECK(r == (ok ? 1 : 0));
   for (size_t i = 0; i < out.size(); ++i) {
-    if (ok && i < want.size()) FUZZ_CHECK(out[i] == want[i]);
-    else if (ok && i == want.size()) FUZZ_CHECK(out[i] == 0);
-    else FUZZ_CHECK(out[i] == kGuardW);
+    if (ok && i < want.size())
+      FUZZ_CHECK(out[i] == want[i]);
+    else if (ok && i == want.size())
+      FUZZ_CHECK(out[i] == 0);
+    else
+      FUZZ_CHECK(out[i] == kGuardW);
   }
 }
 
@@ -409,13 +418,27 @@ void CheckFullPath(FuzzedDataProvider& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   switch (in.ConsumeIntegralInRange<int>(0, 6)) {
-    case 0: CheckDates(in); break;
-    case 1: CheckNumbers(in); break;
-    case 2: CheckMask(in); break;
-    case 3: CheckCmdLine(in); break;
-    case 4: CheckTrims(in); break;
-    case 5: CheckBytes(in); break;
-    default: CheckFullPath(in); break;
+    case 0:
+      CheckDates(in);
+      break;
+    case 1:
+      CheckNumbers(in);
+      break;
+    case 2:
+      CheckMask(in);
+      break;
+    case 3:
+      CheckCmdLine(in);
+      break;
+    case 4:
+      CheckTrims(in);
+      break;
+    case 5:
+      CheckBytes(in);
+      break;
+    default:
+      CheckFullPath(in);
+      break;
   }
   return 0;
 }

@@ -77,7 +77,8 @@ std::string RefMakeUtf8(const std::wstring& src) {
   for (wchar_t w : src) {
     unsigned v = static_cast<unsigned>(w) & 0xFFFF;
     if (!v) break;
-    out += v < 0x80 ? RefWtoUtf8Char(static_cast<wchar_t>(v)) : RefWtoUtf8Char(static_cast<wchar_t>(v));
+    out += v < 0x80 ? RefWtoUtf8Char(static_cast<wchar_t>(v))
+                    : RefWtoUtf8Char(static_cast<wchar_t>(v));
   }
   return out;
 }
@@ -87,7 +88,9 @@ std::string RefMakeUtf8(const std::wstring& src) {
 std::vector<wchar_t> RefMakeUnicode(const std::string& src) {  // src has no zero byte
   std::vector<wchar_t> out;
   size_t i = 0;
-  auto at = [&](size_t k) -> unsigned { return k < src.size() ? static_cast<unsigned char>(src[k]) : 0; };
+  auto at = [&](size_t k) -> unsigned {
+    return k < src.size() ? static_cast<unsigned char>(src[k]) : 0;
+  };
   while (i < src.size()) {
     unsigned b = at(i);
     if (b < 0x80) {

@@ -10,12 +10,12 @@
 #include <cwchar>
 #include <string>
 
-#define FUZZ_CHECK(cond)                                                             \
-  do {                                                                               \
-    if (!(cond)) {                                                                   \
+#define FUZZ_CHECK(cond)                                                            \
+  do {                                                                              \
+    if (!(cond)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                  \
-    }                                                                                \
+      std::abort();                                                                 \
+    }                                                                               \
   } while (0)
 
 // A wide string of at most `maxUnits` units, without zero units. Each unit is

@@ -52,7 +52,9 @@ int WalkDocument(CWXMLDocument& doc) {
   return Walk(&doc, nullptr, lo, hi, 1);
 }
 
-std::wstring Str(const wchar_t* s) { return s ? s : L"<null>"; }
+std::wstring Str(const wchar_t* s) {
+  return s ? s : L"<null>";
+}
 
 bool Alnum(const wchar_t* s) {
   if (!s || !*s) return false;
@@ -62,7 +64,9 @@ bool Alnum(const wchar_t* s) {
   return true;
 }
 
-bool Space(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool Space(wchar_t c) {
+  return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
 // The trees whose written form reads back unchanged: plain names, attribute
 // values without '"', '<' or '>' (and, when written bare, not ending in '/'),
@@ -106,7 +110,8 @@ bool Same(CWXMLNode* a, CWXMLNode* b) {
   for (int i = 0; i < a->m_Props.GetSize(); ++i) {
     auto* pa = static_cast<CWXMLProp*>(a->m_Props.GetAt(i));
     auto* pb = static_cast<CWXMLProp*>(b->m_Props.GetAt(i));
-    if (Str(pa->m_pName) != Str(pb->m_pName) || Str(pa->m_pValue) != Str(pb->m_pValue)) return false;
+    if (Str(pa->m_pName) != Str(pb->m_pName) || Str(pa->m_pValue) != Str(pb->m_pValue))
+      return false;
   }
   if (a->GetChildCount() != b->GetChildCount()) return false;
   for (int i = 0; i < a->GetChildCount(); ++i)

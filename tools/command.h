@@ -21,8 +21,8 @@ struct CWToolCommand {
 
   // Registers a subcommand. `usage` is the argument synopsis, `summary` a
   // one-line description and `help` the longer text shown by `NAME --help`.
-  CWToolCommand(const char* name, const char* usage, const char* summary, const char* help,
-                Run run, Demo demo = nullptr, int demoOrder = 0);
+  CWToolCommand(const char* name, const char* usage, const char* summary, const char* help, Run run,
+                Demo demo = nullptr, int demoOrder = 0);
 
   const char* name;
   const char* usage;

@@ -69,8 +69,9 @@ namespace {
 
 std::vector<const CWToolCommand*> Sorted() {
   auto list = CWToolCommand::All();
-  std::sort(list.begin(), list.end(),
-            [](const CWToolCommand* a, const CWToolCommand* b) { return std::strcmp(a->name, b->name) < 0; });
+  std::sort(list.begin(), list.end(), [](const CWToolCommand* a, const CWToolCommand* b) {
+    return std::strcmp(a->name, b->name) < 0;
+  });
   return list;
 }
 
@@ -94,8 +95,9 @@ void PrintCommandHelp(const CWToolCommand& c) {
 int RunDemo(const std::vector<std::string>& args) {
   if (!args.empty()) return CWToolFail(CWTOOL_USAGE, "demo: takes no arguments");
   auto list = CWToolCommand::All();
-  std::stable_sort(list.begin(), list.end(),
-                   [](const CWToolCommand* a, const CWToolCommand* b) { return a->demoOrder < b->demoOrder; });
+  std::stable_sort(list.begin(), list.end(), [](const CWToolCommand* a, const CWToolCommand* b) {
+    return a->demoOrder < b->demoOrder;
+  });
   int worst = CWTOOL_OK;
   for (const CWToolCommand* c : list) {
     if (!c->demo) continue;

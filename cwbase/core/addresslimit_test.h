@@ -86,14 +86,14 @@ inline void CWTestExhaustMemory() {
 
 // Check inside the child: reports the failed condition (with write(2),
 // which needs no memory) and exits with 1.
-#define CW_CHILD_CHECK(cond)                                                  \
-  do {                                                                        \
-    if (!(cond)) {                                                            \
+#define CW_CHILD_CHECK(cond)                                                             \
+  do {                                                                                   \
+    if (!(cond)) {                                                                       \
       const char message[] = __FILE__ ":" CW_TEST_STR(__LINE__) ": failed: " #cond "\n"; \
-      ssize_t ignored = write(2, message, sizeof(message) - 1);               \
-      (void)ignored;                                                          \
-      CWTestChildExit(1);                                                     \
-    }                                                                         \
+      ssize_t ignored = write(2, message, sizeof(message) - 1);                          \
+      (void)ignored;                                                                     \
+      CWTestChildExit(1);                                                                \
+    }                                                                                    \
   } while (0)
 #define CW_TEST_STR(x) CW_TEST_STR2(x)
 #define CW_TEST_STR2(x) #x

@@ -41,13 +41,17 @@ CWBlock::CWBlock(unsigned long size) : m_Capacity(0), m_pBuffer(nullptr), m_Leng
   m_Length = size;
 }
 
-CWBlock::CWBlock(void* source, unsigned long size) : CWBlock() { SetBuffer(source, size); }
+CWBlock::CWBlock(void* source, unsigned long size) : CWBlock() {
+  SetBuffer(source, size);
+}
 
 CWBlock::CWBlock(const CWBlock& other) : CWBlock() {
   if (other.m_Length != 0) SetBuffer(other.m_pBuffer, other.m_Length);
 }
 
-CWBlock::~CWBlock() { delete[] m_pBuffer; }
+CWBlock::~CWBlock() {
+  delete[] m_pBuffer;
+}
 
 void CWBlock::Reset() {
   delete[] m_pBuffer;
@@ -140,7 +144,7 @@ void* CWBlock::SetSize(unsigned long size) {
     memset(m_pBuffer + size, 0, m_Capacity - size);
   } else {
     unsigned char* fresh = Allocate(size);
-    if (m_Capacity) memcpy(fresh, m_pBuffer, m_Capacity);
+    if (m_pBuffer) memcpy(fresh, m_pBuffer, m_Capacity);
     memset(fresh + m_Capacity, 0, size - m_Capacity);
     delete[] m_pBuffer;
     m_pBuffer = fresh;

@@ -112,7 +112,7 @@ class CWDynArray : public CWBlock {
   /// An empty array.
   CWDynArray() {}
   /// Releases the storage (the records need no destruction).
-  virtual ~CWDynArray() {}
+  ~CWDynArray() override {}
 
   /// Number of whole records: length / sizeof(T).
   int GetCount() { return static_cast<int>(GetSize() / sizeof(T)); }

@@ -14,8 +14,12 @@ std::string Storage(CWBlock& b, unsigned long n = ULONG_MAX) {
   if (n > b.GetCapacity()) n = b.GetCapacity();
   return b.GetBuffer() ? std::string(static_cast<char*>(b.GetBuffer()), n) : std::string();
 }
-std::string Data(CWBlock& b) { return Storage(b, b.GetSize()); }
-std::string Zeros(size_t n) { return std::string(n, '\0'); }
+std::string Data(CWBlock& b) {
+  return Storage(b, b.GetSize());
+}
+std::string Zeros(size_t n) {
+  return std::string(n, '\0');
+}
 
 // A block of `capacity` bytes whose data is `text` and the rest zero.
 void Fill(CWBlock& b, const std::string& text, unsigned long capacity) {
@@ -24,7 +28,9 @@ void Fill(CWBlock& b, const std::string& text, unsigned long capacity) {
   b.SetBuffer(const_cast<char*>(text.data()), text.size());
 }
 
-struct Rec { unsigned int a, b; };
+struct Rec {
+  unsigned int a, b;
+};
 
 // Lets a test put the length near the top of the range without the memory.
 struct Probe : CWDynArray<Rec> {
@@ -65,8 +71,10 @@ TEST(CWBlock, NullSourceOrZeroSizeIsRefusedAndChangesNothing) {
     CWBlock b;
     Fill(b, "abc", 6);
     void* before = b.GetBuffer();
-    int r = op == 0 ? b.SetBuffer(nullptr, 4) : op == 1 ? b.SetBuffer(x, 0)
-          : op == 2 ? b.AddData(nullptr, 4) : b.AddData(x, 0);
+    int r = op == 0   ? b.SetBuffer(nullptr, 4)
+            : op == 1 ? b.SetBuffer(x, 0)
+            : op == 2 ? b.AddData(nullptr, 4)
+                      : b.AddData(x, 0);
     EXPECT_EQ(r, 0) << op;
     EXPECT_EQ(b.GetBuffer(), before) << op;
     EXPECT_EQ(Storage(b), std::string("abc") + Zeros(3)) << op;
@@ -117,7 +125,8 @@ TEST(CWBlock, AppendOperator) {
 }
 
 TEST(CWBlock, AssignmentKeepsFittingStorageOrTakesExactSize) {
-  CWBlock b, empty, small(const_cast<char*>("xy"), 2), big(const_cast<char*>("0123456789abcdef"), 16);
+  CWBlock b, empty, small(const_cast<char*>("xy"), 2),
+      big(const_cast<char*>("0123456789abcdef"), 16);
   Fill(b, "hello", 12);
   b = empty;
   EXPECT_EQ(b.GetCapacity(), 12u);

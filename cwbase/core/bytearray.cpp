@@ -79,27 +79,51 @@ void CWBYTEArray::SetBuffer(unsigned char* buffer, int count, int capacity) {
   m_Count = count;
   m_Capacity = capacity;
 }
-void CWBYTEArray::Add(unsigned char v) { ByteOps{m_pBuffer, m_Count, m_Capacity}.Add(v); }
-void CWBYTEArray::InsertAt(int i, unsigned char v) { ByteOps{m_pBuffer, m_Count, m_Capacity}.InsertAt(i, v); }
-unsigned char CWBYTEArray::GetAt(int i) { return ByteOps{m_pBuffer, m_Count, m_Capacity}.GetAt(i); }
-void CWBYTEArray::SetAt(int i, unsigned char v) { ByteOps{m_pBuffer, m_Count, m_Capacity}.SetAt(i, v); }
-void CWBYTEArray::AddSorted(unsigned char v) { ByteOps{m_pBuffer, m_Count, m_Capacity}.AddSorted(v, kAllBits); }
-int CWBYTEArray::Find(unsigned char v) { return ByteOps{m_pBuffer, m_Count, m_Capacity}.Find(v, kAllBits); }
-void CWBYTEArray::RemoveAt(int i) { ByteOps{m_pBuffer, m_Count, m_Capacity}.RemoveAt(i); }
+void CWBYTEArray::Add(unsigned char v) {
+  ByteOps{m_pBuffer, m_Count, m_Capacity}.Add(v);
+}
+void CWBYTEArray::InsertAt(int i, unsigned char v) {
+  ByteOps{m_pBuffer, m_Count, m_Capacity}.InsertAt(i, v);
+}
+unsigned char CWBYTEArray::GetAt(int i) {
+  return ByteOps{m_pBuffer, m_Count, m_Capacity}.GetAt(i);
+}
+void CWBYTEArray::SetAt(int i, unsigned char v) {
+  ByteOps{m_pBuffer, m_Count, m_Capacity}.SetAt(i, v);
+}
+void CWBYTEArray::AddSorted(unsigned char v) {
+  ByteOps{m_pBuffer, m_Count, m_Capacity}.AddSorted(v, kAllBits);
+}
+int CWBYTEArray::Find(unsigned char v) {
+  return ByteOps{m_pBuffer, m_Count, m_Capacity}.Find(v, kAllBits);
+}
+void CWBYTEArray::RemoveAt(int i) {
+  ByteOps{m_pBuffer, m_Count, m_Capacity}.RemoveAt(i);
+}
 
 void CWWORDArray::SetBuffer(unsigned short* buffer, int count, int capacity) {
   m_pBuffer = buffer;
   m_Count = count;
   m_Capacity = capacity;
 }
-void CWWORDArray::Add(unsigned short v) { WordOps{m_pBuffer, m_Count, m_Capacity}.Add(v); }
-void CWWORDArray::InsertAt(int i, unsigned short v) { WordOps{m_pBuffer, m_Count, m_Capacity}.InsertAt(i, v); }
-unsigned short CWWORDArray::GetAt(int i) { return WordOps{m_pBuffer, m_Count, m_Capacity}.GetAt(i); }
-void CWWORDArray::SetAt(int i, unsigned short v) { WordOps{m_pBuffer, m_Count, m_Capacity}.SetAt(i, v); }
+void CWWORDArray::Add(unsigned short v) {
+  WordOps{m_pBuffer, m_Count, m_Capacity}.Add(v);
+}
+void CWWORDArray::InsertAt(int i, unsigned short v) {
+  WordOps{m_pBuffer, m_Count, m_Capacity}.InsertAt(i, v);
+}
+unsigned short CWWORDArray::GetAt(int i) {
+  return WordOps{m_pBuffer, m_Count, m_Capacity}.GetAt(i);
+}
+void CWWORDArray::SetAt(int i, unsigned short v) {
+  WordOps{m_pBuffer, m_Count, m_Capacity}.SetAt(i, v);
+}
 void CWWORDArray::AddSorted(unsigned short v, unsigned short mask) {
   WordOps{m_pBuffer, m_Count, m_Capacity}.AddSorted(v, mask);
 }
 int CWWORDArray::Find(unsigned short v, unsigned short mask) {
   return WordOps{m_pBuffer, m_Count, m_Capacity}.Find(v, mask);
 }
-void CWWORDArray::RemoveAt(int i) { WordOps{m_pBuffer, m_Count, m_Capacity}.RemoveAt(i); }
+void CWWORDArray::RemoveAt(int i) {
+  WordOps{m_pBuffer, m_Count, m_Capacity}.RemoveAt(i);
+}

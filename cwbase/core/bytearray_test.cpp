@@ -35,6 +35,7 @@ class SmallArray : public ::testing::Test {
   }
   std::vector<T> Items() {
     std::vector<T> v;
+    v.reserve(array.GetCount());
     for (int i = 0; i < array.GetCount(); ++i) v.push_back(array.GetAt(i));
     return v;
   }
@@ -68,9 +69,16 @@ TYPED_TEST(SmallArray, AdditionsStopAtCapacityMinusOne) {
 TYPED_TEST(SmallArray, InsertAtWithinAndBeyondTheCount) {
   using T = typename TypeParam::T;
   const T u = this->kUntouched;
-  const struct { int index; std::vector<T> want; } cases[] = {
-      {0, {7, 1, 2}}, {1, {1, 7, 2}}, {2, {1, 2, 7}}, {6, {1, 2, u, u, u, u, 7}},
-      {9, {1, 2, u, u, u, u, u, u, u, 7}}, {10, {1, 2}}, {-1, {1, 2}}};
+  const struct {
+    int index;
+    std::vector<T> want;
+  } cases[] = {{0, {7, 1, 2}},
+               {1, {1, 7, 2}},
+               {2, {1, 2, 7}},
+               {6, {1, 2, u, u, u, u, 7}},
+               {9, {1, 2, u, u, u, u, u, u, u, 7}},
+               {10, {1, 2}},
+               {-1, {1, 2}}};
   for (const auto& c : cases) {
     this->Attach({1, 2}, 10);
     this->array.InsertAt(c.index, 7);
@@ -124,16 +132,20 @@ TEST(CWWORDArray, MaskedSortingAndMatching) {
   a.AddSorted(0xFF00, 0xFF00);  // key above every other: appended
   EXPECT_EQ(a.GetAt(5), 0xFF00);
 
-  const struct { unsigned short value, mask; int want; } finds[] = {
+  const struct {
+    unsigned short value, mask;
+    int want;
+  } finds[] = {
       {0x5603, 0x00FF, 2},  // low bytes of 0x0203 agree
-      {0x0201, 0xFFFF, 3}, {0x0300, 0xFF00, 4}, {0x1234, 0x00FF, -1},
-      {0xBEEF, 0x0000, 0},  // mask 0 matches the first element
+      {0x0201, 0xFFFF, 3},  {0x0300, 0xFF00, 4},
+      {0x1234, 0x00FF, -1}, {0xBEEF, 0x0000, 0},  // mask 0 matches the first element
   };
   for (auto f : finds) EXPECT_EQ(a.Find(f.value, f.mask), f.want) << std::hex << f.value;
 
   a.SetBuffer(buf.data(), 0, 8);
   for (unsigned short v : {1, 2, 3}) a.AddSorted(v, 0);  // mask 0: always at index 0
-  EXPECT_EQ(std::vector<unsigned short>(buf.begin(), buf.begin() + 3), (std::vector<unsigned short>{3, 2, 1}));
+  EXPECT_EQ(std::vector<unsigned short>(buf.begin(), buf.begin() + 3),
+            (std::vector<unsigned short>{3, 2, 1}));
 
   buf[0] = 0x5634;
   EXPECT_EQ(a.Find(0x1234, 0x00FF), 0);

@@ -16,6 +16,7 @@ TEST(CWCriticalSection, NestedLockingUnderContention) {
   long counter = 0;
   constexpr int kThreads = 4, kRounds = 2000;
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < kRounds; ++i) {

@@ -30,7 +30,8 @@ CWPtArray& CWPtArray::operator=(const CWPtArray& other) {
     fresh = static_cast<void**>(malloc(sizeof(void*) * static_cast<size_t>(other.m_Capacity)));
     if (!fresh) return *this;  // keep what we have
     memset(fresh, 0, sizeof(void*) * static_cast<size_t>(other.m_Capacity));
-    if (other.m_Count > 0) memcpy(fresh, other.m_pData, sizeof(void*) * static_cast<size_t>(other.m_Count));
+    if (other.m_Count > 0)
+      memcpy(fresh, other.m_pData, sizeof(void*) * static_cast<size_t>(other.m_Count));
   }
   free(m_pData);
   m_pData = fresh;
@@ -39,7 +40,9 @@ CWPtArray& CWPtArray::operator=(const CWPtArray& other) {
   return *this;
 }
 
-CWPtArray::~CWPtArray() { free(m_pData); }
+CWPtArray::~CWPtArray() {
+  free(m_pData);
+}
 
 int CWPtArray::Resize(int newCapacity) {
   if (newCapacity < 1) return 0;

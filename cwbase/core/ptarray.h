@@ -85,9 +85,9 @@ class CWPtArray {
   CWCriticalSection& GetCriticalSection() { return m_Lock; }
 
  private:
-  int Grow();                    // full array: 2c + 5, 1 done / 0 refused
-  int Resize(int newCapacity);   // exact re-size keeping the first entries;
-                                 // the count is cut to the new capacity
+  int Grow();                   // full array: 2c + 5, 1 done / 0 refused
+  int Resize(int newCapacity);  // exact re-size keeping the first entries;
+                                // the count is cut to the new capacity
 
   int m_Count;
   void** m_pData;

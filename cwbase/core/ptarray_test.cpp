@@ -7,15 +7,18 @@
 
 namespace {
 
-void* P(long n) { return reinterpret_cast<void*>(n); }
+void* P(long n) {
+  return reinterpret_cast<void*>(n);
+}
 
 std::vector<void*> Entries(CWPtArray& a) {
   std::vector<void*> v;
+  v.reserve(a.GetSize());
   for (int i = 0; i < a.GetSize(); ++i) v.push_back(a.GetAt(i));
   return v;
 }
 
-CWPtArray Make(std::vector<long> items) {
+CWPtArray Make(const std::vector<long>& items) {
   CWPtArray a;
   for (long n : items) a.Add(P(n));
   return a;
@@ -27,7 +30,9 @@ TEST(CWPtArray, AddGrowsToTwiceCapacityPlusFive) {
   CWPtArray a;
   EXPECT_EQ(a.GetCapacity(), 5);
   EXPECT_EQ(a.GetSize(), 0);
-  const struct { int count, capacity; } steps[] = {{5, 5}, {6, 15}, {15, 15}, {16, 35}, {36, 75}, {76, 155}};
+  const struct {
+    int count, capacity;
+  } steps[] = {{5, 5}, {6, 15}, {15, 15}, {16, 35}, {36, 75}, {76, 155}};
   long n = 0;
   for (auto s : steps) {
     while (n < s.count) ASSERT_EQ(a.Add(P(++n)), 1);

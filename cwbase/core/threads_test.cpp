@@ -22,14 +22,27 @@ std::string BlockWork(unsigned salt) {
   CWDynArray<uint64_t> records;
   unsigned char bytes[64];
   for (int round = 0; round < 300; ++round) {
-    for (unsigned char& b : bytes) b = static_cast<unsigned char>(salt * 31 + round * 7 + (&b - bytes));
+    for (unsigned char& b : bytes)
+      b = static_cast<unsigned char>(salt * 31 + round * 7 + (&b - bytes));
     unsigned long n = (salt + static_cast<unsigned>(round)) % 64 + 1;
     switch (round % 5) {
-      case 0: block.AddData(bytes, n); break;
-      case 1: other.SetBuffer(bytes, n); block += other; break;
-      case 2: block.SetSize(block.GetSize() / 2); break;
-      case 3: *records.Add() = salt + static_cast<unsigned>(round); break;
-      default: other = block; block.SetBuffer(other.GetBuffer(), other.GetSize() / 3 + 1); break;
+      case 0:
+        block.AddData(bytes, n);
+        break;
+      case 1:
+        other.SetBuffer(bytes, n);
+        block += other;
+        break;
+      case 2:
+        block.SetSize(block.GetSize() / 2);
+        break;
+      case 3:
+        *records.Add() = salt + static_cast<unsigned>(round);
+        break;
+      default:
+        other = block;
+        block.SetBuffer(other.GetBuffer(), other.GetSize() / 3 + 1);
+        break;
     }
     digest += std::to_string(block.GetSize()) + "/" + std::to_string(block.GetCapacity()) + ";";
   }
@@ -43,9 +56,12 @@ std::string PtArrayWork(unsigned salt) {
   std::string digest;
   for (int round = 0; round < 500; ++round) {
     void* p = reinterpret_cast<void*>(static_cast<uintptr_t>(salt * 1000 + round));
-    if (round % 7 == 3) array.RemoveAt(round % (array.GetSize() + 1));
-    else if (round % 11 == 5) array.InsertAt(round % 13, p);
-    else array.Add(p);
+    if (round % 7 == 3)
+      array.RemoveAt(round % (array.GetSize() + 1));
+    else if (round % 11 == 5)
+      array.InsertAt(round % 13, p);
+    else
+      array.Add(p);
   }
   for (int i = 0; i < array.GetSize(); ++i)
     digest += std::to_string(reinterpret_cast<uintptr_t>(array.GetAt(i))) + ",";
@@ -70,8 +86,14 @@ std::string ByteArrayWork(unsigned salt) {
   return digest;
 }
 
-TEST(Threads, IndependentBlocks) { ExpectSameOnThreads(BlockWork); }
-TEST(Threads, IndependentPointerArrays) { ExpectSameOnThreads(PtArrayWork); }
-TEST(Threads, IndependentByteAndWordArrays) { ExpectSameOnThreads(ByteArrayWork); }
+TEST(Threads, IndependentBlocks) {
+  ExpectSameOnThreads(BlockWork);
+}
+TEST(Threads, IndependentPointerArrays) {
+  ExpectSameOnThreads(PtArrayWork);
+}
+TEST(Threads, IndependentByteAndWordArrays) {
+  ExpectSameOnThreads(ByteArrayWork);
+}
 
 }  // namespace

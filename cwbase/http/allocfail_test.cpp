@@ -50,7 +50,8 @@ TEST(AllocationFailure, HttpHeaderListThatCannotGrow) {
     int stored = parser.GetHeaderCount();
     CW_CHILD_CHECK(stored < 200);
     for (int i = 0; i < stored; ++i)
-      CW_CHILD_CHECK(std::strcmp(parser.GetHeaderAt(i)->name, ("H" + std::to_string(i)).c_str()) == 0);
+      CW_CHILD_CHECK(std::strcmp(parser.GetHeaderAt(i)->name, ("H" + std::to_string(i)).c_str()) ==
+                     0);
     CW_CHILD_CHECK(parser.GetHeaderValue("H199") == nullptr);
     CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
   });

@@ -102,7 +102,9 @@ char* FindSpace(char* text, unsigned long from, unsigned long length) {
   return nullptr;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The zero-terminated code text read as strtol reads base 10, narrowed to int;
 // three digits alone, the usual form, are read directly.

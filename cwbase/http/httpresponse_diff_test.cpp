@@ -187,10 +187,14 @@ State Take(ReferenceParser& p, int result) {
 std::string Describe(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else if (c < 32 || c > 126) out += "\\x" + std::to_string(c);
-    else out += static_cast<char>(c);
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c < 32 || c > 126)
+      out += "\\x" + std::to_string(c);
+    else
+      out += static_cast<char>(c);
   }
   return out;
 }
@@ -201,8 +205,14 @@ std::string Describe(const std::string& text) {
 std::string MakeResponse(std::mt19937& rng, int headers) {
   static const char* const kStatus[] = {"HTTP/1.1 200 OK", "HTTP/1.1 404 Not Found",
                                         "HTTP/1.0 304 Not Modified", " 200 OK", "HTTP/1.1 204 X"};
-  static const char* const kNames[] = {"Date", "Server", "Content-Type", "ETag", "X", "Set-Cookie",
-                                       "Strict-Transport-Security", "A-Rather-Long-Header-Name-Here"};
+  static const char* const kNames[] = {"Date",
+                                       "Server",
+                                       "Content-Type",
+                                       "ETag",
+                                       "X",
+                                       "Set-Cookie",
+                                       "Strict-Transport-Security",
+                                       "A-Rather-Long-Header-Name-Here"};
   std::string out = kStatus[rng() % 5];
   out += "\r\n";
   for (int i = 0; i < headers; ++i) {
@@ -225,10 +235,18 @@ void Mutate(std::mt19937& rng, std::string& text) {
     const size_t at = rng() % text.size();
     const char byte = kBytes[rng() % sizeof kBytes];
     switch (rng() % 4) {
-      case 0: text[at] = byte; break;
-      case 1: text.insert(text.begin() + static_cast<long>(at), byte); break;
-      case 2: text.erase(at, 1); break;
-      default: text.resize(at); break;
+      case 0:
+        text[at] = byte;
+        break;
+      case 1:
+        text.insert(text.begin() + static_cast<long>(at), byte);
+        break;
+      case 2:
+        text.erase(at, 1);
+        break;
+      default:
+        text.resize(at);
+        break;
     }
   }
 }
@@ -263,7 +281,7 @@ TEST(CWHttpResponceBaseDiff, RandomBytes) {
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 200, '\0');
     for (char& ch : text) ch = alphabet[rng() % sizeof alphabet];
-    if (round % 3 == 0) text = "HTTP/1.1 200 OK\r\n" + text;
+    if (round % 3 == 0) text.insert(0, "HTTP/1.1 200 OK\r\n");
     Compare(text, fastReused, refReused);
     if (HasFatalFailure()) return;
   }

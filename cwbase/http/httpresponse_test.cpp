@@ -270,7 +270,7 @@ TEST(CWHttpResponceBase, SurvivesArbitraryInput) {
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 40, '\0');
     for (char& ch : text) ch = alphabet[rng() % sizeof alphabet];
-    if (round % 3 == 0) text = "HTTP/1.1 200 OK\r\n" + text;
+    if (round % 3 == 0) text.insert(0, "HTTP/1.1 200 OK\r\n");
     Exposed r;
     int result = ParseText(r, text);
     ASSERT_EQ(result, text.empty() ? -1 : result == 0 ? 0 : -2);

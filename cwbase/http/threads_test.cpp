@@ -29,6 +29,8 @@ std::string ParseWork(unsigned salt) {
   return d;
 }
 
-TEST(Threads, IndependentHttpParsers) { ExpectSameOnThreads(ParseWork); }
+TEST(Threads, IndependentHttpParsers) {
+  ExpectSameOnThreads(ParseWork);
+}
 
 }  // namespace

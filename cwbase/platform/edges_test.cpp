@@ -81,7 +81,8 @@ TEST(FileHandleEdges, MakeFullPathRefusals) {
     wchar_t* out;
     int size;
     const wchar_t* name;
-  } cases[] = {{out, 0, L"n"}, {out, -1, L"n"}, {nullptr, 16, L"n"}, {out, 16, nullptr}, {out, 16, L""}};
+  } cases[] = {
+      {out, 0, L"n"}, {out, -1, L"n"}, {nullptr, 16, L"n"}, {out, 16, nullptr}, {out, 16, L""}};
   for (auto& c : cases) {
     std::wcscpy(out, L"keep");
     EXPECT_EQ(0, MakeFullPath(c.out, c.size, L"dir", c.name, L"x"));

@@ -126,10 +126,10 @@ TEST(Encoding, WindowsPairLimitRule) {
     const wchar_t* in;
     int size, result;
     string written;  // bytes expected at the start of the destination
-  } const cases[] = {{L"abc", 10, 3, string("abc", 4)},
+  } const cases[] = {{L"abc", 10, 3, string("abc\0", 4)},
                      {L"abc", 3, 3, "abc"},  // limit reached: no terminator
                      {L"abc", 0, 0, ""},
-                     {L"abc", -1, 3, string("abc", 4)},
+                     {L"abc", -1, 3, string("abc\0", 4)},
                      {L"h\u00E9llo", 100, 6, "h\xC3\xA9llo"},  // cut at characters + 1 bytes
                      {L"\u00E9\u00E9", 100, 2, "\xC3\xA9"}};   // never a partial character
   for (const auto& c : cases) {

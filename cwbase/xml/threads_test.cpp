@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string ToNarrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+std::string ToNarrow(const std::wstring& w) {
+  return std::string(w.begin(), w.end());
+}
 
 std::string XmlWork(unsigned salt) {
   std::string d;

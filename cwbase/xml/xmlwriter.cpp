@@ -308,8 +308,9 @@ class NarrowSink {
  private:
   __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-      const auto c = static_cast<uint32_t>(text[i]);
-      if (c < 0x80) {  // room for it was made with the piece's
+      // wchar_t is a signed 32-bit type: a negative unit becomes a large code.
+      const auto c = static_cast<uint32_t>(text[i]);  // NOLINT(bugprone-signed-char-misuse)
+      if (c < 0x80) {                                 // room for it was made with the piece's
         base_[pos_++] = static_cast<char>(c);
         continue;
       }
