@@ -16,19 +16,8 @@ namespace {
 
 // The locale's multibyte form of a wide text (date texts are plain ASCII).
 std::string ToBytes(const wchar_t* text) {
-  size_t n = std::wcstombs(nullptr, text, 0);
-  if (n == static_cast<size_t>(-1)) return "?";
-  std::string out(n + 1, '\0');
-  std::wcstombs(&out[0], text, n + 1);
-  out.resize(n);
-  return out;
-}
-
-bool ToWide(const std::string& text, std::vector<wchar_t>& out) {
-  int n = MultiByteToWideChar(0, 0, text.c_str(), -1, nullptr, 0);
-  if (n < 0) return false;
-  out.assign(static_cast<size_t>(n) + 1, 0);
-  return MultiByteToWideChar(0, 0, text.c_str(), -1, out.data(), n + 1) == n;
+  std::string out;
+  return CWToolToBytes(text, out) ? out : "?";
 }
 
 void PrintFormats(const char* label, SYSTEMTIME time) {
@@ -69,7 +58,7 @@ int Run(const std::vector<std::string>& args) {
   std::string text = args[0];
   for (size_t i = 1; i < args.size(); ++i) text += " " + args[i];
   std::vector<wchar_t> wide;
-  if (!ToWide(text, wide))
+  if (!CWToolToWide(text, wide))
     return CWToolFail(CWTOOL_REJECTED, text + ": not valid text in the current locale");
   SYSTEMTIME time{};
   DateFromStringDDMMYYYY_HHMMSSMS(wide.data(), &time);

@@ -12,23 +12,6 @@
 
 namespace {
 
-// The locale's multibyte form of a wide text; false when it has none.
-bool ToBytes(const wchar_t* text, std::string& out) {
-  size_t n = std::wcstombs(nullptr, text, 0);
-  if (n == static_cast<size_t>(-1)) return false;
-  out.assign(n + 1, '\0');
-  std::wcstombs(&out[0], text, n + 1);
-  out.resize(n);
-  return true;
-}
-
-bool ToWide(const std::string& text, std::vector<wchar_t>& out) {
-  int n = MultiByteToWideChar(0, 0, text.c_str(), -1, nullptr, 0);
-  if (n < 0) return false;
-  out.assign(static_cast<size_t>(n) + 1, 0);
-  return MultiByteToWideChar(0, 0, text.c_str(), -1, out.data(), n + 1) == n;
-}
-
 // The masked text; room for the longer of mask and text (an empty mask
 // copies the text) and a terminator.
 std::vector<wchar_t> Masked(const wchar_t* mask, const wchar_t* text, unsigned long mode) {
@@ -50,12 +33,12 @@ int Run(const std::vector<std::string>& args) {
   }
   std::setlocale(LC_ALL, "");
   std::vector<wchar_t> mask, text;
-  if (!ToWide(args[0], mask))
+  if (!CWToolToWide(args[0], mask))
     return CWToolFail(CWTOOL_REJECTED, args[0] + ": not valid text in the current locale");
-  if (!ToWide(args[1], text))
+  if (!CWToolToWide(args[1], text))
     return CWToolFail(CWTOOL_REJECTED, args[1] + ": not valid text in the current locale");
   std::string out;
-  if (!ToBytes(Masked(mask.data(), text.data(), mode).data(), out))
+  if (!CWToolToBytes(Masked(mask.data(), text.data(), mode).data(), out))
     return CWToolFail(CWTOOL_REJECTED, args[1] + ": result cannot be shown in the current locale");
   std::printf("%s\n", out.c_str());
   return CWTOOL_OK;
@@ -75,9 +58,9 @@ int Demo() {
   };
   for (const Sample& s : samples) {
     std::string mask, text, out;
-    ToBytes(s.mask, mask);
-    ToBytes(s.text, text);
-    ToBytes(Masked(s.mask, s.text, s.mode).data(), out);
+    CWToolToBytes(s.mask, mask);
+    CWToolToBytes(s.text, text);
+    CWToolToBytes(Masked(s.mask, s.text, s.mode).data(), out);
     std::printf("mode %lu  %-16s %-14s -> %s\n", s.mode, mask.c_str(), text.c_str(), out.c_str());
   }
   return CWTOOL_OK;

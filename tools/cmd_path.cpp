@@ -13,20 +13,13 @@ namespace {
 
 const int kCapacity = 4096;
 
-bool ToWide(const std::string& text, std::vector<wchar_t>& out) {
-  int n = MultiByteToWideChar(0, 0, text.c_str(), -1, nullptr, 0);
-  if (n < 0) return false;
-  out.assign(static_cast<size_t>(n) + 1, 0);
-  return MultiByteToWideChar(0, 0, text.c_str(), -1, out.data(), n + 1) == n;
-}
-
 int Run(const std::vector<std::string>& args) {
   if (args.size() < 2 || args.size() > 3)
     return CWToolFail(CWTOOL_USAGE, "usage: cwtool path FOLDER NAME [EXT]");
   std::setlocale(LC_ALL, "");
   std::vector<wchar_t> wide[3];
   for (size_t i = 0; i < args.size(); ++i)
-    if (!ToWide(args[i], wide[i]))
+    if (!CWToolToWide(args[i], wide[i]))
       return CWToolFail(CWTOOL_REJECTED, args[i] + ": not valid text in the current locale");
   std::vector<wchar_t> out(kCapacity, 0);
   const wchar_t* extension = args.size() == 3 ? wide[2].data() : nullptr;
@@ -34,9 +27,8 @@ int Run(const std::vector<std::string>& args) {
     return CWToolFail(CWTOOL_REJECTED, args[1].empty()
                                            ? "the name is empty"
                                            : "the path does not fit in 4095 characters");
-  size_t n = std::wcstombs(nullptr, out.data(), 0);
-  std::string bytes(n == static_cast<size_t>(-1) ? 0 : n + 1, '\0');
-  if (!bytes.empty()) std::wcstombs(&bytes[0], out.data(), n + 1);
+  std::string bytes;
+  if (!CWToolToBytes(out.data(), bytes)) bytes.clear();
   std::printf("%s\n", bytes.c_str());
   return CWTOOL_OK;
 }

@@ -13,23 +13,6 @@
 
 namespace {
 
-// The locale's multibyte form of a wide text; false when it has none.
-bool ToBytes(const wchar_t* text, std::string& out) {
-  size_t n = std::wcstombs(nullptr, text, 0);
-  if (n == static_cast<size_t>(-1)) return false;
-  out.assign(n + 1, '\0');
-  std::wcstombs(&out[0], text, n + 1);
-  out.resize(n);
-  return true;
-}
-
-bool ToWide(const std::string& text, std::vector<wchar_t>& out) {
-  int n = MultiByteToWideChar(0, 0, text.c_str(), -1, nullptr, 0);
-  if (n < 0) return false;
-  out.assign(static_cast<size_t>(n) + 1, 0);
-  return MultiByteToWideChar(0, 0, text.c_str(), -1, out.data(), n + 1) == n;
-}
-
 // "0x" followed by one to sixteen hexadecimal digits.
 bool ParseHex(const std::string& arg, unsigned long long& value) {
   if (arg.size() < 3 || arg.size() > 18 || arg[0] != '0' || (arg[1] != 'x' && arg[1] != 'X'))
@@ -48,7 +31,7 @@ int PrintVersion(long long value, bool withHex) {
   wchar_t text[64];
   VersionToString(text, value);
   std::string bytes;
-  ToBytes(text, bytes);  // digits and points convert in every locale
+  CWToolToBytes(text, bytes);  // digits and points convert in every locale
   if (withHex)
     std::printf("0x%016llX %s\n", static_cast<unsigned long long>(value), bytes.c_str());
   else
@@ -67,7 +50,7 @@ int Run(const std::vector<std::string>& args) {
     return PrintVersion(static_cast<long long>(value), false);
   }
   std::vector<wchar_t> wide;
-  if (!ToWide(arg, wide))
+  if (!CWToolToWide(arg, wide))
     return CWToolFail(CWTOOL_REJECTED, arg + ": not valid text in the current locale");
   return PrintVersion(GetVersionFromString(wide.data()), true);
 }
@@ -80,8 +63,8 @@ int Demo() {
     wchar_t back[64];
     VersionToString(back, v);
     std::string in, out;
-    ToBytes(s, in);
-    ToBytes(back, out);
+    CWToolToBytes(s, in);
+    CWToolToBytes(back, out);
     std::printf("%-16s 0x%016llX  %s\n", in.c_str(), static_cast<unsigned long long>(v),
                 out.c_str());
   }

@@ -32,17 +32,6 @@ std::wstring Widen(const std::string& text) {
   return n < 0 ? std::wstring() : std::wstring(wide.data());
 }
 
-// Whole-text conversion for printing. WideCharToMultiByte caps its output at
-// one byte per character, so the standard converter is used directly here.
-bool Narrow(const wchar_t* text, std::string& out) {
-  size_t need = std::wcstombs(nullptr, text, 0);
-  if (need == static_cast<size_t>(-1)) return false;
-  std::vector<char> bytes(need + 1, 0);
-  std::wcstombs(bytes.data(), text, need + 1);
-  out.assign(bytes.data(), need);
-  return true;
-}
-
 int Load(CWXMLDocument& doc, const std::string& path, bool wide) {
   std::string text;
   if (!CWToolReadInput(path, text)) return CWTOOL_REJECTED;
@@ -151,7 +140,7 @@ int RunXmlGet(const std::vector<std::string>& args) {
   const wchar_t* value = Lookup(doc, Widen(plain[1]), found);
   if (!found) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": " + plain[1] + " not found");
   std::string text;
-  if (value && !Narrow(value, text))
+  if (value && !CWToolToBytes(value, text))
     return CWToolFail(CWTOOL_REJECTED,
                       plain[0] + ": " + plain[1] + ": value not representable in this locale");
   std::printf("%s\n", text.c_str());
@@ -160,7 +149,7 @@ int RunXmlGet(const std::vector<std::string>& args) {
 
 std::string Show(const wchar_t* text) {
   std::string s;
-  return text && Narrow(text, s) ? s : std::string("(none)");
+  return text && CWToolToBytes(text, s) ? s : std::string("(none)");
 }
 
 // The document road: file -> block -> tree -> edit -> block -> file.

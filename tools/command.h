@@ -45,5 +45,13 @@ std::string CWToolSamplePath(const std::string& name);
 // empty and returns false. Never throws.
 bool CWToolReadInput(const std::string& path, std::string& out);
 
+// The wide form of a text in the current locale's encoding (terminated);
+// false when the text is not valid in that encoding.
+bool CWToolToWide(const std::string& text, std::vector<wchar_t>& out);
+
+// The current locale's multibyte form of a wide text; false (and `out`
+// unspecified) when some character has none.
+bool CWToolToBytes(const wchar_t* text, std::string& out);
+
 // Prints "cwtool: message" to standard error and returns `code`.
 int CWToolFail(int code, const std::string& message);
