@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define CW_TEST_SANITIZED 1
@@ -21,6 +22,17 @@
 #define CW_TEST_SANITIZED 1
 #endif
 #endif
+
+// True when `call` throws std::bad_alloc.
+template <typename Call>
+bool CWTestThrows(Call call) {
+  try {
+    call();
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+  return false;
+}
 
 // The pieces CWTestExhaustMemory took, chained through their first bytes.
 inline void*& CWTestPieces() {

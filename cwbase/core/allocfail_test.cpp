@@ -16,17 +16,6 @@ namespace {
 
 constexpr unsigned long kBig = 40ul << 20;  // well beyond the child's headroom
 
-// True when `call` throws std::bad_alloc.
-template <typename Call>
-bool Throws(Call call) {
-  try {
-    call();
-  } catch (const std::bad_alloc&) {
-    return true;
-  }
-  return false;
-}
-
 TEST(AllocationFailure, BlockOperationsLeaveTheBlockAsItWas) {
   std::vector<unsigned char> source(kBig, 'x');
   CWBlock big(source.data(), kBig);  // allocated before the cap
@@ -39,12 +28,12 @@ TEST(AllocationFailure, BlockOperationsLeaveTheBlockAsItWas) {
       return block.GetBuffer() == storage && block.GetSize() == 3 && block.GetCapacity() == 3 &&
              std::memcmp(storage, "abc", 3) == 0;
     };
-    CW_CHILD_CHECK(Throws([&] { block.SetBuffer(source.data(), kBig); }) && unchanged());
-    CW_CHILD_CHECK(Throws([&] { block.AddData(source.data(), kBig); }) && unchanged());
-    CW_CHILD_CHECK(Throws([&] { block.SetSize(kBig); }) && unchanged());
-    CW_CHILD_CHECK(Throws([&] { block = big; }) && unchanged());
-    CW_CHILD_CHECK(Throws([] { CWBlock sized(kBig); }));
-    CW_CHILD_CHECK(Throws([&] { (void)CWBlock(big); }));
+    CW_CHILD_CHECK(CWTestThrows([&] { block.SetBuffer(source.data(), kBig); }) && unchanged());
+    CW_CHILD_CHECK(CWTestThrows([&] { block.AddData(source.data(), kBig); }) && unchanged());
+    CW_CHILD_CHECK(CWTestThrows([&] { block.SetSize(kBig); }) && unchanged());
+    CW_CHILD_CHECK(CWTestThrows([&] { block = big; }) && unchanged());
+    CW_CHILD_CHECK(CWTestThrows([] { CWBlock sized(kBig); }));
+    CW_CHILD_CHECK(CWTestThrows([&] { (void)CWBlock(big); }));
     block += big;  // caught: nothing appended
     CW_CHILD_CHECK(unchanged());
 

@@ -14,16 +14,6 @@
 
 namespace {
 
-template <typename Call>
-bool Throws(Call call) {
-  try {
-    call();
-  } catch (const std::bad_alloc&) {
-    return true;
-  }
-  return false;
-}
-
 TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
   CWRunWithAddressLimit([] {
     CWXMLDocument doc;
@@ -42,7 +32,7 @@ TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
     CW_CHILD_CHECK(child->GetValue() == nullptr);
     CW_CHILD_CHECK(doc.AddChildNode(L"more") == nullptr && doc.GetChildCount() == 1);
     // A new attribute object cannot be had: std::bad_alloc, nothing changed.
-    CW_CHILD_CHECK(Throws([&] { doc.SetPropertyValue(L"b", L"2"); }));
+    CW_CHILD_CHECK(CWTestThrows([&] { doc.SetPropertyValue(L"b", L"2"); }));
     CW_CHILD_CHECK(doc.m_Props.GetSize() == 1 && doc.GetPropertyValue(L"b") == nullptr);
     // The writers stop where the storage ran out and report 0.
     CWBlock out;
@@ -62,8 +52,8 @@ TEST(AllocationFailure, XmlLoadBufferFailureReachesTheCaller) {
     CWXMLDocument doc;
     auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
     int n = static_cast<int>(huge.size());
-    CW_CHILD_CHECK(Throws([&] { doc.LoadFromStreamAscii(bytes, n); }));
-    CW_CHILD_CHECK(Throws([&] { doc.LoadFromStream(bytes, n); }));
+    CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, n); }));
+    CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStream(bytes, n); }));
   });
 }
 
