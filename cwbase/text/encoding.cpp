@@ -245,6 +245,22 @@ inline size_t DecodeWindowBmp(const unsigned char*, uint64_t, wchar_t*, bool*) {
 }
 #endif
 
+// Writes the characters of a scanned window (w.bytes > 0) to `dst`, each as
+// the byte rules give it, and returns how many it wrote. The three-byte path
+// decodes into a stage first because it stores a little past its count.
+__attribute__((always_inline)) inline size_t EmitWindow(const unsigned char* src, const Window& w,
+                                                        wchar_t* dst) {
+  if (w.bytes == kWindow && w.starts == ~uint64_t{0}) {
+    WidenWindow(src, dst);
+    return kWindow;
+  }
+  if (w.four) return DecodeWindow(src, w, dst);
+  wchar_t stage[kWindow + 8];
+  size_t count = DecodeWindowBmp<false>(src, w.starts, stage, nullptr);
+  std::memcpy(dst, stage, count * sizeof(wchar_t));
+  return count;
+}
+
 // ---- Mixed text, wide side: 16 units at a time.
 
 // True (and the 16 units narrowed into dst) when all 16 are ASCII.
@@ -398,16 +414,8 @@ wchar_t* make_unicode_string(const unsigned char* source) {
   for (size_t i = 0; i < n;) {
     if (i + kWindowReadable <= n) {
       Window w = ScanWindow(source + i, false);
-      if (w.bytes == kWindow && w.starts == ~uint64_t{0}) {
-        WidenWindow(source + i, o);
-        i += kWindow, o += kWindow;
-        continue;
-      }
       if (w.bytes) {
-        wchar_t stage[kWindow + 8];
-        size_t count = DecodeWindowBmp<false>(source + i, w.starts, stage, nullptr);
-        std::memcpy(o, stage, count * sizeof(wchar_t));
-        o += count;
+        o += EmitWindow(source + i, w, o);
         i += w.bytes;
         continue;
       }
@@ -490,20 +498,8 @@ int Utf8toWStr(wchar_t* dest, int destCapacity, char* source, int sourceLength) 
     // time: each gives what the byte rules below give it.
     if (expected == 0 && i + kWindowReadable <= n) {
       Window w = ScanWindow(s + i, true);
-      if (w.bytes == kWindow && w.starts == ~uint64_t{0}) {
-        WidenWindow(s + i, o);
-        i += kWindow, o += kWindow;
-        continue;
-      }
       if (w.bytes) {
-        if (w.four) {
-          o += DecodeWindow(s + i, w, o);
-        } else {
-          wchar_t stage[kWindow + 8];
-          size_t count = DecodeWindowBmp<false>(s + i, w.starts, stage, nullptr);
-          std::memcpy(o, stage, count * sizeof(wchar_t));
-          o += count;
-        }
+        o += EmitWindow(s + i, w, o);
         i += w.bytes;
         continue;
       }
