@@ -16,7 +16,13 @@ constexpr int kInitialCapacity = 5;
 }  // namespace
 
 CWPtArray::CWPtArray() : m_Count(0), m_pData(nullptr), m_Capacity(0) {
-  if (Resize(kInitialCapacity)) RemoveAll();
+  // Every XML node makes two arrays: plain malloc and five stores, rather
+  // than realloc from null and a memset call.
+  auto* fresh = static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity));
+  if (!fresh) return;
+  for (int i = 0; i < kInitialCapacity; ++i) fresh[i] = nullptr;
+  m_pData = fresh;
+  m_Capacity = kInitialCapacity;
 }
 
 CWPtArray::CWPtArray(const CWPtArray& other) : m_Count(0), m_pData(nullptr), m_Capacity(0) {

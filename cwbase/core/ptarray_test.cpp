@@ -30,6 +30,7 @@ TEST(CWPtArray, AddGrowsToTwiceCapacityPlusFive) {
   CWPtArray a;
   EXPECT_EQ(a.GetCapacity(), 5);
   EXPECT_EQ(a.GetSize(), 0);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(a.GetMemPtr()[i], nullptr) << i;  // slots start null
   const struct {
     int count, capacity;
   } steps[] = {{5, 5}, {6, 15}, {15, 15}, {16, 35}, {36, 75}, {76, 155}};
