@@ -13,10 +13,15 @@
 //   released one by one like any other.
 // - Every other allocation (`new CWXMLNode`, AddChildNode, operator=, ...)
 //   takes a chunk of its own object.
-// - Reserve allocates a pool's chunks ahead (the reader does so before it
-//   releases the previous tree, so that malloc serves the parse's many small
-//   requests from what that tree freed). Chunks left unused are freed with
-//   the pool.
+// - Reserve allocates a pool's chunks ahead: the reader does so once the
+//   previous tree is released, before the parse, so that the new tree is laid
+//   out in one run of chunks in the order the parse fills them. Chunks left
+//   unused are freed with the pool.
+// - Chunks emptied by a release are freed, not kept for the next load: those
+//   frees have malloc merge the small blocks the tree's arrays gave back, and
+//   the next tree's arrays are then cut from them in document order. Kept
+//   chunks (tried) left those blocks in malloc's last-in-first-out lists,
+//   which scatters the arrays of a deep tree and makes loads slower.
 // - A Batch releases objects one after another and counts a run of objects
 //   from the same chunk with one atomic step; a tree being destroyed is
 //   released that way.
