@@ -25,13 +25,13 @@ cw_need_packages() {
 # ones with localedef when running as root. Without them those comparisons
 # are skipped, so a machine that cannot add them only gets a notice.
 cw_need_locales() {
-  local have missing=() spec
+  local have missing=() want
   have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '_.-')
-  for spec in en_US:UTF-8 en_US:ISO-8859-1 ja_JP:EUC-JP; do
-    local name=${spec%%:*} charset=${spec#*:}
+  for want in en_US:UTF-8 en_US:ISO-8859-1 ja_JP:EUC-JP; do
+    local name=${want%%:*} charset=${want#*:}
     local folded
     folded=$(echo "$name$charset" | tr 'A-Z' 'a-z' | tr -d '_.-')
-    grep -qx "$folded" <<<"$have" || missing+=("$spec")
+    grep -qx "$folded" <<<"$have" || missing+=("$want")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
@@ -39,8 +39,8 @@ cw_need_locales() {
     return 0
   fi
   command -v localedef >/dev/null 2>&1 && [ -d /usr/share/i18n/locales ] || cw_need_packages locales
-  for spec in "${missing[@]}"; do
-    localedef -i "${spec%%:*}" -f "${spec#*:}" "${spec%%:*}.${spec#*:}" ||
-      echo "notice: could not generate ${spec%%:*}.${spec#*:}" >&2
+  for want in "${missing[@]}"; do
+    localedef -i "${want%%:*}" -f "${want#*:}" "${want%%:*}.${want#*:}" ||
+      echo "notice: could not generate ${want%%:*}.${want#*:}" >&2
   done
 }
