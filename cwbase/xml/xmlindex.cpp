@@ -10,6 +10,21 @@
 
 namespace {
 
+// Doubles an open-addressing table (a power-of-two size) and re-places every
+// used slot (id >= 0) by its hash with linear probing.
+template <typename Slot>
+void GrowTable(std::vector<Slot>& slots) {
+  std::vector<Slot> old(2 * slots.size());
+  old.swap(slots);
+  size_t mask = slots.size() - 1;
+  for (const Slot& s : old) {
+    if (s.id < 0) continue;
+    size_t i = s.hash & mask;
+    while (slots[i].id >= 0) i = (i + 1) & mask;
+    slots[i] = s;
+  }
+}
+
 // Number of bits set in a 16-bit mask.
 unsigned Count16(unsigned x) {
   x = x - ((x >> 1) & 0x5555u);
@@ -63,17 +78,7 @@ class NameTable {
     return true;
   }
 
-  void Grow() {
-    std::vector<Slot> old(2 * m_Slots.size());
-    old.swap(m_Slots);
-    size_t mask = m_Slots.size() - 1;
-    for (const Slot& s : old) {
-      if (s.id < 0) continue;
-      size_t i = s.hash & mask;
-      while (m_Slots[i].id >= 0) i = (i + 1) & mask;
-      m_Slots[i] = s;
-    }
-  }
+  void Grow() { GrowTable(m_Slots); }
 
   const Char* m_Text;
   std::vector<Slot> m_Slots;
@@ -133,17 +138,7 @@ class ShortNames {
     int32_t id = -1;
   };
 
-  void Grow() {
-    std::vector<Slot> old(2 * m_Slots.size());
-    old.swap(m_Slots);
-    size_t mask = m_Slots.size() - 1;
-    for (const Slot& s : old) {
-      if (s.id < 0) continue;
-      size_t i = s.hash & mask;
-      while (m_Slots[i].id >= 0) i = (i + 1) & mask;
-      m_Slots[i] = s;
-    }
-  }
+  void Grow() { GrowTable(m_Slots); }
 
   std::vector<Slot> m_Slots;
   int32_t& m_Count;
