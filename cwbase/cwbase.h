@@ -10,6 +10,7 @@
 #include "cwbase/http/httpresponse.h"
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
+#include "cwbase/platform/pathconv.h"
 #include "cwbase/platform/systime.h"
 #include "cwbase/text/dates.h"
 #include "cwbase/text/encoding.h"

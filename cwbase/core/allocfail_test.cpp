@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "cwbase/core/addresslimit_test.h"
+#include "testing/addresslimit.h"
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
 

@@ -10,7 +10,7 @@
 #include "cwbase/core/block.h"
 #include "cwbase/core/bytearray.h"
 #include "cwbase/core/ptarray.h"
-#include "cwbase/core/threads_test.h"
+#include "testing/threads.h"
 
 namespace {
 

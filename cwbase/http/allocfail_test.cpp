@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "cwbase/core/addresslimit_test.h"
+#include "testing/addresslimit.h"
 #include "cwbase/http/httpresponse.h"
 
 namespace {

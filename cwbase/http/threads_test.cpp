@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cwbase/core/threads_test.h"
+#include "testing/threads.h"
 #include "cwbase/http/httpresponse.h"
 
 namespace {

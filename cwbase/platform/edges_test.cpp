@@ -10,7 +10,7 @@
 
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
-#include "cwbase/platform/tempdir_test.h"
+#include "testing/tempdir.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "cwbase/platform/tempdir_test.h"
+#include "testing/tempdir.h"
 
 namespace {
 

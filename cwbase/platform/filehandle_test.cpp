@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "cwbase/platform/tempdir_test.h"
+#include "testing/tempdir.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "cwbase/core/addresslimit_test.h"
+#include "testing/addresslimit.h"
 #include "cwbase/platform/filecontent.h"
-#include "cwbase/platform/tempdir_test.h"
+#include "testing/tempdir.h"
 
 namespace {
 

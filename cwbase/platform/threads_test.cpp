@@ -5,11 +5,11 @@
 #include <cwchar>
 #include <string>
 
-#include "cwbase/core/threads_test.h"
+#include "testing/threads.h"
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
 #include "cwbase/platform/systime.h"
-#include "cwbase/platform/tempdir_test.h"
+#include "testing/tempdir.h"
 
 namespace {
 

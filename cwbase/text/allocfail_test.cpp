@@ -5,7 +5,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "cwbase/core/addresslimit_test.h"
+#include "testing/addresslimit.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
 

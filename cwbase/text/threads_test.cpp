@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <string>
 
-#include "cwbase/core/threads_test.h"
+#include "testing/threads.h"
 #include "cwbase/text/dates.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/numbers.h"

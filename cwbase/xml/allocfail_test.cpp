@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cwbase/core/addresslimit_test.h"
-#include "cwbase/xml/xml_test_helpers.h"
+#include "testing/addresslimit.h"
+#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <clocale>
 #include <string>
 
-#include "cwbase/core/threads_test.h"
-#include "cwbase/xml/xml_test_helpers.h"
+#include "testing/threads.h"
+#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "cwbase/xml/xml_test_helpers.h"
+#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cwbase/xml/xml_test_helpers.h"
+#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {

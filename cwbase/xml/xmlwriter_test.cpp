@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "cwbase/xml/xml_test_helpers.h"
+#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {

@@ -6,12 +6,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -34,67 +30,26 @@ bool CWTestThrows(Call call) {
   return false;
 }
 
-// The pieces CWTestExhaustMemory took, chained through their first bytes.
-inline void*& CWTestPieces() {
-  static void* head = nullptr;
-  return head;
-}
-
-// In the coverage build (CWBASE_COVERAGE) the child's counters are written
-// out before it leaves with _Exit, which skips the exit-time writer; the
-// writer needs memory, so the exhausting pieces are given back first.
-#ifdef CWBASE_COVERAGE
-extern "C" void __gcov_dump(void);
-#endif
-inline void CWTestChildExit(int code) {
-#ifdef CWBASE_COVERAGE
-  for (void* p = CWTestPieces(); p;) {
-    void* next = *static_cast<void**>(p);
-    std::free(p);
-    p = next;
-  }
-  __gcov_dump();
-#endif
-  std::_Exit(code);
-}
+// Leaves the child process with `code`. In the coverage build
+// (CWBASE_COVERAGE) the child's counters are written out first: _Exit skips
+// the exit-time writer, and the writer needs memory, so the exhausting pieces
+// are given back before it runs.
+[[noreturn]] void CWTestChildExit(int code);
 
 // Room left for allocations in the child; far below what the tests request.
 constexpr unsigned long kCWTestHeadroom = 16ul << 20;
 
-inline bool CWTestCanLimitAddressSpace() {
-#ifdef CW_TEST_SANITIZED
-  return false;
-#else
-  const char* preload = std::getenv("LD_PRELOAD");
-  return !(preload && std::strstr(preload, "vgpreload"));  // valgrind
-#endif
-}
+// False where the allocator aborts instead of failing (sanitizers, valgrind).
+bool CWTestCanLimitAddressSpace();
 
 // Caps the address space at its present size plus the headroom.
-inline bool CWTestLimitAddressSpace() {
-  std::ifstream statm("/proc/self/statm");
-  unsigned long pages = 0;
-  if (!(statm >> pages)) return false;
-  rlimit limit;
-  limit.rlim_cur = pages * static_cast<unsigned long>(sysconf(_SC_PAGESIZE)) + kCWTestHeadroom;
-  limit.rlim_max = RLIM_INFINITY;
-  return setrlimit(RLIMIT_AS, &limit) == 0;
-}
+bool CWTestLimitAddressSpace();
 
 // Takes every byte the capped address space has left, from 1 MiB pieces
 // down to every small size class (free chunks are kept per size), so that
 // even the smallest allocation fails afterwards. The pieces stay taken until
 // the child exits.
-inline void CWTestExhaustMemory() {
-  auto take = [](std::size_t size) {
-    while (void* piece = std::malloc(size)) {
-      *static_cast<void**>(piece) = CWTestPieces();
-      CWTestPieces() = piece;
-    }
-  };
-  for (std::size_t size = 1u << 20; size > 2048; size /= 2) take(size);
-  for (std::size_t size = 2048; size >= sizeof(void*); size -= sizeof(void*)) take(size);
-}
+void CWTestExhaustMemory();
 
 // Check inside the child: reports the failed condition (with write(2),
 // which needs no memory) and exits with 1.

@@ -1,0 +1,91 @@
+// The library's vector primitives: sixteen units at a time through SSE2,
+// which every x86-64 target has. Every scanner and converter that works a
+// vector at a time (text, xml, http) builds on these and nothing else; no
+// other file includes an intrinsics header or tests __SSE2__.
+//
+// Contract
+// - CWBASE_SIMD_SSE2 is defined to 1 when the target has SSE2 and the build
+//   did not define CWBASE_NO_SSE2. Code that uses these functions sits inside
+//   `#if defined(CWBASE_SIMD_SSE2)` and is followed by the portable loop that
+//   does the same work, which then handles the tail and, with the switch
+//   off, everything.
+// - Loads read exactly 16 units at the pointer, unaligned; the caller makes
+//   sure they exist. Masks are 16-bit: bit i stands for unit i.
+// - LoadNarrow16 packs 16 wide units into 16 bytes with signed saturation,
+//   which maps every unit outside 0-126 to a byte outside 0-126: comparisons
+//   with ASCII characters below 127 stay exact, a 127 byte may stand for a
+//   larger unit.
+// Threads: pure functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__) && !defined(CWBASE_NO_SSE2)
+#define CWBASE_SIMD_SSE2 1
+#include <emmintrin.h>
+#endif
+
+namespace cwbase_internal {
+namespace simd {
+
+// The bits of a 16-unit block starting at `at` that lie before `end`.
+inline unsigned BitsBefore(size_t at, size_t end) {
+  return end - at >= 16 ? 0xFFFFu : (1u << (end - at)) - 1;
+}
+
+// Index of the lowest set bit of a non-zero mask.
+inline unsigned FirstBit(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
+
+#if defined(CWBASE_SIMD_SSE2)
+
+using Vec = __m128i;
+
+inline Vec Load16(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(p)); }
+inline Vec Load16(const char* p) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(p)); }
+
+inline Vec LoadNarrow16(const wchar_t* p) {
+  static_assert(sizeof(wchar_t) == 4, "four units per vector");
+  const auto* v = reinterpret_cast<const Vec*>(p);
+  const Vec lo = _mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+  const Vec hi = _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+  return _mm_packs_epi16(lo, hi);
+}
+
+// Bits of the bytes equal to c.
+inline unsigned EqMask(Vec v, char c) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+}
+
+// Bits of the bytes with their top bit set (non-ASCII bytes).
+inline unsigned HighMask(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+
+// Writes the 16 bytes of v zero-extended to 16 wide units.
+inline void Widen16(Vec v, wchar_t* out) {
+  const Vec zero = _mm_setzero_si128();
+  const Vec lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+  auto* o = reinterpret_cast<Vec*>(out);
+  _mm_storeu_si128(o, _mm_unpacklo_epi16(lo, zero));
+  _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(lo, zero));
+  _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(hi, zero));
+  _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(hi, zero));
+}
+
+// When the 16 wide units at src all lie in 0-0x7F, writes them as 16 bytes
+// and returns true; otherwise writes nothing and returns false.
+inline bool NarrowAscii16(const wchar_t* src, char* dst) {
+  const auto* p = reinterpret_cast<const Vec*>(src);
+  const Vec a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+  const Vec c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
+  const Vec any = _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)),
+                                _mm_set1_epi32(~0x7F));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF) return false;
+  const Vec packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+  _mm_storeu_si128(reinterpret_cast<Vec*>(dst), packed);
+  return true;
+}
+
+#endif  // CWBASE_SIMD_SSE2
+
+}  // namespace simd
+}  // namespace cwbase_internal
