@@ -22,7 +22,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "cwbase/text/encoding_internal.h"
+#include "cwbase/text/internal/codeset.h"
 
 using cwbase_internal::Codeset;
 using cwbase_internal::NarrowAsciiRun;

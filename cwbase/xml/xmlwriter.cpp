@@ -19,7 +19,7 @@
 //   filled with what WideCharToMultiByte would write there (the converted
 //   text, cut after the last whole character that fits, then zeros). In UTF-8
 //   and ASCII locales the walk writes the 8-bit text directly (the same rules
-//   as the conversion, from encoding_internal.h); in every other locale it
+//   as the conversion, from text/internal/codeset.h); in every other locale it
 //   builds the wide text and converts it as a whole.
 // An allocation failure stops the walk; the text written up to there is
 // handed over as the piece-by-piece writer would have kept it (where the
@@ -31,7 +31,7 @@
 #include <string>
 
 #include "cwbase/text/encoding.h"
-#include "cwbase/text/encoding_internal.h"
+#include "cwbase/text/internal/codeset.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
