@@ -1,15 +1,12 @@
 // cwtool date: the current time, or a day-first text, in the three date
 // formats, with its file time.
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cwbase/platform/systime.h"
 #include "cwbase/text/dates.h"
-#include "cwbase/text/encoding.h"
 #include "tools/command.h"
 
 namespace {
@@ -45,7 +42,6 @@ void PrintFields(SYSTEMTIME t) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  std::setlocale(LC_ALL, "");
   if (args.empty()) {
     SYSTEMTIME local{}, utc{};
     GetLocalTime(&local);

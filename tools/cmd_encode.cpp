@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,8 +29,8 @@ bool SameUnits(const wchar_t* a, const std::vector<wchar_t>& b, int count) {
 // The locale-dependent pair, run under C.UTF-8 and the caller's locale
 // restored afterwards.
 void LocaleRoundTrip(const std::string& text, const std::vector<wchar_t>& wide, int units) {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  if (!std::setlocale(LC_ALL, "C.UTF-8")) {
+  CWToolLocaleScope utf8("C.UTF-8");
+  if (!utf8.IsSwitched()) {
     std::printf("%-22s C.UTF-8 locale not available: skipped\n", "MultiByteToWideChar");
     return;
   }
@@ -54,7 +53,6 @@ void LocaleRoundTrip(const std::string& text, const std::vector<wchar_t>& wide, 
     else
       std::printf(": at most one byte per character + 1, cut after a whole character\n");
   }
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 void Report(const std::string& name, CWBlock& block) {

@@ -1,12 +1,11 @@
 // cwtool mask: lays a text into a picture mask.
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
-#include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
 #include "tools/command.h"
 
@@ -31,7 +30,6 @@ int Run(const std::vector<std::string>& args) {
       return CWToolFail(CWTOOL_USAGE, "mode '" + m + "' is not a number; " + usage);
     mode = std::strtoul(m.c_str(), nullptr, 10);
   }
-  std::setlocale(LC_ALL, "");
   std::vector<wchar_t> mask, text;
   if (!CWToolToWide(args[0], mask))
     return CWToolFail(CWTOOL_REJECTED, args[0] + ": not valid text in the current locale");

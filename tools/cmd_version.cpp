@@ -1,13 +1,11 @@
 // cwtool version: converts between four-part version texts and their packed
 // 64-bit values.
 #include <cctype>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "cwbase/text/encoding.h"
 #include "cwbase/text/numbers.h"
 #include "tools/command.h"
 
@@ -41,7 +39,6 @@ int PrintVersion(long long value, bool withHex) {
 
 int Run(const std::vector<std::string>& args) {
   if (args.size() != 1) return CWToolFail(CWTOOL_USAGE, "usage: cwtool version TEXT|0xVALUE");
-  std::setlocale(LC_ALL, "");
   const std::string& arg = args[0];
   if (IsHexForm(arg)) {
     unsigned long long value;

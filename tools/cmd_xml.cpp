@@ -12,35 +12,37 @@
 
 #include "cwbase/core/block.h"
 #include "cwbase/platform/filecontent.h"
-#include "cwbase/text/encoding.h"
 #include "cwbase/xml/xmlnode.h"
 #include "tools/command.h"
 
 namespace {
 
-// Conversions follow the user's locale; a process left in the plain C locale
-// gets UTF-8 so that non-ASCII text converts.
-void UseLocale() {
-  const char* name = setlocale(LC_ALL, "");
-  if (!name || !std::strcmp(name, "C") || !std::strcmp(name, "POSIX")) setlocale(LC_ALL, "C.UTF-8");
+// The locale the XML subcommands convert in: the user's, except that a
+// process in the plain C locale switches to C.UTF-8 so that non-ASCII text
+// converts. Null means no switch (see CWToolLocaleScope).
+const char* XmlLocale() {
+  const char* name = std::setlocale(LC_ALL, nullptr);
+  bool plain = !name || !std::strcmp(name, "C") || !std::strcmp(name, "POSIX");
+  return plain ? "C.UTF-8" : nullptr;
 }
 
-std::wstring Widen(const std::string& text) {
-  std::vector<wchar_t> wide(text.size() + 1, 0);
-  int n = MultiByteToWideChar(0, 0, text.c_str(), static_cast<int>(text.size()), wide.data(),
-                              static_cast<int>(wide.size()));
-  return n < 0 ? std::wstring() : std::wstring(wide.data());
-}
-
+// Reads FILE and loads it into `doc`. The 8-bit reader keeps what converted
+// before an invalid sequence, which would give a cut tree and a misleading
+// "not found"; such text is refused here as a document that cannot be read.
+// (The reader stops at a zero byte, so only the text before one is checked.)
 int Load(CWXMLDocument& doc, const std::string& path, bool wide) {
   std::string text;
   if (!CWToolReadInput(path, text)) return CWTOOL_REJECTED;
+  const std::string unreadable = path + ": the document could not be read: ";
+  std::vector<wchar_t> check;
+  if (!wide && !CWToolToWide(text, check))
+    return CWToolFail(CWTOOL_REJECTED, unreadable + "not valid text in the locale's encoding");
   auto* bytes = reinterpret_cast<unsigned char*>(&text[0]);
   int length = static_cast<int>(text.size());
   int result = wide ? doc.LoadFromStream(bytes, length) : doc.LoadFromStreamAscii(bytes, length);
   if (result != 0)
     return CWToolFail(CWTOOL_REJECTED,
-                      path + ": no element could be read (unterminated tag or missing end tag)");
+                      unreadable + "no root element (unterminated tag or missing end tag)");
   return CWTOOL_OK;
 }
 
@@ -63,7 +65,7 @@ int RunXml(const std::vector<std::string>& args) {
   }
   if (in.empty())
     return CWToolFail(CWTOOL_USAGE, "xml: FILE missing (usage: cwtool xml FILE [-o OUT] [--wide])");
-  UseLocale();
+  CWToolLocaleScope locale(XmlLocale());
 
   CWXMLDocument doc;
   if (int rc = Load(doc, in, wide)) return rc;
@@ -132,12 +134,15 @@ int RunXmlGet(const std::vector<std::string>& args) {
   }
   if (plain.size() != 2 || plain[1].empty())
     return CWToolFail(CWTOOL_USAGE, "xml-get: usage: cwtool xml-get FILE PATH [--wide]");
-  UseLocale();
+  CWToolLocaleScope locale(XmlLocale());
 
+  std::vector<wchar_t> path;
+  if (!CWToolToWide(plain[1], path))
+    return CWToolFail(CWTOOL_REJECTED, plain[1] + ": not valid text in the current locale");
   CWXMLDocument doc;
   if (int rc = Load(doc, plain[0], wide)) return rc;
   bool found = false;
-  const wchar_t* value = Lookup(doc, Widen(plain[1]), found);
+  const wchar_t* value = Lookup(doc, path.data(), found);
   if (!found) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": " + plain[1] + " not found");
   std::string text;
   if (value && !CWToolToBytes(value, text))
@@ -154,7 +159,7 @@ std::string Show(const wchar_t* text) {
 
 // The document road: file -> block -> tree -> edit -> block -> file.
 int DemoXml() {
-  UseLocale();
+  CWToolLocaleScope locale(XmlLocale());
   std::printf("== XML: the document road on samples/config.xml\n");
   std::string path = CWToolSamplePath("config.xml");
   CWBlock content;
@@ -220,8 +225,10 @@ CWToolCommand xmlCommand(
     "output, or to OUT with -o. The 8-bit form holds one byte per character; text\n"
     "needing more is cut (a warning says so). The reader knows no comments,\n"
     "entities or DOCTYPE. FILE may be - for standard input.\n"
-    "Exit codes: 0 done, 1 no root element can be read or OUT cannot be\n"
-    "written, 2 usage error.\n",
+    "In the plain C locale the 8-bit form is read and written as UTF-8.\n"
+    "Exit codes: 0 done, 1 FILE cannot be read, is not valid text in the\n"
+    "locale's encoding or holds no root element, or OUT cannot be written,\n"
+    "2 usage error.\n",
     RunXml, DemoXml, 20);
 
 CWToolCommand xmlGetCommand(
@@ -231,7 +238,8 @@ CWToolCommand xmlGetCommand(
     "'@name' picks an attribute: config/server/port, config/server@host.\n"
     "An element without text prints an empty line. FILE may be - for standard\n"
     "input.\n"
-    "Exit codes: 0 done, 1 FILE unreadable or PATH not found, 2 usage error.\n",
+    "Exit codes: 0 done, 1 FILE unreadable, not a document or PATH not found,\n"
+    "2 usage error.\n",
     RunXmlGet);
 
 }  // namespace

@@ -8,6 +8,11 @@
 // Exit codes: 0 done, 1 the input was rejected, 2 usage error. Every error
 // goes to standard error as "cwtool: FILE: what was wrong" (CWToolFail); after
 // a usage error main() adds a pointer to `cwtool NAME --help`.
+//
+// Locale: main() sets the user's locale (setlocale(LC_ALL, "")) once before
+// dispatching. A subcommand or demo step that needs another locale for a step
+// switches with a CWToolLocaleScope, which puts the previous one back, so each
+// step leaves the locale as it found it. cwtool is single-threaded.
 #pragma once
 
 #include <string>
@@ -55,3 +60,20 @@ bool CWToolToBytes(const wchar_t* text, std::string& out);
 
 // Prints "cwtool: message" to standard error and returns `code`.
 int CWToolFail(int code, const std::string& message);
+
+// Switches LC_ALL to `name` for the object's lifetime and restores the locale
+// found on entry when it is destroyed. A null `name`, or a locale that is not
+// available, leaves the locale as it is (IsSwitched() tells which).
+class CWToolLocaleScope {
+ public:
+  explicit CWToolLocaleScope(const char* name);
+  ~CWToolLocaleScope();
+  CWToolLocaleScope(const CWToolLocaleScope&) = delete;
+  CWToolLocaleScope& operator=(const CWToolLocaleScope&) = delete;
+
+  bool IsSwitched() const { return m_Switched; }
+
+ private:
+  std::string m_Saved;
+  bool m_Switched = false;
+};

@@ -1,5 +1,6 @@
 // Conversions between the current locale's multibyte text and wide text for
-// cwtool's arguments and output.
+// cwtool's arguments and output, and the scoped locale switch.
+#include <clocale>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -23,4 +24,15 @@ bool CWToolToBytes(const wchar_t* text, std::string& out) {
   std::wcstombs(&out[0], text, n + 1);
   out.resize(n);
   return true;
+}
+
+CWToolLocaleScope::CWToolLocaleScope(const char* name) {
+  if (!name) return;
+  const char* current = std::setlocale(LC_ALL, nullptr);
+  m_Saved = current ? current : "C";
+  m_Switched = std::setlocale(LC_ALL, name) != nullptr;
+}
+
+CWToolLocaleScope::~CWToolLocaleScope() {
+  if (m_Switched) std::setlocale(LC_ALL, m_Saved.c_str());
 }

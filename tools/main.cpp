@@ -1,6 +1,7 @@
 // cwtool: the command-line front end of the cwbase library.
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +120,9 @@ CWToolCommand demoCommand("demo", "", "walk every subsystem over the bundled sam
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The user's locale, once, for every subcommand: arguments, file names and
+  // output convert through it.
+  std::setlocale(LC_ALL, "");
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return RunDemo(args);
   const std::string& name = args[0];
