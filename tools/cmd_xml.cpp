@@ -46,6 +46,19 @@ int Load(CWXMLDocument& doc, const std::string& path, bool wide) {
   return CWTOOL_OK;
 }
 
+// True when the 8-bit form `narrow` lost characters: the writer reserves one
+// byte per character, so text needing more is cut (and the cut output need
+// not hold a zero byte). Compared with the wide form converted in full.
+bool IsCut(CWXMLDocument& doc, CWBlock& narrow) {
+  CWBlock wide;
+  doc.SaveToXMLStream(wide, 0);
+  std::wstring text(static_cast<const wchar_t*>(wide.GetBuffer()),
+                    wide.GetSize() / sizeof(wchar_t));
+  std::string full;
+  return !CWToolToBytes(text.c_str(), full) || full.size() != narrow.GetSize() ||
+         std::memcmp(full.data(), narrow.GetBuffer(), full.size()) != 0;
+}
+
 int RunXml(const std::vector<std::string>& args) {
   std::string in, out;
   bool wide = false;
@@ -74,7 +87,7 @@ int RunXml(const std::vector<std::string>& args) {
     doc.SaveToXMLStream(block, 0);
   } else {
     doc.SaveToXMLStreamAscii(block, 0);
-    if (std::memchr(block.GetBuffer(), 0, block.GetSize()))
+    if (IsCut(doc, block))
       std::fprintf(stderr,
                    "cwtool: %s: characters of more than one byte do not fit the 8-bit form; "
                    "the output is cut (use --wide)\n",
