@@ -1,0 +1,348 @@
+// The block kernels of the UTF-8 converters (SSE2).
+//
+// Little-endian only (x86): the staged UTF-8 words are stored as
+// little-endian 32-bit values.
+#include "cwbase/text/internal/utf8_kernels.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "cwbase/core/internal/simd.h"
+#include "cwbase/text/internal/codeset.h"
+
+namespace cwbase_internal {
+
+#if defined(CWBASE_SIMD_SSE2)
+namespace {
+
+using simd::Vec;
+
+// ---- UTF-8 side.
+//
+// ScanWindow finds the longest start of a window made of whole, well-formed
+// characters and returns its length with a bit for each character start, or
+// a length of 0 when there is none.
+struct Window {
+  size_t bytes;
+  uint64_t starts;
+  bool four;  // some character has four bytes
+};
+
+constexpr uint64_t kAll = ~uint64_t{0};
+
+inline uint64_t Bits(Vec compared, int chunk) {
+  return static_cast<uint64_t>(simd::HighMask(compared)) << (16 * chunk);
+}
+
+__attribute__((always_inline)) inline Window ScanWindow(const unsigned char* p, bool allowFour) {
+  const Vec x0 = simd::Load16(p), x1 = simd::Load16(p + 16);
+  const Vec x2 = simd::Load16(p + 32), x3 = simd::Load16(p + 48);
+  // All ASCII: 64 characters of one byte.
+  if (simd::HighMask(_mm_or_si128(_mm_or_si128(x0, x1), _mm_or_si128(x2, x3))) == 0)
+    return {kUtf8Window, kAll, false};
+  const Vec chunks[4] = {x0, x1, x2, x3};
+  uint64_t nonAscii = 0, cont = 0, belowE0 = 0, belowF0 = 0, belowF8 = 0;
+  for (int c = 0; c < 4; ++c) {
+    const Vec x = chunks[c];
+    // Signed compares: bytes 0x80 and up are negative.
+    nonAscii |= Bits(x, c);
+    cont |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0))), c);
+    belowE0 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xE0))), c);
+    belowF0 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF0))), c);
+    belowF8 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF8))), c);
+  }
+  const uint64_t lead2 = belowE0 & ~cont, lead3 = belowF0 & ~belowE0;
+  uint64_t lead4 = belowF8 & ~belowF0, bad = nonAscii & ~belowF8;
+  if (!allowFour) bad |= lead4, lead4 = 0;
+  const uint64_t starts = ~cont;
+  if (starts == 0) return {0, 0, false};
+  // The last start ends the window unless it is ASCII (complete by itself).
+  const int last = 63 - __builtin_clzll(starts);
+  const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
+  const uint64_t below = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
+  const uint64_t b2 = lead2 & below, b3 = lead3 & below, b4 = lead4 & below;
+  const uint64_t claimed = ((b2 | b3 | b4) << 1) | ((b3 | b4) << 2) | (b4 << 3);
+  if (claimed != (cont & below) || (bad & below) != 0) return {0, 0, false};
+  return {bytes, starts & below, b4 != 0};
+}
+
+// By the top four bits of a lead: how far to shift the 4-byte value right,
+// and which bits of the lead to keep (ASCII keeps 7, since the value of a
+// one-byte character is the byte).
+constexpr unsigned char kWindowShift[16] = {18, 18, 18, 18, 18, 18, 18, 18,
+                                            0,  0,  0,  0,  12, 12, 6,  0};
+constexpr unsigned char kWindowLeadMask[16] = {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F,
+                                               0,    0,    0,    0,    0x1F, 0x1F, 0x0F, 0x07};
+// The smallest value the C library accepts for each length (no overlongs).
+constexpr uint32_t kWindowMin[16] = {0, 0, 0, 0, 0,    0,    0,     0,
+                                     0, 0, 0, 0, 0x80, 0x80, 0x800, 0x10000};
+
+// The value of the well-formed character at q (4 bytes readable).
+inline uint32_t WindowValue(const unsigned char* q) {
+  const unsigned k = q[0] >> 4;
+  uint32_t v = (static_cast<uint32_t>(q[0] & kWindowLeadMask[k]) << 18) | ((q[1] & 0x3Fu) << 12) |
+               ((q[2] & 0x3Fu) << 6) | (q[3] & 0x3Fu);
+  return v >> kWindowShift[k];
+}
+
+// For each set of character starts among 8 bytes: the positions of the starts
+// in order (the rest 0), and how many there are.
+struct CompactTable {
+  unsigned char index[256][8];
+  unsigned char count[256];
+};
+constexpr CompactTable MakeCompactTable() {
+  CompactTable t{};
+  for (int mask = 0; mask < 256; ++mask) {
+    int k = 0;
+    for (int bit = 0; bit < 8; ++bit)
+      if (mask & (1 << bit)) t.index[mask][k++] = static_cast<unsigned char>(bit);
+    t.count[mask] = static_cast<unsigned char>(k);
+  }
+  return t;
+}
+constexpr CompactTable kCompact = MakeCompactTable();
+
+// The characters of a window without four-byte characters, into dst; returns
+// their count. For every byte of each 16-byte chunk the value of a character
+// of its lead's length starting there is computed in 16-bit lanes (a
+// character below 0x10000 needs at most the two bytes after it); the values at
+// the character starts are then picked out. With `check`, *refused is set when
+// a character is one the C library refuses (an overlong form or a surrogate);
+// the values are then meaningless. dst needs room for kUtf8Window + 8 units:
+// up to 7 past the last character are written with meaningless values.
+template <bool check>
+inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t* dst,
+                              bool* refused) {
+  const Vec zero = _mm_setzero_si128(), six = _mm_set1_epi16(0x3F);
+  size_t k = 0;
+  uint32_t refusedBits = 0;
+  for (int c = 0; c < 4; ++c) {
+    uint32_t m = static_cast<uint32_t>(starts >> (16 * c)) & 0xFFFF;
+    if (!m) continue;
+    const unsigned char* p = src + 16 * c;
+    const Vec x0 = simd::Load16(p);
+    if (m == 0xFFFF && simd::HighMask(x0) == 0) {  // 16 ASCII bytes
+      simd::Widen16(x0, dst + k);
+      k += 16;
+      continue;
+    }
+    const Vec x1 = simd::Load16(p + 1), x2 = simd::Load16(p + 2);
+    if (check) {
+      // Leads the C library refuses here: C0 and C1 (overlong two-byte
+      // forms), E0 before 80-9F (overlong three-byte forms), ED before A0-BF
+      // (surrogates).
+      const Vec lowNext = _mm_cmplt_epi8(x1, _mm_set1_epi8(static_cast<char>(0xA0)));
+      const Vec c0c1 = _mm_cmpeq_epi8(_mm_and_si128(x0, _mm_set1_epi8(static_cast<char>(0xFE))),
+                                      _mm_set1_epi8(static_cast<char>(0xC0)));
+      const Vec e0 =
+          _mm_and_si128(_mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xE0))), lowNext);
+      const Vec ed =
+          _mm_andnot_si128(lowNext, _mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xED))));
+      refusedBits |= simd::HighMask(_mm_or_si128(c0c1, _mm_or_si128(e0, ed))) & m;
+    }
+    alignas(16) uint32_t values[16];
+    for (int half = 0; half < 2; ++half) {
+      const Vec b0 = half ? _mm_unpackhi_epi8(x0, zero) : _mm_unpacklo_epi8(x0, zero);
+      const Vec b1 =
+          _mm_and_si128(half ? _mm_unpackhi_epi8(x1, zero) : _mm_unpacklo_epi8(x1, zero), six);
+      const Vec b2 =
+          _mm_and_si128(half ? _mm_unpackhi_epi8(x2, zero) : _mm_unpacklo_epi8(x2, zero), six);
+      const Vec two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi16(0x1F)), 6), b1);
+      const Vec three =
+          _mm_or_si128(_mm_slli_epi16(b0, 12), _mm_or_si128(_mm_slli_epi16(b1, 6), b2));
+      const Vec is2 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xBF));
+      const Vec is3 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xDF));
+      const Vec only2 = _mm_andnot_si128(is3, is2);
+      const Vec v =
+          _mm_or_si128(_mm_andnot_si128(is2, b0),
+                       _mm_or_si128(_mm_and_si128(only2, two), _mm_and_si128(is3, three)));
+      _mm_store_si128(reinterpret_cast<Vec*>(values + 8 * half), _mm_unpacklo_epi16(v, zero));
+      _mm_store_si128(reinterpret_cast<Vec*>(values + 8 * half + 4), _mm_unpackhi_epi16(v, zero));
+    }
+    // The values at the starts, eight positions at a time: all eight are
+    // copied into the stage, and the count keeps those that are characters.
+    for (int half = 0; half < 2; ++half) {
+      const unsigned bits = (m >> (8 * half)) & 0xFF;
+      const unsigned char* index = kCompact.index[bits];
+      const uint32_t* v = values + 8 * half;
+      for (int j = 0; j < 8; ++j)
+        dst[k + static_cast<size_t>(j)] = static_cast<wchar_t>(v[index[j]]);
+      k += kCompact.count[bits];
+    }
+  }
+  if (check) *refused = refusedBits != 0;
+  return k;
+}
+
+// Writes the characters of a scanned window (w.bytes > 0) to dst and returns
+// how many it wrote. The three-byte path decodes into a stage first because it
+// stores a little past its count.
+__attribute__((always_inline)) inline size_t EmitWindow(const unsigned char* src, const Window& w,
+                                                        wchar_t* dst) {
+  if (w.bytes == kUtf8Window && w.starts == kAll) {
+    WidenAsciiRun(src, kUtf8Window, dst);
+    return kUtf8Window;
+  }
+  if (w.four) {
+    size_t k = 0;
+    for (uint64_t m = w.starts; m; m &= m - 1)
+      dst[k++] = static_cast<wchar_t>(WindowValue(src + __builtin_ctzll(m)));
+    return k;
+  }
+  wchar_t stage[kUtf8Window + 8];
+  const size_t count = DecodeWindowBmp<false>(src, w.starts, stage, nullptr);
+  std::memcpy(dst, stage, count * sizeof(wchar_t));
+  return count;
+}
+
+// ---- Wide side.
+
+// Room StageUtf8 needs: three bytes for every unit, and one spare byte for
+// its 4-byte stores.
+constexpr size_t kStageBytes = kUtf8Block * 3 + 1;
+
+// The UTF-8 of 16 units below 0x10000 (of their low 16 bits when `low16`)
+// into stage; returns the byte count. Units outside that range are flagged in
+// *outside (nonzero), surrogates in *surrogate; their bytes are then
+// meaningless and the caller drops the stage. Four units at a time get their
+// three candidate encodings (little-endian words) and lengths without
+// branches; the words are then laid end to end.
+template <bool low16>
+inline size_t StageUtf8(const wchar_t* src, unsigned char* stage, uint32_t* outside,
+                        uint32_t* surrogate) {
+  size_t o = 0;
+  const Vec six = _mm_set1_epi32(0x3F);
+  Vec high = _mm_setzero_si128(), surr = _mm_setzero_si128();
+  for (int c = 0; c < 4; ++c) {
+    Vec v = _mm_loadu_si128(reinterpret_cast<const Vec*>(src + 4 * c));
+    if (low16) v = _mm_and_si128(v, _mm_set1_epi32(0xFFFF));
+    high = _mm_or_si128(high, _mm_srli_epi32(v, 16));
+    surr = _mm_or_si128(
+        surr, _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0xF800)), _mm_set1_epi32(0xD800)));
+    const Vec low = _mm_and_si128(v, six);
+    const Vec mid = _mm_and_si128(_mm_srli_epi32(v, 6), six);
+    const Vec two = _mm_or_si128(_mm_set1_epi32(0x80C0),
+                                 _mm_or_si128(_mm_srli_epi32(v, 6), _mm_slli_epi32(low, 8)));
+    const Vec three =
+        _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x8080E0),
+                                  _mm_and_si128(_mm_srli_epi32(v, 12), _mm_set1_epi32(0x0F))),
+                     _mm_or_si128(_mm_slli_epi32(mid, 8), _mm_slli_epi32(low, 16)));
+    const Vec atLeast2 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7F));
+    const Vec atLeast3 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7FF));
+    const Vec word =
+        _mm_or_si128(_mm_andnot_si128(atLeast2, v),
+                     _mm_or_si128(_mm_and_si128(_mm_andnot_si128(atLeast3, atLeast2), two),
+                                  _mm_and_si128(atLeast3, three)));
+    const Vec len = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), atLeast2), atLeast3);
+    alignas(16) uint32_t words[4], lens[4];
+    _mm_store_si128(reinterpret_cast<Vec*>(words), word);
+    _mm_store_si128(reinterpret_cast<Vec*>(lens), len);
+    for (int j = 0; j < 4; ++j) {
+      std::memcpy(stage + o, &words[j], 4);
+      o += lens[j];
+    }
+  }
+  alignas(16) uint32_t h[4], g[4];
+  _mm_store_si128(reinterpret_cast<Vec*>(h), high);
+  _mm_store_si128(reinterpret_cast<Vec*>(g), surr);
+  *outside = h[0] | h[1] | h[2] | h[3];
+  *surrogate = g[0] | g[1] | g[2] | g[3];
+  return o;
+}
+
+}  // namespace
+#endif  // CWBASE_SIMD_SSE2
+
+size_t CountUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
+                        [[maybe_unused]] size_t* count) {
+  size_t i = 0;
+#if defined(CWBASE_SIMD_SSE2)
+  while (i + kUtf8WindowReadable <= n) {
+    const Window w = ScanWindow(src + i, false);
+    if (!w.bytes) break;
+    *count += w.starts == kAll ? kUtf8Window : static_cast<size_t>(__builtin_popcountll(w.starts));
+    i += w.bytes;
+  }
+#endif
+  return i;
+}
+
+size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
+                         [[maybe_unused]] bool allowFour, [[maybe_unused]] wchar_t* dst,
+                         size_t* written) {
+  size_t i = 0, o = 0;
+#if defined(CWBASE_SIMD_SSE2)
+  while (i + kUtf8WindowReadable <= n) {
+    const Window w = ScanWindow(src + i, allowFour);
+    if (!w.bytes) break;
+    o += EmitWindow(src + i, w, dst + o);
+    i += w.bytes;
+  }
+#endif
+  *written = o;
+  return i;
+}
+
+size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
+                               [[maybe_unused]] bool utf8, [[maybe_unused]] wchar_t* dst,
+                               [[maybe_unused]] size_t room, size_t* written) {
+  size_t i = 0, o = 0;
+#if defined(CWBASE_SIMD_SSE2)
+  while (i + kUtf8WindowReadable <= n && room - o >= kUtf8Window) {
+    const Window w = ScanWindow(src + i, utf8);
+    if (w.bytes == kUtf8Window && w.starts == kAll) {
+      WidenAsciiRun(src + i, kUtf8Window, dst + o);
+      i += kUtf8Window, o += kUtf8Window;
+      continue;
+    }
+    if (w.bytes == 0 || !utf8) break;
+    wchar_t stage[kUtf8Window + 8];
+    size_t count = 0;
+    bool refused = false;
+    if (!w.four) {
+      count = DecodeWindowBmp<true>(src + i, w.starts, stage, &refused);
+    } else {
+      for (uint64_t m = w.starts; m; m &= m - 1) {
+        const unsigned char* q = src + i + __builtin_ctzll(m);
+        const uint32_t v = WindowValue(q);
+        refused |= v < kWindowMin[q[0] >> 4];
+        refused |= (v & 0xFFFFF800) == 0xD800;
+        stage[count++] = static_cast<wchar_t>(v);
+      }
+    }
+    if (refused) break;
+    std::memcpy(dst + o, stage, count * sizeof(wchar_t));
+    i += w.bytes, o += count;
+  }
+#endif
+  *written = o;
+  return i;
+}
+
+size_t EncodeUtf8Blocks([[maybe_unused]] const wchar_t* src, [[maybe_unused]] size_t n,
+                        [[maybe_unused]] Utf8Blocks mode, [[maybe_unused]] unsigned char* dst,
+                        [[maybe_unused]] size_t room, size_t* written) {
+  size_t i = 0, o = 0;
+#if defined(CWBASE_SIMD_SSE2)
+  while (i + kUtf8Block <= n) {
+    if (room - o >= kUtf8Block && simd::NarrowAscii16(src + i, reinterpret_cast<char*>(dst + o))) {
+      i += kUtf8Block, o += kUtf8Block;
+      continue;
+    }
+    if (mode == Utf8Blocks::kAscii) break;
+    unsigned char stage[kStageBytes];
+    uint32_t outside, surrogate;
+    const size_t len = mode == Utf8Blocks::kLow16
+                           ? StageUtf8<true>(src + i, stage, &outside, &surrogate)
+                           : StageUtf8<false>(src + i, stage, &outside, &surrogate);
+    if (outside || (surrogate && mode == Utf8Blocks::kStrict) || len > room - o) break;
+    std::memcpy(dst + o, stage, len);
+    i += kUtf8Block, o += len;
+  }
+#endif
+  *written = o;
+  return i;
+}
+
+}  // namespace cwbase_internal

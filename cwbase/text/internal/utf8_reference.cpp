@@ -1,0 +1,67 @@
+// The reference UTF-8 converters: one character at a time, two passes for
+// the make_ pair, a room check before every unit or byte of the counted pair.
+#include "cwbase/text/internal/utf8_reference.h"
+
+#include <cstdlib>
+
+namespace cwbase_internal {
+
+unsigned char* ReferenceMakeUtf8String(const wchar_t* source) {
+  // Only the low 16 bits of each unit count; the text ends at the first unit
+  // whose low 16 bits are zero.
+  unsigned char bytes[kMaxUtf8Unit];
+  size_t size = 1;
+  for (const wchar_t* s = source; (*s & 0xFFFF) != 0; ++s)
+    size += ReferenceEncodeUtf8(*s & 0xFFFF, bytes);
+  auto* out = static_cast<unsigned char*>(std::malloc(size));
+  if (!out) return nullptr;
+  unsigned char* o = out;
+  for (const wchar_t* s = source; (*s & 0xFFFF) != 0; ++s) o += ReferenceEncodeUtf8(*s & 0xFFFF, o);
+  *o = 0;
+  return out;
+}
+
+wchar_t* ReferenceMakeUnicodeString(const unsigned char* source) {
+  unsigned value;
+  size_t count = 0;
+  for (const unsigned char* s = source; *s; s += ReferenceUnicodeCharacter(s, &value)) ++count;
+  auto* out = static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t)));
+  if (!out) return nullptr;
+  wchar_t* o = out;
+  for (const unsigned char* s = source; *s; ++o) {
+    s += ReferenceUnicodeCharacter(s, &value);
+    *o = static_cast<wchar_t>(value);
+  }
+  *o = 0;
+  return out;
+}
+
+int ReferenceUtf8toWStr(wchar_t* dest, int destCapacity, const char* source, int sourceLength) {
+  if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
+  ReferenceUtf8Reader reader;
+  wchar_t units[2];
+  int written = 0;
+  for (int i = 0; i < sourceLength; ++i) {
+    const int k = reader.Feed(static_cast<unsigned char>(source[i]), units);
+    for (int j = 0; j < k; ++j) {
+      if (written == destCapacity) return written;
+      dest[written++] = units[j];
+    }
+  }
+  if (reader.Finish(units) && written < destCapacity) dest[written++] = units[0];
+  return written;
+}
+
+int ReferenceWstrtoUtf8(char* dest, int destCapacity, const wchar_t* source, int sourceLength) {
+  if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
+  int written = 0;
+  for (int i = 0; i < sourceLength; ++i) {
+    unsigned char bytes[kMaxUtf8Unit];
+    const auto n = static_cast<int>(ReferenceEncodeUtf8(source[i], bytes));
+    if (n > destCapacity - written) break;  // a character whole or not at all
+    for (int k = 0; k < n; ++k) dest[written++] = static_cast<char>(bytes[k]);
+  }
+  return written;
+}
+
+}  // namespace cwbase_internal

@@ -1,0 +1,221 @@
+// WideCharToMultiByte / MultiByteToWideChar: the locale's multibyte text.
+//
+// In UTF-8 and ASCII locales the pair reproduces the C library's
+// wcstombs/mbstowcs itself (their rules are written out below), block by
+// block where the text allows (internal/utf8_kernels.h); in every other
+// locale it calls the C library.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "cwbase/text/encoding.h"
+#include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/utf8_kernels.h"
+
+using cwbase_internal::Codeset;
+using cwbase_internal::kUtf8WindowReadable;
+
+namespace {
+
+// The limit shared by the pair: the destination size when it is, as an
+// unsigned number, below the source length + 1; else that length + 1.
+size_t Limit(int destSize, size_t n) {
+  auto size = static_cast<unsigned>(destSize);
+  return size < n ? size : n;
+}
+
+int Result(size_t converted) {
+  return converted == static_cast<size_t>(-1) ? -1 : static_cast<int>(converted);
+}
+
+constexpr size_t kFailed = static_cast<size_t>(-1);
+
+// wcstombs(dest, source, limit) in a UTF-8 or ASCII locale, n = wcslen(source).
+// The C library's order of checks: no room for one more byte stops the
+// conversion (result so far); a character without a form fails (-1); a
+// character whose bytes do not all fit stops it. The terminator is written
+// when it fits and is not counted. Bytes are written as they are converted, so
+// a failure leaves the converted prefix in place, as the C library does.
+// The C library looks at no more than limit + 1 units (the terminator among
+// them only when limit >= n); that matters only where a character is dropped
+// without output (ASCII's tag characters), since all others take a byte each.
+size_t WideToMultiByte(Codeset codeset, const wchar_t* source, size_t n, char* dest, size_t limit) {
+  const bool terminated = limit >= n;
+  const size_t end = terminated ? n : limit + 1;  // units before the terminator or window end
+  const auto blocks = codeset == Codeset::kUtf8 ? cwbase_internal::Utf8Blocks::kStrict
+                                                : cwbase_internal::Utf8Blocks::kAscii;
+  auto* out = reinterpret_cast<unsigned char*>(dest);
+  size_t i = 0, o = 0;
+  for (;;) {
+    size_t written;
+    i += cwbase_internal::EncodeUtf8Blocks(source + i, end - i, blocks, out + o, limit - o,
+                                           &written);
+    o += written;
+    const size_t room = limit - o;
+    const size_t k =
+        cwbase_internal::NarrowAsciiRun(source + i, end - i < room ? end - i : room, dest + o);
+    i += k;
+    o += k;
+    if (o >= limit) return o;
+    if (i == end) {
+      if (terminated) dest[o] = 0;
+      return o;
+    }
+    unsigned char bytes[cwbase_internal::kMaxMultiByte];
+    const int len =
+        cwbase_internal::EncodeMultiByte(codeset, static_cast<uint32_t>(source[i]), bytes);
+    if (len < 0) return kFailed;
+    if (static_cast<size_t>(len) > limit - o) return o;
+    std::memcpy(dest + o, bytes, static_cast<size_t>(len));
+    o += static_cast<size_t>(len);
+    ++i;
+  }
+}
+
+// wcstombs(nullptr, source, 0): the bytes the whole text needs, or -1.
+size_t WideToMultiByteCount(Codeset codeset, const wchar_t* source) {
+  size_t total = 0;
+  unsigned char bytes[cwbase_internal::kMaxMultiByte];
+  for (; *source; ++source) {
+    const int len =
+        cwbase_internal::EncodeMultiByte(codeset, static_cast<uint32_t>(*source), bytes);
+    if (len < 0) return kFailed;
+    total += static_cast<size_t>(len);
+  }
+  return total;
+}
+
+bool IsContinuation(unsigned b) {
+  return (b & 0xC0) == 0x80;
+}
+
+// One character of UTF-8 as the C library's decoder takes it: the shortest
+// form only (no overlongs), no surrogates, 1 to 6 bytes for values up to
+// 0x7FFFFFFF. Returns its length with the value in *value, or 0 when the
+// bytes at s are not a character. Never reads past a byte that is not a
+// continuation byte, so it stops at the terminator.
+size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
+  const unsigned b = s[0];
+  if (b < 0x80) {
+    *value = b;
+    return 1;
+  }
+  if (b < 0xC2) return 0;
+  if (b < 0xE0) {
+    if (!IsContinuation(s[1])) return 0;
+    *value = ((b & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+    return 2;
+  }
+  size_t len;
+  uint32_t v, min;
+  if (b < 0xF0) {
+    len = 3, v = b & 0x0F, min = 0x800;
+  } else if (b < 0xF8) {
+    len = 4, v = b & 0x07, min = 0x10000;
+  } else if (b < 0xFC) {
+    len = 5, v = b & 0x03, min = 0x200000;
+  } else if (b < 0xFE) {
+    len = 6, v = b & 0x01, min = 0x4000000;
+  } else {
+    return 0;
+  }
+  for (size_t k = 1; k < len; ++k) {
+    if (!IsContinuation(s[k])) return 0;
+    v = (v << 6) | (s[k] & 0x3Fu);
+  }
+  if (v < min || (v & 0xFFFFF800) == 0xD800) return 0;
+  *value = v;
+  return len;
+}
+
+// mbstowcs(dest, source, limit) in a UTF-8 or ASCII locale: no room for one
+// more unit stops the conversion; an invalid sequence fails (-1) with the
+// converted prefix written; the terminator is written when it fits and is not
+// counted. The text's length is found a block at a time just ahead of the
+// conversion (so the text is read once from memory); the limit needs no
+// length either, since the conversion meets the terminator before it writes
+// length + 1 units.
+size_t MultiByteToWide(Codeset codeset, const unsigned char* source, wchar_t* dest, size_t limit) {
+  constexpr size_t kBlock = 4096;
+  const bool utf8 = codeset == Codeset::kUtf8;
+  size_t i = 0, o = 0;
+  size_t end = 0;           // the bytes before `end` are not the terminator
+  bool terminated = false;  // source[end] is the terminator
+  for (;;) {
+    if (!terminated && end - i < kUtf8WindowReadable) {
+      const size_t k = strnlen(reinterpret_cast<const char*>(source + end), kBlock);
+      end += k;
+      terminated = k < kBlock;
+    }
+    // Windows of whole characters while they fit; in UTF-8, each character
+    // also checked for what the C library refuses (overlongs, surrogates).
+    size_t written;
+    i += cwbase_internal::DecodeUtf8WindowsStrict(source + i, end - i, utf8, dest + o, limit - o,
+                                                  &written);
+    o += written;
+    // The rules below run only with a window's worth measured ahead or the
+    // terminator in sight, so no character reaches past `end`.
+    if (!terminated && end - i < kUtf8WindowReadable) continue;  // measure further first
+    const size_t room = limit - o;
+    const size_t k =
+        cwbase_internal::WidenAsciiRun(source + i, end - i < room ? end - i : room, dest + o);
+    i += k;
+    o += k;
+    if (o >= limit) return o;
+    if (i == end) {
+      if (!terminated) continue;
+      dest[o] = 0;
+      return o;
+    }
+    if (!utf8) return kFailed;
+    uint32_t v;
+    // Reads no further than the first byte that is not a continuation byte,
+    // so never past the terminator.
+    const size_t len = DecodeUtf8(source + i, &v);
+    if (len == 0) return kFailed;
+    dest[o++] = static_cast<wchar_t>(v);
+    i += len;
+  }
+}
+
+// mbstowcs(nullptr, source, 0): the units the whole text needs, or -1.
+size_t MultiByteToWideCount(Codeset codeset, const unsigned char* source) {
+  size_t count = 0;
+  while (*source) {
+    uint32_t v;
+    const size_t len =
+        codeset == Codeset::kUtf8 ? DecodeUtf8(source, &v) : (*source < 0x80 ? 1 : 0);
+    if (len == 0) return kFailed;
+    source += len;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+int WideCharToMultiByte(int, unsigned long, const wchar_t* source, int, char* dest, int destSize,
+                        const char*, int*) {
+  if (!source) return 0;
+  const Codeset codeset = cwbase_internal::CurrentCodeset();
+  if (codeset == Codeset::kOther) {
+    if (!dest) return Result(std::wcstombs(nullptr, source, 0));
+    return Result(std::wcstombs(dest, source, Limit(destSize, std::wcslen(source) + 1)));
+  }
+  if (!dest) return Result(WideToMultiByteCount(codeset, source));
+  const size_t n = std::wcslen(source);
+  return Result(WideToMultiByte(codeset, source, n, dest, Limit(destSize, n + 1)));
+}
+
+int MultiByteToWideChar(int, unsigned long, const char* source, int, wchar_t* dest, int destSize) {
+  if (!source) return 0;
+  const Codeset codeset = cwbase_internal::CurrentCodeset();
+  if (codeset == Codeset::kOther) {
+    if (!dest) return Result(std::mbstowcs(nullptr, source, 0));
+    return Result(std::mbstowcs(dest, source, Limit(destSize, std::strlen(source) + 1)));
+  }
+  const auto* s = reinterpret_cast<const unsigned char*>(source);
+  if (!dest) return Result(MultiByteToWideCount(codeset, s));
+  return Result(MultiByteToWide(codeset, s, dest, static_cast<unsigned>(destSize)));
+}
