@@ -4,8 +4,29 @@
 #include <climits>
 #include <cmath>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 #include "cwbase/text/strhelp.h"
+
+namespace {
+
+// Units _unsafe_swprintf writes at most, terminator included.
+constexpr size_t kFloatText = 1024;
+
+// Text longer than the formatting helper writes (many digits before or after
+// the point): formatted into a buffer of the destination's size, and copied
+// only when it fits there whole. Allocation failure refuses like no room.
+int PrintLongFloat(const wchar_t* format, double value, wchar_t* dest, int destSize) {
+  if (static_cast<size_t>(destSize) <= kFloatText) return 0;
+  std::unique_ptr<wchar_t[]> text(new (std::nothrow) wchar_t[static_cast<size_t>(destSize)]);
+  if (!text) return 0;
+  const int len = std::swprintf(text.get(), static_cast<size_t>(destSize), format, value);
+  if (len > 0 && len < destSize) std::wmemcpy(dest, text.get(), static_cast<size_t>(len) + 1);
+  return 0;
+}
+
+}  // namespace
 
 double StrToFloat(const wchar_t* text) {
   return text ? std::wcstod(text, nullptr) : 0.0;
@@ -15,14 +36,16 @@ int FloatToStr(double value, int decimals, wchar_t* dest, int destSize) {
   if (!dest || destSize <= 0) return 0;
   dest[0] = 0;
   if (decimals < 0) decimals = 0;
-  // "0." and the digits alone would overrun the formatting helper's limit.
-  if (decimals > 1021) return 0;
+  // A finite value prints at least one digit, and the point with the digits
+  // after it: text that cannot fit is refused before it is formatted.
+  if (std::isfinite(value) && decimals > 0 && decimals >= destSize - 2) return 0;
   wchar_t format[64];
   ZeroIt(format, sizeof(format));
   _unsafe_swprintf(format, L"%%.%df", decimals);
-  wchar_t text[1024];
+  wchar_t text[kFloatText];
   _unsafe_swprintf(text, format, value);
   size_t len = std::wcslen(text);
+  if (len == 0) return PrintLongFloat(format, value, dest, destSize);
   if (len < static_cast<size_t>(destSize)) std::wmemcpy(dest, text, len + 1);
   return 0;
 }

@@ -7,10 +7,12 @@
 /// - FloatToStr prints a value in fixed notation with the given number of
 ///   decimals (format "%.<n>f" through _unsafe_swprintf) and returns 0. A null
 ///   destination or a size of 0 or less writes nothing. The size is respected:
-///   text that does not fit with its terminator in `destSize` units, or that
-///   exceeds the 1023 units of the formatting helper, leaves the empty string
-///   (a number cut short would read as a different number). A negative number
-///   of decimals counts as 0.
+///   text that does not fit with its terminator in `destSize` units leaves the
+///   empty string (a number cut short would read as a different number);
+///   text that does fit is written whole, also beyond the 1023 units of the
+///   formatting helper (many decimals need a large destination; infinity and
+///   NaN print as "inf", "-inf", "nan" or "-nan" whatever the decimals). A
+///   negative number of decimals counts as 0.
 /// - Version values pack four unsigned 16-bit parts into a long long, first
 ///   part in bits 63..48. VersionToString prints "%d.%d.%d.%d" (null: nothing
 ///   happens); GetVersionFromString reads up to four '.'-separated tokens with
@@ -30,8 +32,9 @@
 /// what follows is ignored. 0.0 for a null text or one without a number.
 double StrToFloat(const wchar_t* text);
 /// Prints @p value in fixed notation with @p decimals digits after the point
-/// into @p dest, which holds @p destSize units; text that does not fit leaves
-/// the empty string. A null @p dest or a size of 0 or less writes nothing.
+/// into @p dest, which holds @p destSize units; text that does not fit with
+/// its terminator leaves the empty string, whatever fits is written whole. A
+/// null @p dest or a size of 0 or less writes nothing.
 /// @return 0 always.
 int FloatToStr(double value, int decimals, wchar_t* dest, int destSize);
 

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <cmath>
+#include <cwchar>
 #include <string>
+#include <vector>
+
+#include "testing/scopes.h"
 
 namespace {
 
@@ -14,9 +17,7 @@ using std::wstring;
 // The numbers in these tests use the C locale's decimal point.
 class Numbers : public ::testing::Test {
  protected:
-  void SetUp() override { std::setlocale(LC_ALL, "C"); }
-  void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
-  std::string saved_ = std::setlocale(LC_ALL, nullptr);
+  CWTestLocale m_Locale{"C"};
 };
 
 TEST_F(Numbers, VersionTextBothWays) {
@@ -68,6 +69,35 @@ TEST_F(Numbers, FloatText) {
   EXPECT_EQ(StrToFloat(L"  12abc"), 12.0);
   EXPECT_EQ(StrToFloat(L"abc"), 0.0);
   EXPECT_EQ(StrToFloat(nullptr), 0.0);
+}
+
+// Text longer than the formatting helper's 1023 units is written whenever
+// the destination holds it with its terminator; infinity and NaN ignore the
+// decimals. `length` is the text's length, or -1 where it is refused.
+TEST_F(Numbers, FloatTextBeyondTheFormattingLimit) {
+  const struct {
+    double value;
+    int decimals, size, length;
+  } cases[] = {{1.0, 1100, 1200, 1102},   {1.0, 1100, 1103, 1102}, {1.0, 1100, 1102, -1},
+               {-1.0, 1100, 1104, 1103},  {-1.0, 1100, 1103, -1},  {0.5, 1021, 1024, 1023},
+               {0.5, 1022, 1025, 1024},   {0.5, 1022, 1024, -1},   {1e300, 800, 1200, 1102},
+               {1e300, 800, 1102, -1},    {-1e308, 0, 400, 310},   {5e-324, 1074, 1077, 1076},
+               {INFINITY, 1100, 1100, 3}, {INFINITY, 1100, 4, 3},  {INFINITY, 1100, 3, -1},
+               {-INFINITY, 5000, 8, 4},   {NAN, 1100, 4, 3},       {-NAN, INT_MAX, 5, 4},
+               {1.0, INT_MAX, 64, -1}};
+  std::vector<wchar_t> full(8192);
+  for (const auto& c : cases) {
+    std::vector<wchar_t> buf(static_cast<size_t>(c.size) + 8, 0x5A5A);
+    EXPECT_EQ(FloatToStr(c.value, c.decimals, buf.data(), c.size), 0);
+    if (c.length < 0) {
+      EXPECT_EQ(buf[0], 0) << c.value << " " << c.decimals << " " << c.size;
+    } else {
+      std::swprintf(full.data(), full.size(), L"%.*f", c.decimals, c.value);
+      EXPECT_EQ(std::wcslen(full.data()), static_cast<size_t>(c.length));
+      EXPECT_STREQ(buf.data(), full.data()) << c.value << " " << c.decimals << " " << c.size;
+    }
+    for (size_t i = static_cast<size_t>(c.size); i < buf.size(); ++i) ASSERT_EQ(buf[i], 0x5A5A);
+  }
 }
 
 TEST(NumbersTrig, TruncatedFixedPoint) {
