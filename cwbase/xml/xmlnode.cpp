@@ -7,8 +7,10 @@
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
+#include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/xmlnode.h"
-#include "cwbase/xml/xmlpool.h"
+
+using cwbase_internal::XmlPool;
 
 namespace {
 
@@ -51,7 +53,7 @@ bool NameIs(wchar_t const* a, wchar_t const* b) {
 // class go through their own virtual destructor and delete. With `clear`,
 // arrays that held entries are emptied (a node destroyed next must not see
 // them again); the caller empties or drops the top node's arrays.
-void Dismantle(CWXMLNode* node, CWXMLPool::Batch& batch, bool clear) {
+void Dismantle(CWXMLNode* node, XmlPool::Batch& batch, bool clear) {
   ReleaseString(node->m_pName, node->m_bOwnName);
   ReleaseString(node->m_pValue, node->m_bOwnValue);
   // The array is read afresh at each step: a destructor of another class
@@ -124,41 +126,29 @@ static_assert(alignof(CWXMLNode) <= sizeof(void*) && alignof(CWXMLProp) <= sizeo
               "tree objects fit the pool's alignment");
 
 void* CWXMLProp::operator new(size_t size) {
-  return CWXMLPool::AllocateOne(size);
+  return XmlPool::AllocateOne(size);
 }
 void* CWXMLProp::operator new(size_t size, const std::nothrow_t&) noexcept {
-  return CWXMLPool::AllocateOne(size, std::nothrow);
-}
-void* CWXMLProp::operator new(size_t size, CWXMLPool& pool) {
-  return pool.Allocate(size);
+  return XmlPool::AllocateOne(size, std::nothrow);
 }
 void CWXMLProp::operator delete(void* object, size_t size) noexcept {
-  CWXMLPool::Release(object, size);
+  XmlPool::Release(object, size);
 }
 void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept {
-  CWXMLPool::Release(object, 0);
-}
-void CWXMLProp::operator delete(void* object, CWXMLPool&) noexcept {
-  CWXMLPool::Release(object, 0);
+  XmlPool::Release(object, 0);
 }
 
 void* CWXMLNode::operator new(size_t size) {
-  return CWXMLPool::AllocateOne(size);
+  return XmlPool::AllocateOne(size);
 }
 void* CWXMLNode::operator new(size_t size, const std::nothrow_t&) noexcept {
-  return CWXMLPool::AllocateOne(size, std::nothrow);
-}
-void* CWXMLNode::operator new(size_t size, CWXMLPool& pool) {
-  return pool.Allocate(size);
+  return XmlPool::AllocateOne(size, std::nothrow);
 }
 void CWXMLNode::operator delete(void* object, size_t size) noexcept {
-  CWXMLPool::Release(object, size);
+  XmlPool::Release(object, size);
 }
 void CWXMLNode::operator delete(void* object, const std::nothrow_t&) noexcept {
-  CWXMLPool::Release(object, 0);
-}
-void CWXMLNode::operator delete(void* object, CWXMLPool&) noexcept {
-  CWXMLPool::Release(object, 0);
+  XmlPool::Release(object, 0);
 }
 
 // ---- CWXMLProp ----
@@ -190,7 +180,7 @@ CWXMLNode::CWXMLNode(CWXMLNode* parent)
     : m_pParent(parent), m_pName(nullptr), m_pValue(nullptr), m_bOwnName(0), m_bOwnValue(0) {}
 
 CWXMLNode::~CWXMLNode() {
-  CWXMLPool::Batch batch;
+  XmlPool::Batch batch;
   Dismantle(this, batch, false);  // the arrays go with the node
 }
 
@@ -198,7 +188,7 @@ void CWXMLNode::CleanUp() {
   // Destroy in order from the front, then empty each array in one step
   // (removing index 0 repeatedly would cost quadratic time).
   {
-    CWXMLPool::Batch batch;
+    XmlPool::Batch batch;
     Dismantle(this, batch, false);
   }
   m_Children.RemoveAll();

@@ -55,10 +55,10 @@
 ///   instead, which gives the same units; no temporary block is allocated
 ///   then, so if the buffer cannot be allocated the tree has already been
 ///   emptied (it is left as it was when the temporary block fails).
-/// - Reading is indexed (xmlreader.cpp, xmlindex.h): the tree and the buffer
-///   are exactly those of the plain reading rules (xmlreader_plain.h, which
-///   the differential tests compare against), in time about linear in the
-///   text instead of the text times the nesting depth.
+/// - Reading is indexed: the tree and the buffer are exactly those of the
+///   reading rules applied literally, in time about linear in the text
+///   instead of the text times the nesting depth. When the index cannot be
+///   allocated, the load reads by the rules literally instead.
 ///
 /// Writer: wide form appends 4-byte units, no BOM, no terminator. The 8-bit
 /// form reserves one byte per wide character and converts into those bytes
@@ -67,9 +67,9 @@
 /// fits and the rest of the reserved bytes are zero.
 ///
 /// Storage: nodes and attributes allocate through class-specific operator
-/// new and delete (xmlpool.h): create them with `new` (the plain, nothrow or
-/// placement form) and destroy them with `delete`; the global operator new
-/// paired with `delete` is not supported. The reader cuts the objects of one load from
+/// new and delete: create them with `new` (the plain, nothrow or placement
+/// form) and destroy them with `delete`; the global operator new paired with
+/// `delete` is not supported. The reader cuts the objects of one load from
 /// shared chunks; a chunk is freed when its last object is.
 ///
 /// Threads: no locks; one tree per thread at a time.
@@ -81,10 +81,30 @@
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
 
-class CWXMLPool;
-
 /// Deepest nesting level the reader builds (the root is level 1).
 constexpr int CWXML_MAX_DEPTH = 1000;
+
+// The class-specific storage operators of CWXMLProp and CWXMLNode, the same
+// in both. Objects of the tree come from its chunked storage: create them
+// with `new` and destroy them with `delete`; the global operator new paired
+// with `delete` is not supported.
+// - operator new(size): allocates; throws std::bad_alloc on failure.
+// - operator new(size, nothrow): allocates; null on failure.
+// - operator new(size, where): placement form, constructs at `where`.
+// - operator delete(object, size): releases an object made by either
+//   allocating form.
+// - operator delete(object, nothrow): releases an object whose nothrow
+//   construction failed.
+// - operator delete(object, where): placement form, releases nothing.
+#define CWBASE_XML_STORAGE_OPERATORS                                         \
+  static void* operator new(size_t size);                                    \
+  static void* operator new(size_t size, const std::nothrow_t&) noexcept;    \
+  static void* operator new(size_t, void* where) noexcept {                  \
+    return where;                                                            \
+  }                                                                          \
+  static void operator delete(void* object, size_t size) noexcept;           \
+  static void operator delete(void* object, const std::nothrow_t&) noexcept; \
+  static void operator delete(void*, void*) noexcept {}
 
 /// One attribute (property) of an element: a name and a value, each either
 /// borrowed from a document's buffer or owned (see the own-flags).
@@ -99,25 +119,8 @@ class CWXMLProp {
   /// Releases the owned strings; borrowed ones are left alone.
   virtual ~CWXMLProp();
 
-  // Storage: objects of the tree come from its chunked storage. Create them
-  // with `new` (plain, nothrow or placement form) and destroy them with
-  // `delete`; the global operator new paired with `delete` is not supported.
-  /// Allocates from the tree's storage; throws std::bad_alloc on failure.
-  static void* operator new(size_t size);
-  /// Allocates from the tree's storage; null on failure.
-  static void* operator new(size_t size, const std::nothrow_t&) noexcept;
-  /// Cuts the object from the reader's pool of one load.
-  static void* operator new(size_t size, CWXMLPool& pool);
-  /// Placement form: constructs at @p where.
-  static void* operator new(size_t, void* where) noexcept { return where; }
-  /// Releases an object made by any of the allocating forms above.
-  static void operator delete(void* object, size_t size) noexcept;
-  /// Releases an object whose nothrow construction failed.
-  static void operator delete(void* object, const std::nothrow_t&) noexcept;
-  /// Releases an object whose construction from a pool failed.
-  static void operator delete(void* object, CWXMLPool& pool) noexcept;
-  /// Placement form: releases nothing.
-  static void operator delete(void*, void*) noexcept {}
+  /// Storage: see CWBASE_XML_STORAGE_OPERATORS.
+  CWBASE_XML_STORAGE_OPERATORS
 
   /// Takes one attribute from the front of the attribute list @p text, cutting
   /// it in place: name up to '=', value quoted (without the quotes) or up to the
@@ -157,25 +160,8 @@ class CWXMLNode {
   /// Destroys the whole subtree (CleanUp) and releases the owned strings.
   virtual ~CWXMLNode();
 
-  // Storage: objects of the tree come from its chunked storage. Create them
-  // with `new` (plain, nothrow or placement form) and destroy them with
-  // `delete`; the global operator new paired with `delete` is not supported.
-  /// Allocates from the tree's storage; throws std::bad_alloc on failure.
-  static void* operator new(size_t size);
-  /// Allocates from the tree's storage; null on failure.
-  static void* operator new(size_t size, const std::nothrow_t&) noexcept;
-  /// Cuts the object from the reader's pool of one load.
-  static void* operator new(size_t size, CWXMLPool& pool);
-  /// Placement form: constructs at @p where.
-  static void* operator new(size_t, void* where) noexcept { return where; }
-  /// Releases an object made by any of the allocating forms above.
-  static void operator delete(void* object, size_t size) noexcept;
-  /// Releases an object whose nothrow construction failed.
-  static void operator delete(void* object, const std::nothrow_t&) noexcept;
-  /// Releases an object whose construction from a pool failed.
-  static void operator delete(void* object, CWXMLPool& pool) noexcept;
-  /// Placement form: releases nothing.
-  static void operator delete(void*, void*) noexcept {}
+  /// Storage: see CWBASE_XML_STORAGE_OPERATORS.
+  CWBASE_XML_STORAGE_OPERATORS
 
   /// Returns the node to its newly constructed state, keeping m_pParent:
   /// owned strings released, children and attributes destroyed.
@@ -316,3 +302,5 @@ class CWXMLDocument : public CWXMLNode {
  private:
   int LoadWide(unsigned char* data, unsigned long size);
 };
+
+#undef CWBASE_XML_STORAGE_OPERATORS

@@ -1,15 +1,15 @@
 // The XML reader: an in-place scanner that cuts the document's own copy of the
 // text into names and values and builds the tree from borrowed pointers.
 //
-// It reads exactly as the straightforward reader of xmlreader_plain.cpp does
+// It reads exactly as the reference reader (internal/reader_reference.h) does
 // (the same steps, the same zeros written into the text, so the same tree and
 // the same buffer), but finds three things without scanning:
 // - the next "<" (from the index of every "<");
 // - an element's end tag (from the index's per-name pairing of start and end
-//   tags, see xmlindex.h), falling back to the plain search for names the
-//   pairing cannot answer for;
+//   tags, see internal/index.h), falling back to the literal search for
+//   names the pairing cannot answer for;
 // - the end of a text value (the end tag's position).
-// That needs, for every scan, the position where the plain reader's scan
+// That needs, for every scan, the position where the reference reader's scan
 // would stop: the first zero unit after it. The reader only ever writes zeros
 // behind the position it reads from, except for the "<" of an end tag, which
 // it writes before reading the element's content. So the text an element
@@ -24,7 +24,8 @@
 //   just ahead of the zeros written there; the zeros of end tags beyond the
 //   widened part wait in a stack until the widening passes them.
 // Any other 8-bit text goes through MultiByteToWideChar as described in
-// xmlnode.h.
+// xmlnode.h. When the index cannot be allocated, the load or parse is read by
+// the reference reader instead.
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
@@ -33,23 +34,20 @@
 #include <new>
 #include <vector>
 
-#include "cwbase/text/encoding.h"
-#include "cwbase/xml/xmlindex.h"
+#include "cwbase/xml/internal/index.h"
+#include "cwbase/xml/internal/pool.h"
+#include "cwbase/xml/internal/reader_reference.h"
+#include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/xmlnode.h"
-#include "cwbase/xml/xmlpool.h"
-#include "cwbase/xml/xmlreader_plain.h"
-#include "cwbase/xml/xmlscan.h"
 
 namespace {
 
+using cwbase_internal::XmlIndex;
+using cwbase_internal::XmlPool;
+
 constexpr size_t kNone = static_cast<size_t>(-1);
 
-template <typename Char>
-bool IsTrimmed(Char c) {
-  return c == '\t' || c == '\n' || c == ' ' || c == '\r';
-}
-
-// Reads one element at a time as ParseElement of xmlreader_plain.cpp does.
+// Reads one element at a time as the reference reader does.
 // Positions are unit offsets; `m_Text` is what is read (the buffer itself,
 // or the 8-bit original of a buffer still being widened), `m_Buffer` what is
 // cut and pointed into.
@@ -59,7 +57,7 @@ class FastReader {
   // `size`: units of `text` that may be read. Allocates ahead the storage
   // for as many nodes and attributes as the text can hold (within reason):
   // one run of chunks, laid out in the order the parse fills them.
-  FastReader(const Char* text, size_t size, const CWXMLIndex& index)
+  FastReader(const Char* text, size_t size, const XmlIndex& index)
       : m_Text(text), m_Size(size), m_Index(index), m_Widened(sizeof(Char) == 1 ? 0 : kNone) {
     const size_t objects =
         index.m_Lt.size() * (sizeof(CWXMLNode) + 8) + index.m_Equals * (sizeof(CWXMLProp) + 8);
@@ -81,15 +79,17 @@ class FastReader {
   size_t Element(CWXMLNode* node, size_t text, size_t limit, int level, bool fresh);
   size_t Attributes(CWXMLNode* node, size_t tag, size_t tagEnd);
   size_t EndTag(int32_t entry, size_t content, size_t limit, size_t name, size_t len) const;
-  size_t PlainEndTag(size_t content, size_t limit, size_t name, size_t len) const;
+  size_t LiteralEndTag(size_t content, size_t limit, size_t name, size_t len) const;
+  template <uint8_t kClass>
+  size_t FindInTag(size_t from, size_t tagEnd, bool masked) const;
   int32_t NextLt(size_t at, size_t limit);
 
   // Widens the 8-bit text up to `to`, then writes the end-tag zeros that
   // were waiting for it.
   void Widen(size_t to) {
     if (to <= m_Widened || m_Widened == kNone) return;
-    cwxml::Widen(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
-                 m_Buffer + m_Widened);
+    cwbase_internal::XmlWidenAscii(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened,
+                                   to - m_Widened, m_Buffer + m_Widened);
     m_Widened = to;
     while (m_WaitingCount && m_Waiting[m_WaitingCount - 1] < to)
       m_Buffer[m_Waiting[--m_WaitingCount]] = 0;
@@ -115,13 +115,13 @@ class FastReader {
   const Char* m_Text;
   size_t m_Size;
   wchar_t* m_Buffer = nullptr;
-  const CWXMLIndex& m_Index;
+  const XmlIndex& m_Index;
   size_t m_Widened;                // widened units; kNone for wide text
   size_t m_Waiting[kWaitingRoom];  // end-tag zeros beyond m_Widened, nearest last
   size_t m_WaitingCount = 0;
   size_t m_Cursor = 0;
-  cwxml::TagScan m_Scan;  // the tag being read
-  CWXMLPool m_Pool;       // the objects of this parse
+  cwbase_internal::XmlTagScan m_Scan;  // the tag being read
+  XmlPool m_Pool;                      // the objects of this parse
 };
 
 // wcschr(at, '<') for a text that ends at `limit`: the entry of the first
@@ -144,17 +144,19 @@ template <typename Char>
 size_t FastReader<Char>::EndTag(int32_t entry, size_t content, size_t limit, size_t name,
                                 size_t len) const {
   if (m_Index.OpenTokenLength(static_cast<size_t>(entry)) != static_cast<int32_t>(len))
-    return PlainEndTag(content, limit, name, len);  // the name holds "<" or ">", or begins with "/"
+    return LiteralEndTag(content, limit, name,
+                         len);  // the name holds "<" or ">", or begins with "/"
   int32_t r = m_Index.EndTag(static_cast<size_t>(entry), content, limit);
   return r < 0 ? kNone : m_Index.m_Lt[static_cast<size_t>(r)];
 }
 
-// The plain search of xmlreader_plain.cpp over [content, limit), the zero at
+// The reference reader's end-tag search over [content, limit), the zero at
 // `limit` included. The units just before `content` are the start tag's
-// ">" and the unit before it; the plain search sees a zero for the ">", and
+// ">" and the unit before it; that search sees a zero for the ">", and
 // neither a zero nor ">" is "<" or "/", so reading the original is the same.
 template <typename Char>
-size_t FastReader<Char>::PlainEndTag(size_t content, size_t limit, size_t name, size_t len) const {
+size_t FastReader<Char>::LiteralEndTag(size_t content, size_t limit, size_t name,
+                                       size_t len) const {
   const Char* t = m_Text;
   int depth = 0;
   for (size_t q = content; q < limit; ++q) {
@@ -177,6 +179,15 @@ size_t FastReader<Char>::PlainEndTag(size_t content, size_t limit, size_t name, 
   return kNone;
 }
 
+// The first unit of class kClass in [from, tagEnd): from the tag scan's masks
+// when they cover the tag, else by a search.
+template <typename Char>
+template <uint8_t kClass>
+size_t FastReader<Char>::FindInTag(size_t from, size_t tagEnd, bool masked) const {
+  if (masked) return m_Scan.template Find<kClass>(from, tagEnd);
+  return cwbase_internal::XmlSearch<kClass>(m_Text, from, tagEnd, m_Size);
+}
+
 // CWXMLNode::ExtractPropsFromName with CWXMLProp::Init over the tag text
 // [tag, tagEnd): the same cuts, the same attributes. An attribute that would
 // get no name or no value (the list is empty or holds no "=") ends the list
@@ -186,15 +197,12 @@ size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) 
   const Char* t = m_Text;
   // The masks of the tag scan answer for all but very long tags.
   const bool masked = m_Scan.Covers(tagEnd);
-  auto find = [&](size_t from, char c) {
-    return masked ? m_Scan.Find(from, tagEnd, c) : cwxml::Find(t, from, tagEnd, m_Size, c);
-  };
-  const size_t space = find(tag, ' ');
+  const size_t space = FindInTag<cwbase_internal::kXmlSpace>(tag, tagEnd, masked);
   if (space == tagEnd) return tagEnd;
   m_Buffer[space] = 0;
   size_t pos = space + 1;
   while (pos < tagEnd) {
-    size_t eq = find(pos, '=');
+    size_t eq = FindInTag<cwbase_internal::kXmlEquals>(pos, tagEnd, masked);
     if (eq == tagEnd) break;
     CWXMLProp* prop;
     try {
@@ -208,10 +216,10 @@ size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) 
     size_t end;
     if (value < tagEnd && t[value] == '"') {
       ++value;
-      end = find(value, '"');
+      end = FindInTag<cwbase_internal::kXmlQuote>(value, tagEnd, masked);
       pos = end + 1 < tagEnd && t[end + 1] == ' ' ? end + 2 : end + 1;
     } else {
-      end = find(value, ' ');
+      end = FindInTag<cwbase_internal::kXmlSpace>(value, tagEnd, masked);
       pos = end + 1;
     }
     if (end < tagEnd)
@@ -224,7 +232,7 @@ size_t FastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEnd) 
   return space;
 }
 
-// The steps of ParseElement in xmlreader_plain.cpp, reading from `text` up to
+// The steps of the reference reader's element, reading from `text` up to
 // `limit`. A `fresh` node was just constructed, so cleaning it up would
 // change nothing.
 template <typename Char>
@@ -297,9 +305,12 @@ size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int
   // end tag; trim white space on both sides.
   if (value != kNone && value < endTag) {
     Widen(endTag);
-    value = cwxml::SkipSpace(m_Text, value, endTag, m_Size);
+    value = cwbase_internal::XmlSearch<cwbase_internal::kXmlWhite, false>(m_Text, value, endTag,
+                                                                          m_Size);
     size_t end = endTag;
-    while (end > value && IsTrimmed(m_Text[end - 1])) m_Buffer[--end] = 0;
+    while (end > value &&
+           (cwbase_internal::XmlClassOf(m_Text[end - 1]) & cwbase_internal::kXmlWhite))
+      m_Buffer[--end] = 0;
     node->m_pValue = m_Buffer + value;
   }
   return result;
@@ -370,11 +381,11 @@ void CWXMLNode::ExtractPropsFromName(wchar_t* text) {
 wchar_t* CWXMLNode::Parse(wchar_t* text) {
   if (!text || !*text) return nullptr;
   const size_t size = wcslen(text) + 1;
-  CWXMLIndex index;
+  XmlIndex index;
   try {
     index.IndexWide(text, size);
   } catch (const std::bad_alloc&) {
-    return CWXMLPlainParse(this, text);
+    return cwbase_internal::ReferenceXmlParse(this, text);
   }
   size_t result = FastReader<wchar_t>(text, size, index).Parse(this, text);
   return result == kNone ? nullptr : text + result;
@@ -397,11 +408,11 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
     return -1;
   }
   auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
-  CWXMLIndex index;
+  XmlIndex index;
   try {
     index.IndexWide(text, units);
   } catch (const std::bad_alloc&) {
-    return CWXMLPlainParse(this, text) ? 0 : -1;
+    return cwbase_internal::ReferenceXmlParse(this, text) ? 0 : -1;
   }
   return FastReader<wchar_t>(text, units, index).Parse(this, text) == kNone ? -1 : 0;
 }
@@ -415,7 +426,7 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
   if (length < 0) return -1;
   const unsigned long n = static_cast<unsigned long>(length);
   if (data && n >= kAsciiCheckFrom && !Inside(m_Buffer, data) && LocaleKeepsAscii()) {
-    CWXMLIndex index;
+    XmlIndex index;
     bool ascii = false;
     try {
       ascii = index.IndexAscii(data, n);
@@ -435,13 +446,6 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
     }
   }
   CWBlock wide;
-  wide.SetSize(4 * n + 4);  // zero-filled: n units and a terminator
-  if (data && n) {
-    // The converter reads up to a zero byte: give it a terminated copy.
-    CWBlock source;
-    auto* bytes = static_cast<char*>(source.SetSize(n + 1));
-    memcpy(bytes, data, n);
-    MultiByteToWideChar(0, 0, bytes, length, static_cast<wchar_t*>(wide.GetBuffer()), length);
-  }
+  cwbase_internal::ReferenceXmlConvert(wide, data, length);
   return LoadWide(static_cast<unsigned char*>(wide.GetBuffer()), wide.GetSize());
 }

@@ -1,36 +1,22 @@
-// The fast reader against the straightforward one (xmlreader_plain.h): for
-// random and mutated texts, well-formed and not, both must give the same
-// result, the same tree with every string at the same offset of the buffer,
-// and the same buffer bytes, length and capacity.
+// The indexed reader against the reference reader: for random and mutated
+// texts, well-formed and not, both must give the same result, the same tree
+// with every string at the same offset of the buffer, and the same buffer
+// bytes, length and capacity.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cwbase/xml/internal/reader_reference.h"
 #include "cwbase/xml/xmlnode.h"
-#include "cwbase/xml/xmlreader_plain.h"
+#include "testing/random.h"
+#include "testing/scopes.h"
 
 namespace {
 
-class Rng {
- public:
-  explicit Rng(unsigned long long s) : m_State(s) {}
-  unsigned Next() {
-    m_State = m_State * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<unsigned>(m_State >> 33);
-  }
-  int Below(int n) { return static_cast<int>(Next() % static_cast<unsigned>(n)); }
-  bool Chance(int percent) { return Below(100) < percent; }
-  template <typename T, size_t N>
-  const T& Pick(const T (&items)[N]) {
-    return items[Next() % N];
-  }
-
- private:
-  unsigned long long m_State;
-};
+using cwbase_internal::ReferenceXmlLoad;
+using cwbase_internal::ReferenceXmlParse;
 
 // Names that are prefixes, suffixes or "/"-variants of each other, empty,
 // or hold characters the tag rules treat specially.
@@ -44,8 +30,8 @@ const char* const kPieces[] = {
     "<a x=1/>", "<!-- c -->", "<a x=\"1\">", "</b>",  "<a\n",     "&amp;",        "\"<a>\""};
 
 // Now and then enough attributes for a tag of several hundred units.
-void Attributes(Rng& r, std::string& out) {
-  for (int i = 0, n = r.Chance(4) ? 30 + r.Below(70) : r.Below(4); i < n; ++i) {
+void Attributes(CWTestRandom& r, std::string& out) {
+  for (uint32_t i = 0, n = r.Chance(4) ? 30 + r.Below(70) : r.Below(4); i < n; ++i) {
     out += r.Chance(90) ? " " : "  ";
     out += r.Pick(kNames);
     if (r.Chance(95)) out += "=";
@@ -66,7 +52,7 @@ void Attributes(Rng& r, std::string& out) {
   }
 }
 
-void Element(Rng& r, std::string& out, int depth) {
+void Element(CWTestRandom& r, std::string& out, int depth) {
   const std::string name =
       r.Chance(85) ? r.Pick(kNames) : r.Pick(kNames) + std::string(r.Pick(kNames));
   if (r.Chance(30)) out += r.Chance(50) ? "\r\n\t" : " text ";
@@ -77,19 +63,19 @@ void Element(Rng& r, std::string& out, int depth) {
     return;
   }
   out += ">";
-  int children = depth < 4 ? r.Below(4) : (r.Chance(30) ? 1 : 0);
-  for (int i = 0; i < children; ++i) Element(r, out, depth + 1);
+  uint32_t children = depth < 4 ? r.Below(4) : (r.Chance(30) ? 1 : 0);
+  for (uint32_t i = 0; i < children; ++i) Element(r, out, depth + 1);
   if (r.Chance(50)) out += r.Chance(50) ? " t\tx " : "\r\n";
   if (r.Chance(3)) out += r.Pick(kPieces);
   out += r.Chance(97) ? "</" + name + ">" : "</" + name + " >";
 }
 
-void Mutate(Rng& r, std::string& s) {
-  for (int i = 0, n = r.Below(4); i < n && !s.empty(); ++i) {
-    size_t at = static_cast<size_t>(r.Below(static_cast<int>(s.size())));
+void Mutate(CWTestRandom& r, std::string& s) {
+  for (uint32_t i = 0, n = r.Below(4); i < n && !s.empty(); ++i) {
+    size_t at = r.Below(static_cast<uint32_t>(s.size()));
     switch (r.Below(5)) {
       case 0:
-        s.erase(at, 1 + static_cast<size_t>(r.Below(8)));
+        s.erase(at, 1 + r.Below(8));
         break;
       case 1:
         s.insert(at, r.Pick(kPieces));
@@ -101,8 +87,8 @@ void Mutate(Rng& r, std::string& s) {
         s.resize(at);
         break;
       default: {
-        size_t from = static_cast<size_t>(r.Below(static_cast<int>(s.size())));
-        s.insert(at, s.substr(from, static_cast<size_t>(r.Below(40))));
+        size_t from = r.Below(static_cast<uint32_t>(s.size()));
+        s.insert(at, s.substr(from, r.Below(40)));
       }
     }
   }
@@ -110,11 +96,11 @@ void Mutate(Rng& r, std::string& s) {
 
 // A text of one of several shapes, at times long enough for the 8-bit
 // loader's ASCII path (1 KiB and more).
-std::string MakeText(Rng& r) {
+std::string MakeText(CWTestRandom& r) {
   std::string s;
   switch (r.Below(4)) {
     case 0:
-      for (int i = 0, n = r.Below(60); i < n; ++i) s += r.Pick(kPieces);
+      for (uint32_t i = 0, n = r.Below(60); i < n; ++i) s += r.Pick(kPieces);
       break;
     case 1:
       if (r.Chance(30)) s += "<?xml version=\"1.0\"?>\r\n";
@@ -124,14 +110,14 @@ std::string MakeText(Rng& r) {
       // A long document: many children under one root, so that the parts
       // after a mutation still hold plenty of structure.
       s = "<?xml version=\"1.0\"?>\r\n<r x=\"1\">";
-      for (int i = 0, n = 10 + r.Below(40); i < n; ++i) Element(r, s, 1);
+      for (uint32_t i = 0, n = 10 + r.Below(40); i < n; ++i) Element(r, s, 1);
       s += "</r>\r\n";
     }
   }
   if (r.Chance(80)) Mutate(r, s);
   // Now and then bytes the locale decodes (or rejects) as more than ASCII.
   if (r.Chance(15) && !s.empty())
-    s.insert(static_cast<size_t>(r.Below(static_cast<int>(s.size()))), r.Chance(50) ? "é" : "\xff");
+    s.insert(r.Below(static_cast<uint32_t>(s.size())), r.Chance(50) ? "é" : "\xff");
   return s;
 }
 
@@ -166,7 +152,7 @@ std::string Bytes(CWBlock& b) {
 
 // Loads `text` into both documents (kept across calls, so buffers are reused
 // the way a caller reuses them) and compares everything.
-void Compare(CWXMLDocument& fast, CWXMLDocument& plain, const std::string& text, bool ascii) {
+void Compare(CWXMLDocument& fast, CWXMLDocument& reference, const std::string& text, bool ascii) {
   std::vector<unsigned char> bytes;
   if (ascii) {
     bytes.assign(text.begin(), text.end());
@@ -177,74 +163,64 @@ void Compare(CWXMLDocument& fast, CWXMLDocument& plain, const std::string& text,
   }
   int n = static_cast<int>(bytes.size());
   int a = ascii ? fast.LoadFromStreamAscii(bytes.data(), n) : fast.LoadFromStream(bytes.data(), n);
-  int b = CWXMLPlainLoad(plain, bytes.data(), n, ascii);
+  int b = ReferenceXmlLoad(reference, bytes.data(), n, ascii);
   ASSERT_EQ(b, a) << text;
-  ASSERT_EQ(Bytes(plain.m_Buffer), Bytes(fast.m_Buffer)) << text;
-  ASSERT_EQ(Shape(plain, static_cast<wchar_t*>(plain.m_Buffer.GetBuffer())),
+  ASSERT_EQ(Bytes(reference.m_Buffer), Bytes(fast.m_Buffer)) << text;
+  ASSERT_EQ(Shape(reference, static_cast<wchar_t*>(reference.m_Buffer.GetBuffer())),
             Shape(fast, static_cast<wchar_t*>(fast.m_Buffer.GetBuffer())))
       << text;
 }
 
-// Restores the locale a test changed.
-class LocaleScope {
- public:
-  explicit LocaleScope(const char* name) : m_Saved(setlocale(LC_ALL, nullptr)) {
-    setlocale(LC_ALL, name);
-  }
-  ~LocaleScope() { setlocale(LC_ALL, m_Saved.c_str()); }
-
- private:
-  std::string m_Saved;
-};
-
 TEST(XmlReaderDiff, RandomAndMutatedTexts) {
   for (const char* locale : {"C.UTF-8", "C"}) {
-    LocaleScope scope(locale);
-    Rng r(locale[1] ? 7 : 8);
-    CWXMLDocument fast, plain;
+    CWTestLocale scope(locale);
+    ASSERT_TRUE(scope.Ok()) << locale;
+    CWTestRandom r(locale[1] ? 7 : 8);
+    CWXMLDocument fast, reference;
     for (int round = 0; round < 500; ++round) {
       std::string text = MakeText(r);
-      Compare(fast, plain, text, true);
-      Compare(fast, plain, text, false);
+      Compare(fast, reference, text, true);
+      Compare(fast, reference, text, false);
       if (HasFatalFailure()) return;
     }
   }
 }
 
 TEST(XmlReaderDiff, ParseOnCallersText) {
-  Rng r(9);
+  CWTestRandom r(9);
   for (int round = 0; round < 500; ++round) {
     std::string text = MakeText(r);
     std::wstring a(text.begin(), text.end()), b = a;
     a += L'\0', b += L'\0';
-    CWXMLNode fast, plain;
+    CWXMLNode fast, reference;
     wchar_t* ra = fast.Parse(&a[0]);
-    wchar_t* rb = CWXMLPlainParse(&plain, &b[0]);
+    wchar_t* rb = ReferenceXmlParse(&reference, &b[0]);
     ASSERT_EQ(Offset(rb, &b[0]), Offset(ra, &a[0])) << text;
     ASSERT_EQ(b, a) << text;
-    ASSERT_EQ(Shape(plain, &b[0]), Shape(fast, &a[0])) << text;
+    ASSERT_EQ(Shape(reference, &b[0]), Shape(fast, &a[0])) << text;
   }
 }
 
 TEST(XmlReaderDiff, DeepSameNameNestingAndOwnBuffer) {
-  LocaleScope scope("C.UTF-8");
-  CWXMLDocument fast, plain;
+  CWTestLocale scope("C.UTF-8");
+  ASSERT_TRUE(scope.Ok());
+  CWXMLDocument fast, reference;
   for (int levels : {CWXML_MAX_DEPTH - 1, CWXML_MAX_DEPTH, CWXML_MAX_DEPTH + 5}) {
     std::string open, close;
     for (int i = 0; i < levels; ++i) open += i % 7 ? "<a>" : "<a k=\"<a>\">", close += "\t</a>\r\n";
     open += "x";
-    Compare(fast, plain, open + close, true);
-    Compare(fast, plain, open + close.substr(7), true);  // the root's end tag missing
+    Compare(fast, reference, open + close, true);
+    Compare(fast, reference, open + close.substr(7), true);  // the root's end tag missing
   }
   // A load from a range of the document's own buffer.
   std::string text = "<a><b>1</b>" + std::string(2000, ' ') + "</a>";
-  for (CWXMLDocument* doc : {&fast, &plain}) doc->m_Buffer.SetBuffer(&text[0], text.size());
+  for (CWXMLDocument* doc : {&fast, &reference}) doc->m_Buffer.SetBuffer(&text[0], text.size());
   unsigned char* own = static_cast<unsigned char*>(fast.m_Buffer.GetBuffer());
   int a = fast.LoadFromStreamAscii(own, static_cast<int>(text.size()));
-  int b = CWXMLPlainLoad(plain, static_cast<unsigned char*>(plain.m_Buffer.GetBuffer()),
-                         static_cast<int>(text.size()), true);
+  int b = ReferenceXmlLoad(reference, static_cast<unsigned char*>(reference.m_Buffer.GetBuffer()),
+                           static_cast<int>(text.size()), true);
   EXPECT_EQ(b, a);
-  EXPECT_EQ(Bytes(plain.m_Buffer), Bytes(fast.m_Buffer));
+  EXPECT_EQ(Bytes(reference.m_Buffer), Bytes(fast.m_Buffer));
 }
 
 }  // namespace

@@ -451,7 +451,7 @@ int CWXMLNode::SaveToXMLStreamAscii(CWBlock& block, long depth) {
     StringSink sink;
     try {
       WriteElement(*this, sink, depth);
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
       // convert what was written, as the wide form keeps what it appended
     }
     const std::wstring& wide = sink.text;
@@ -464,7 +464,7 @@ int CWXMLNode::SaveToXMLStreamAscii(CWBlock& block, long depth) {
     int usedDefault = 0;
     WideCharToMultiByte(0, 0, wide.c_str(), static_cast<int>(n), out, static_cast<int>(n), "",
                         &usedDefault);
-  } catch (const std::exception&) {
+  } catch (const std::bad_alloc&) {
   }
   return 0;
 }

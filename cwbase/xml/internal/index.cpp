@@ -1,12 +1,13 @@
-// CWXMLIndex: one pass over the text for its "<"s, one pass over the "<"s for
-// their tokens. See xmlindex.h for what the index answers and why.
-#include "cwbase/xml/xmlindex.h"
+// XmlIndex: one pass over the text for its "<"s, one pass over the "<"s for
+// their tokens. See index.h for what the index answers and why.
+#include "cwbase/xml/internal/index.h"
 
-#include "cwbase/xml/xmlscan.h"
+#include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/scan.h"
+
+namespace cwbase_internal {
 
 namespace {
 
@@ -37,7 +38,7 @@ unsigned Count16(unsigned x) {
 template <typename Fn>
 void ForEachBit(unsigned mask, Fn fn) {
   while (mask) {
-    fn(static_cast<unsigned>(__builtin_ctz(mask)));
+    fn(simd::FirstBit(mask));
     mask &= mask - 1;
   }
 }
@@ -86,65 +87,65 @@ class NameTable {
   size_t m_Used = 0;
 };
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#define CWXML_SHORT_NAMES 1
-
 // Names of 8-bit text of at most 16 bytes, keyed by the bytes themselves
-// (zero-padded), so that a lookup is one vector compare.
+// (zero-padded, as two 64-bit words), so that a lookup is two compares.
 class ShortNames {
  public:
   explicit ShortNames(int32_t& count) : m_Slots(64), m_Count(count) {}
 
   // The name of `len` <= 16 bytes at `start`; `size` bytes may be read.
   int32_t Intern(const unsigned char* text, size_t start, int32_t len, size_t size) {
-    alignas(16) static const unsigned char kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                        0xFF, 0xFF, 0xFF, 0xFF};
-    __m128i key;
+    uint64_t key[2] = {0, 0};
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if (start + 16 <= size) {
-      key = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + start)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - len)));
-    } else {
-      alignas(16) unsigned char bytes[16] = {};
-      for (int32_t i = 0; i < len; ++i) bytes[i] = text[start + static_cast<size_t>(i)];
-      key = _mm_load_si128(reinterpret_cast<const __m128i*>(bytes));
+      // Whole words, the bytes past the name cleared (the low bytes come first).
+      std::memcpy(key, text + start, 16);
+      const auto bits = static_cast<unsigned>(len) * 8;
+      if (bits < 64) {
+        key[0] &= (uint64_t{1} << bits) - 1;
+        key[1] = 0;
+      } else if (bits < 128) {
+        key[1] &= (uint64_t{1} << (bits - 64)) - 1;
+      }
+    } else
+#endif
+    {
+      std::memcpy(key, text + start, static_cast<size_t>(len));
     }
-    const auto lo = static_cast<uint64_t>(_mm_cvtsi128_si64(key));
-    const auto hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(key, key)));
-    const auto hash = static_cast<size_t>(
-        (lo * 0x9E3779B97F4A7C15ull ^ hi * 0xC2B2AE3D27D4EB4Full ^ static_cast<uint64_t>(len)) >>
-        32);
+    static_cast<void>(size);
+    const auto hash =
+        static_cast<size_t>((key[0] * 0x9E3779B97F4A7C15ull ^ key[1] * 0xC2B2AE3D27D4EB4Full ^
+                             static_cast<uint64_t>(len)) >>
+                            32);
     size_t mask = m_Slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& s = m_Slots[i];
       if (s.id < 0) {
         const int32_t id = m_Count++;
-        s.key = key;
-        s.len = len;
-        s.id = id;
-        s.hash = hash;
+        s = Slot{{key[0], key[1]}, hash, len, id};
         if (2 * ++m_Used > m_Slots.size()) Grow();  // `s` dies here
         return id;
       }
-      if (s.len == len && _mm_movemask_epi8(_mm_cmpeq_epi8(s.key, key)) == 0xFFFF) return s.id;
+      if (s.len == len && s.key[0] == key[0] && s.key[1] == key[1]) return s.id;
     }
   }
 
  private:
   struct Slot {
-    __m128i key;
+    uint64_t key[2] = {0, 0};
     size_t hash = 0;
     int32_t len = 0;
     int32_t id = -1;
   };
 
-  void Grow() { GrowTable(m_Slots); }
+  void Grow() {
+    GrowTable(m_Slots);
+  }
 
   std::vector<Slot> m_Slots;
   int32_t& m_Count;
   size_t m_Used = 0;
 };
-#endif
 
 }  // namespace
 
@@ -152,19 +153,10 @@ class ShortNames {
 // the caches, and pairs the opens and closes of each name like brackets: each
 // open keeps its matching close in `answer` until Finish.
 template <typename Char>
-class CWXMLIndex::Tokenizer {
+class XmlIndex::Tokenizer {
  public:
-  Tokenizer(CWXMLIndex& index, const Char* text, size_t size)
-      : m_Index(index),
-        m_Text(text),
-        m_Size(size),
-        m_Names(text, m_Ids)
-#ifdef CWXML_SHORT_NAMES
-        ,
-        m_Short(m_Ids)
-#endif
-  {
-  }
+  Tokenizer(XmlIndex& index, const Char* text, size_t size)
+      : m_Index(index), m_Text(text), m_Size(size), m_Names(text, m_Ids), m_Short(m_Ids) {}
 
   // The "<" at `at`, the next entry.
   void Add(size_t at) {
@@ -180,18 +172,15 @@ class CWXMLIndex::Tokenizer {
     }
     // The run stops at the text's first zero unit too, which ends the text.
     const size_t start = p;
-    p = cwxml::FindNameEnd(m_Text, p, m_Size, m_Size);
+    p = XmlSearch<kXmlNameEnd>(m_Text, p, m_Size, m_Size);
     if (p >= m_Size) return;
     const Char after = m_Text[p];
     if (after == '<' || after == 0 || (close && after != '>')) return;
     const auto len = static_cast<int32_t>(p - start);
     int32_t id;
-#ifdef CWXML_SHORT_NAMES
     if (sizeof(Char) == 1 && len <= 16) {
       id = m_Short.Intern(reinterpret_cast<const unsigned char*>(m_Text), start, len, m_Size);
-    } else
-#endif
-    {
+    } else {
       uint32_t hash = 2166136261u;
       for (size_t i = start; i < p; ++i)
         hash = (hash ^ static_cast<uint32_t>(m_Text[i])) * 16777619u;
@@ -234,98 +223,60 @@ class CWXMLIndex::Tokenizer {
   }
 
  private:
-  CWXMLIndex& m_Index;
+  XmlIndex& m_Index;
   const Char* m_Text;
   size_t m_Size;
   int32_t m_Ids = 0;  // names numbered so far, by either table
   NameTable<Char> m_Names;
-#ifdef CWXML_SHORT_NAMES
   ShortNames m_Short;
-#endif
   std::vector<int32_t> m_Last, m_Top;  // per name: latest entry, innermost unclosed open
 };
 
-bool CWXMLIndex::IndexAscii(const unsigned char* text, size_t n) {
+template <typename Char>
+bool XmlIndex::Build(const Char* text, size_t units) {
   m_Lt.clear();
   m_Tokens.clear();
-  m_Lt.reserve(n / 64 + 16);
-  m_Tokens.reserve(n / 64 + 16);
+  m_Lt.reserve(units / 64 + 16);
+  m_Tokens.reserve(units / 64 + 16);
   m_Equals = 0;
-  Tokenizer<unsigned char> tokens(*this, text, n);
+  Tokenizer<Char> tokens(*this, text, units);
   size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i lt = _mm_set1_epi8('<');
-  const __m128i eq = _mm_set1_epi8('=');
-  // "="s are counted per byte lane (each match subtracts -1) and summed
-  // every 255 blocks, before a lane can overflow.
-  __m128i equals = zero;
-  unsigned blocks = 0;
-  auto sum = [&] {
-    __m128i sad = _mm_sad_epu8(equals, zero);
-    m_Equals += static_cast<size_t>(_mm_cvtsi128_si32(sad)) +
-                static_cast<size_t>(_mm_extract_epi16(sad, 4));
-    equals = zero;
-    blocks = 0;
-  };
-  for (; i + 16 <= n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    // A zero byte or a byte of 0x80 and above: left to the unit-wise tail.
-    if (_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) break;
-    ForEachBit(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt))),
-               [&](unsigned bit) { tokens.Add(i + bit); });
-    equals = _mm_sub_epi8(equals, _mm_cmpeq_epi8(v, eq));
-    if (++blocks == 255) sum();
+#if defined(CWBASE_SIMD_SSE2)
+  for (; i + 16 <= units; i += 16) {
+    const simd::Vec v = XmlLoad16(text + i);
+    // A zero unit, or in 8-bit text a byte of 0x80 and above: left to the
+    // unit-wise tail.
+    unsigned stop = simd::EqMask(v, 0);
+    if (sizeof(Char) == 1) stop |= simd::HighMask(v);
+    if (stop) break;
+    ForEachBit(simd::EqMask(v, '<'), [&](unsigned bit) { tokens.Add(i + bit); });
+    if (unsigned eqs = simd::EqMask(v, '=')) m_Equals += Count16(eqs);
   }
-  sum();
 #endif
-  for (; i < n; ++i) {
-    unsigned char c = text[i];
-    if (c == 0) break;
-    if (c >= 0x80) return false;
-    if (c == '<') tokens.Add(i);
-    if (c == '=') ++m_Equals;
+  for (; i < units && text[i]; ++i) {
+    if (sizeof(Char) == 1 && static_cast<uint32_t>(text[i]) >= 0x80) return false;
+    if (text[i] == '<') tokens.Add(i);
+    if (text[i] == '=') ++m_Equals;
   }
   m_End = i;
   tokens.Finish();
   return true;
 }
 
-void CWXMLIndex::IndexWide(const wchar_t* text, size_t units) {
-  m_Lt.clear();
-  m_Tokens.clear();
-  m_Equals = 0;
-  Tokenizer<wchar_t> tokens(*this, text, units);
-  size_t i = 0;
-#if defined(__SSE2__)
-  for (; i + 16 <= units; i += 16) {
-    __m128i v = cwxml::Load16(text + i);
-    unsigned lts = cwxml::Mask(v, '<'), eqs = cwxml::Mask(v, '='), zeros = cwxml::Mask(v, 0);
-    if (zeros) {
-      // Only what stands before the first zero counts.
-      unsigned before = (zeros & (0u - zeros)) - 1;
-      ForEachBit(lts & before, [&](unsigned bit) { tokens.Add(i + bit); });
-      m_Equals += Count16(eqs & before);
-      m_End = i + static_cast<unsigned>(__builtin_ctz(zeros));
-      tokens.Finish();
-      return;
-    }
-    ForEachBit(lts, [&](unsigned bit) { tokens.Add(i + bit); });
-    if (eqs) m_Equals += Count16(eqs);
-  }
-#endif
-  for (; i < units && text[i]; ++i) {
-    if (text[i] == L'<') tokens.Add(i);
-    if (text[i] == L'=') ++m_Equals;
-  }
-  m_End = i;
-  tokens.Finish();
+bool XmlIndex::IndexAscii(const unsigned char* text, size_t n) {
+  return Build(text, n);
 }
 
-int32_t CWXMLIndex::EndTag(size_t e, size_t content, size_t limit) const {
+void XmlIndex::IndexWide(const wchar_t* text, size_t units) {
+  Build(text, units);
+}
+
+int32_t XmlIndex::EndTag(size_t e, size_t content, size_t limit) const {
   int32_t k = m_Tokens[e].next;
   while (k >= 0 && m_Lt[k] < content) k = m_Tokens[k].next;  // same-name "<"s inside the start tag
   if (k < 0) return -1;
   int32_t r = m_Tokens[k].answer;
   return r >= 0 && m_Lt[r] < limit ? r : -1;
 }
+
+}  // namespace cwbase_internal

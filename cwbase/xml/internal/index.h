@@ -1,4 +1,4 @@
-// CWXMLIndex: what the fast XML reader (xmlreader.cpp) knows about a text
+// XmlIndex: what the indexed XML reader (xmlreader.cpp) knows about a text
 // before it cuts it: where every "<" stands, where the text ends, and for
 // each "<" the end-tag search's answer, so that finding an element's end tag
 // costs no scan of its content.
@@ -18,6 +18,7 @@
 // Positions are unit offsets from the start of the text; the text is the
 // units before its first zero unit, at most INT32_MAX of them.
 // Allocation failure: the builders throw std::bad_alloc.
+// Private to the XML subsystem.
 // Threads: an index is built and read by one thread.
 #pragma once
 
@@ -25,7 +26,9 @@
 #include <cstdint>
 #include <vector>
 
-class CWXMLIndex {
+namespace cwbase_internal {
+
+class XmlIndex {
  public:
   // Units before the first zero unit.
   size_t m_End = 0;
@@ -59,6 +62,11 @@ class CWXMLIndex {
   };
   template <typename Char>
   class Tokenizer;
+  // Both builders: false when a unit of 0x80 or above comes first in 8-bit text.
+  template <typename Char>
+  bool Build(const Char* text, size_t units);
 
   std::vector<Token> m_Tokens;  // one per entry of m_Lt
 };
+
+}  // namespace cwbase_internal

@@ -1,20 +1,22 @@
-// CWXMLPool: chunks of malloc storage holding tree objects, each freed when
-// its last object is released. See xmlpool.h.
-#include "cwbase/xml/xmlpool.h"
+// XmlPool: chunks of malloc storage holding tree objects, each freed when
+// its last object is released. See pool.h.
+#include "cwbase/xml/internal/pool.h"
 
 #include <atomic>
 #include <cstdlib>
 
-#ifdef CWXML_POOL_ASAN
+#ifdef CWBASE_XML_POOL_ASAN
 #include <sanitizer/asan_interface.h>
-#define CWXML_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define CWXML_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#define CWBASE_XML_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define CWBASE_XML_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
 #else
-#define CWXML_POISON(p, n) static_cast<void>(0)
-#define CWXML_UNPOISON(p, n) static_cast<void>(0)
+#define CWBASE_XML_POISON(p, n) static_cast<void>(0)
+#define CWBASE_XML_UNPOISON(p, n) static_cast<void>(0)
 #endif
 
-struct CWXMLPool::Chunk {
+namespace cwbase_internal {
+
+struct XmlPool::Chunk {
   Chunk(long live, size_t bytes) : m_Live(live), m_Bytes(bytes) {}
   std::atomic<long> m_Live;  // objects not yet released (plus kOpen while cut from)
   size_t m_Bytes;            // the whole chunk, header included
@@ -35,14 +37,14 @@ size_t Rounded(size_t size) {
 }
 
 void Free(void* chunk, size_t bytes) {
-  CWXML_UNPOISON(chunk, bytes);
+  CWBASE_XML_UNPOISON(chunk, bytes);
   static_cast<void>(bytes);
   std::free(chunk);
 }
 
 }  // namespace
 
-CWXMLPool::~CWXMLPool() {
+XmlPool::~XmlPool() {
   Seal();
   while (Chunk* spare = m_Spare) {
     m_Spare = spare->m_NextSpare;
@@ -50,20 +52,20 @@ CWXMLPool::~CWXMLPool() {
   }
 }
 
-void CWXMLPool::Reserve(size_t bytes) noexcept {
+void XmlPool::Reserve(size_t bytes) noexcept {
   const size_t full = sizeof(Chunk) + kChunkBytes;
   for (size_t have = 0; have < bytes; have += kChunkBytes) {
     void* raw = std::malloc(full);
     if (!raw) return;
     Chunk* chunk = new (raw) Chunk(kOpen, full);
-    CWXML_POISON(static_cast<char*>(raw) + sizeof(Chunk), kChunkBytes);
+    CWBASE_XML_POISON(static_cast<char*>(raw) + sizeof(Chunk), kChunkBytes);
     chunk->m_NextSpare = m_Spare;
     m_Spare = chunk;
   }
 }
 
 // Allocate's way when the chunk in use is full (or, sanitized, always).
-void* CWXMLPool::AllocateInNewChunk(size_t size) {
+void* XmlPool::AllocateInNewChunk(size_t size) {
   const size_t need = kSlot + Rounded(size);
   if (static_cast<size_t>(m_End - m_Next) < need) {
     Seal();
@@ -75,20 +77,20 @@ void* CWXMLPool::AllocateInNewChunk(size_t size) {
       void* raw = std::malloc(bytes);
       if (!raw) throw std::bad_alloc();
       m_Chunk = new (raw) Chunk(kOpen, bytes);
-      CWXML_POISON(static_cast<char*>(raw) + sizeof(Chunk), bytes - sizeof(Chunk));
+      CWBASE_XML_POISON(static_cast<char*>(raw) + sizeof(Chunk), bytes - sizeof(Chunk));
     }
     m_Next = reinterpret_cast<char*>(m_Chunk) + sizeof(Chunk);
     m_End = reinterpret_cast<char*>(m_Chunk) + m_Chunk->m_Bytes;
   }
   char* slot = m_Next;
-  CWXML_UNPOISON(slot, need);
+  CWBASE_XML_UNPOISON(slot, need);
   *reinterpret_cast<Chunk**>(slot) = m_Chunk;
   m_Next += need;
   ++m_Count;
   return slot + kSlot;
 }
 
-void CWXMLPool::Seal() noexcept {
+void XmlPool::Seal() noexcept {
   if (!m_Chunk) return;
   const long add = m_Count - kOpen;
   if (m_Chunk->m_Live.fetch_add(add, std::memory_order_acq_rel) + add == 0)
@@ -98,7 +100,7 @@ void CWXMLPool::Seal() noexcept {
   m_Count = 0;
 }
 
-void* CWXMLPool::AllocateOne(size_t size, const std::nothrow_t&) noexcept {
+void* XmlPool::AllocateOne(size_t size, const std::nothrow_t&) noexcept {
   const size_t bytes = sizeof(Chunk) + kSlot + Rounded(size);
   void* raw = std::malloc(bytes);
   if (!raw) return nullptr;
@@ -108,27 +110,27 @@ void* CWXMLPool::AllocateOne(size_t size, const std::nothrow_t&) noexcept {
   return slot + kSlot;
 }
 
-void* CWXMLPool::AllocateOne(size_t size) {
+void* XmlPool::AllocateOne(size_t size) {
   void* object = AllocateOne(size, std::nothrow);
   if (!object) throw std::bad_alloc();
   return object;
 }
 
-void CWXMLPool::Release(void* object, size_t size) noexcept {
+void XmlPool::Release(void* object, size_t size) noexcept {
   if (!object) return;
   char* slot = static_cast<char*>(object) - kSlot;
   Chunk* chunk = *reinterpret_cast<Chunk**>(slot);
   // Poisoned before the count drops: once it does, another thread may free
   // the chunk.
-  if (size) CWXML_POISON(slot, kSlot + Rounded(size));
+  if (size) CWBASE_XML_POISON(slot, kSlot + Rounded(size));
   static_cast<void>(size);
   if (chunk->m_Live.fetch_sub(1, std::memory_order_acq_rel) == 1) Free(chunk, chunk->m_Bytes);
 }
 
-void CWXMLPool::Batch::Release(void* object, size_t size) noexcept {
+void XmlPool::Batch::Release(void* object, size_t size) noexcept {
   char* slot = static_cast<char*>(object) - kSlot;
   Chunk* chunk = *reinterpret_cast<Chunk**>(slot);
-  CWXML_POISON(slot, kSlot + Rounded(size));
+  CWBASE_XML_POISON(slot, kSlot + Rounded(size));
   static_cast<void>(size);
   if (chunk != m_Chunk) {
     Flush();
@@ -137,9 +139,11 @@ void CWXMLPool::Batch::Release(void* object, size_t size) noexcept {
   ++m_Count;
 }
 
-void CWXMLPool::Batch::Flush() noexcept {
+void XmlPool::Batch::Flush() noexcept {
   if (m_Chunk && m_Chunk->m_Live.fetch_sub(m_Count, std::memory_order_acq_rel) == m_Count)
     Free(m_Chunk, m_Chunk->m_Bytes);
   m_Chunk = nullptr;
   m_Count = 0;
 }
+
+}  // namespace cwbase_internal

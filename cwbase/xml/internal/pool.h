@@ -1,6 +1,7 @@
-// CWXMLPool: storage for the objects of an XML tree (CWXMLNode, CWXMLProp and
+// XmlPool: storage for the objects of an XML tree (CWXMLNode, CWXMLProp and
 // classes derived from them), which allocate through their class-specific
-// operator new and release through their operator delete.
+// operator new and release through their operator delete. Private to the
+// XML subsystem.
 //
 // Contract
 // - Every object lives in a chunk of malloc storage, behind an 8-byte slot
@@ -13,10 +14,12 @@
 //   released one by one like any other.
 // - Every other allocation (`new CWXMLNode`, AddChildNode, operator=, ...)
 //   takes a chunk of its own object.
-// - Reserve allocates a pool's chunks ahead: the reader does so once the
-//   previous tree is released, before the parse, so that the new tree is laid
-//   out in one run of chunks in the order the parse fills them. Chunks left
-//   unused are freed with the pool.
+// - Reserve allocates a pool's chunks ahead: the reader does so before the
+//   parse, so that the new tree is laid out in one run of chunks in the order
+//   the parse fills them. A document load releases the previous tree first;
+//   CWXMLNode::Parse reserves while the node still holds its old tree, which
+//   the parse then cleans up, so its chunks are freed only after the
+//   reservation. Chunks left unused are freed with the pool.
 // - Chunks emptied by a release are freed, not kept for the next load: those
 //   frees have malloc merge the small blocks the tree's arrays gave back, and
 //   the next tree's arrays are then cut from them in document order. Kept
@@ -39,27 +42,29 @@
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
-#define CWXML_POOL_ASAN 1
+#define CWBASE_XML_POOL_ASAN 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define CWXML_POOL_ASAN 1
+#define CWBASE_XML_POOL_ASAN 1
 #endif
 #endif
 
-class CWXMLPool {
+namespace cwbase_internal {
+
+class XmlPool {
  public:
-  CWXMLPool() = default;
-  CWXMLPool(const CWXMLPool&) = delete;
-  CWXMLPool& operator=(const CWXMLPool&) = delete;
+  XmlPool() = default;
+  XmlPool(const XmlPool&) = delete;
+  XmlPool& operator=(const XmlPool&) = delete;
   // Hands the chunk in use over to its objects.
-  ~CWXMLPool();
+  ~XmlPool();
 
   // Allocates chunks ahead for objects of about `bytes` bytes in all.
   // Nothing happens when the memory cannot be had.
   void Reserve(size_t bytes) noexcept;
   // An object of `size` bytes from the pool's chunk.
   void* Allocate(size_t size) {
-#ifndef CWXML_POOL_ASAN  // the sanitized build poisons and unpoisons
+#ifndef CWBASE_XML_POOL_ASAN  // the sanitized build poisons and unpoisons
     const size_t need = sizeof(void*) + (size + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
     if (static_cast<size_t>(m_End - m_Next) >= need) {
       char* slot = m_Next;
@@ -92,14 +97,14 @@ class CWXMLPool {
   long m_Count = 0;  // objects cut from m_Chunk
 };
 
-class CWXMLPool::Batch {
+class XmlPool::Batch {
  public:
   Batch() = default;
   Batch(const Batch&) = delete;
   Batch& operator=(const Batch&) = delete;
   ~Batch() { Flush(); }
 
-  // As CWXMLPool::Release, counted with the objects released before it.
+  // As XmlPool::Release, counted with the objects released before it.
   void Release(void* object, size_t size) noexcept;
   void Flush() noexcept;
 
@@ -107,3 +112,5 @@ class CWXMLPool::Batch {
   Chunk* m_Chunk = nullptr;
   long m_Count = 0;
 };
+
+}  // namespace cwbase_internal

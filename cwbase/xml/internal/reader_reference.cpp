@@ -1,13 +1,16 @@
-// The straightforward XML reader: the reading rules applied literally, with
-// no index and no shortcut. See xmlreader_plain.h.
-#include "cwbase/xml/xmlreader_plain.h"
+// The reference XML reader: the reading rules applied literally, with no
+// index and no shortcut. See reader_reference.h.
+#include "cwbase/xml/internal/reader_reference.h"
 
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 
 #include "cwbase/text/encoding.h"
+
+namespace cwbase_internal {
 
 namespace {
 
@@ -51,73 +54,82 @@ wchar_t* FindEndTag(wchar_t* content, const wchar_t* name) {
   return nullptr;
 }
 
-// Reads one element into `node`; `level` is its nesting level (1 for the
-// element the caller's Parse starts on).
-wchar_t* ParseElement(CWXMLNode* node, wchar_t* text, int level) {
-  if (!text || !*text) return nullptr;
-  node->CleanUp();
+wchar_t* ParseElement(CWXMLNode* node, wchar_t* text, int level);
 
-  // Find the element's start tag, passing over "<?...?>" tags.
-  wchar_t* result = nullptr;
-  bool hasContent = true;
-  wchar_t* tag;
+// The element's start tag, passing over "<?...?>" tags: the node is named
+// after the tag text, a self-closing tag loses its "/". Returns the content
+// position after the tag's ">", or null when no tag is found or the text
+// ends inside one.
+wchar_t* StartTag(CWXMLNode* node, wchar_t* text, bool& selfClosing) {
   wchar_t* content = text;
   for (;;) {
     wchar_t* open = wcschr(content, L'<');
     if (!open) return nullptr;
-    tag = open + 1;
+    wchar_t* tag = open + 1;
     wchar_t* close = FindTagEnd(tag);
     if (!close) return nullptr;
     *close = 0;
     node->m_pName = tag;
     content = close + 1;
     if (tag[0] == L'?') continue;
-    if (close > tag && close[-1] == L'/') {
-      close[-1] = 0;
-      result = content;
-      hasContent = false;
-    }
-    break;
+    selfClosing = close > tag && close[-1] == L'/';
+    if (selfClosing) close[-1] = 0;
+    return content;
   }
-  node->ExtractPropsFromName(tag);
+}
 
-  if (hasContent) {
-    wchar_t* endTag = FindEndTag(content, node->m_pName);
-    if (endTag) {
+// The children, each read from what remains of the value. False when a child
+// read could not be kept: reading stops there and the value is left as is.
+bool ReadChildren(CWXMLNode* node, int level) {
+  while (node->m_pValue && wcschr(node->m_pValue, L'<')) {
+    if (level >= CWXML_MAX_DEPTH) {
+      node->m_pValue = nullptr;  // too deep: fails like a child without end tag
+      return true;
+    }
+    std::unique_ptr<CWXMLNode> child(new CWXMLNode(node));
+    node->m_pValue = ParseElement(child.get(), node->m_pValue, level + 1);
+    if (!node->m_pValue) return true;  // the child goes, and so does the rest
+    if (!node->m_Children.Add(child.get())) return false;
+    child.release();
+  }
+  return true;
+}
+
+// Trims tabs, line feeds, carriage returns and spaces off both ends of the
+// value; the trailing ones are overwritten with zeros.
+void TrimValue(CWXMLNode* node) {
+  wchar_t* value = node->m_pValue;
+  if (!value || !*value) return;
+  while (IsTrimmed(*value)) ++value;
+  wchar_t* end = value + wcslen(value);
+  while (end > value && IsTrimmed(end[-1])) *--end = 0;
+  node->m_pValue = value;
+}
+
+// Reads one element into `node`; `level` is its nesting level (1 for the
+// element the caller's Parse starts on).
+wchar_t* ParseElement(CWXMLNode* node, wchar_t* text, int level) {
+  if (!text || !*text) return nullptr;
+  node->CleanUp();
+  bool selfClosing = false;
+  wchar_t* content = StartTag(node, text, selfClosing);
+  if (!content) return nullptr;
+  node->ExtractPropsFromName(node->m_pName);
+
+  wchar_t* result = selfClosing ? content : nullptr;
+  if (!selfClosing) {
+    if (wchar_t* endTag = FindEndTag(content, node->m_pName)) {
       *endTag = 0;
       node->m_pValue = content;
       result = endTag + 2 + wcslen(node->m_pName) + 1;
     }
   }
-
-  // Children, each read from what remains of this element's content.
   try {
-    while (node->m_pValue && wcschr(node->m_pValue, L'<')) {
-      if (level >= CWXML_MAX_DEPTH) {
-        node->m_pValue = nullptr;  // too deep: fails like a child without end tag
-        break;
-      }
-      CWXMLNode* child = new CWXMLNode(node);
-      node->m_pValue = ParseElement(child, node->m_pValue, level + 1);
-      if (!node->m_pValue) {
-        delete child;
-      } else if (!node->m_Children.Add(child)) {
-        delete child;
-        return result;
-      }
-    }
+    if (!ReadChildren(node, level)) return result;
   } catch (const std::bad_alloc&) {
     return result;
   }
-
-  // Text: trim white space on both sides.
-  wchar_t* value = node->m_pValue;
-  if (value && *value) {
-    while (IsTrimmed(*value)) ++value;
-    wchar_t* end = value + wcslen(value);
-    while (end > value && IsTrimmed(end[-1])) *--end = 0;
-    node->m_pValue = value;
-  }
+  TrimValue(node);
   return result;
 }
 
@@ -138,21 +150,27 @@ int LoadWide(CWXMLDocument& doc, unsigned char* data, unsigned long size) {
 
 }  // namespace
 
-wchar_t* CWXMLPlainParse(CWXMLNode* node, wchar_t* text) {
+wchar_t* ReferenceXmlParse(CWXMLNode* node, wchar_t* text) {
   return ParseElement(node, text, 1);
 }
 
-int CWXMLPlainLoad(CWXMLDocument& doc, unsigned char* data, int length, bool ascii) {
-  if (length < 0) return -1;
-  unsigned long n = static_cast<unsigned long>(length);
-  if (!ascii) return LoadWide(doc, data, n);
-  CWBlock wide;
+void ReferenceXmlConvert(CWBlock& wide, unsigned char* data, int length) {
+  const auto n = static_cast<unsigned long>(length);
   wide.SetSize(4 * n + 4);  // zero-filled: n units and a terminator
-  if (data && n) {
-    CWBlock source;
-    auto* bytes = static_cast<char*>(source.SetSize(n + 1));
-    memcpy(bytes, data, n);
-    MultiByteToWideChar(0, 0, bytes, length, static_cast<wchar_t*>(wide.GetBuffer()), length);
-  }
+  if (!data || n == 0) return;
+  // The converter reads up to a zero byte: give it a terminated copy.
+  CWBlock source;
+  auto* bytes = static_cast<char*>(source.SetSize(n + 1));
+  memcpy(bytes, data, n);
+  MultiByteToWideChar(0, 0, bytes, length, static_cast<wchar_t*>(wide.GetBuffer()), length);
+}
+
+int ReferenceXmlLoad(CWXMLDocument& doc, unsigned char* data, int length, bool ascii) {
+  if (length < 0) return -1;
+  if (!ascii) return LoadWide(doc, data, static_cast<unsigned long>(length));
+  CWBlock wide;
+  ReferenceXmlConvert(wide, data, length);
   return LoadWide(doc, static_cast<unsigned char*>(wide.GetBuffer()), wide.GetSize());
 }
+
+}  // namespace cwbase_internal

@@ -1,190 +1,131 @@
 // Scanning primitives of the XML reader for 8-bit text (unsigned char) and
-// wide text (wchar_t): searches for ASCII characters sixteen units at a time
-// (SSE2 where the target has it, unit by unit elsewhere), and the widening of
-// ASCII bytes to wide units.
+// wide text (wchar_t): one table of character classes, one search for the
+// first unit in (or outside) a class sixteen units at a time, the tag scan
+// that finds a tag's end and keeps the positions of its quotes, spaces and
+// "="s, and the widening of ASCII bytes to wide units. Private to the XML
+// subsystem.
 //
-// Every search looks at the units [from, end) and returns the position of
-// what it found, or `end`. `size` is the number of units that may be read at
-// the text (end <= size): vector loads never reach past it.
-// Wide units are narrowed to bytes with signed saturation before they are
-// compared, which maps every unit outside 0-126 to a byte outside 0-126, so
-// comparisons with ASCII characters below 127 stay exact.
-// Threads: pure functions.
+// Contract
+// - Every search looks at the units [from, end) and returns the position of
+//   what it found, or `end`. `size` is the number of units that may be read
+//   at the text (end <= size): vector loads never reach past it.
+// - Classes hold ASCII characters below 127 only; a unit above 255 belongs
+//   to none. The vector paths compare wide units narrowed with signed
+//   saturation (simd.h), which keeps those comparisons exact.
+// Threads: pure functions; a TagScan is used by one thread.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "cwbase/core/internal/simd.h"
 
-namespace cwxml {
+namespace cwbase_internal {
 
-#if defined(__SSE2__)
-
-inline __m128i Load16(const unsigned char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-inline __m128i Load16(const wchar_t* p) {
-  static_assert(sizeof(wchar_t) == 4, "four units per vector");
-  const auto* v = reinterpret_cast<const __m128i*>(p);
-  __m128i lo = _mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
-  __m128i hi = _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
-  return _mm_packs_epi16(lo, hi);
-}
-
-inline unsigned Mask(__m128i v, char c) {
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
-}
-
-// The bits of a 16-unit block at `at` that lie before `end`.
-inline unsigned Below(size_t at, size_t end) {
-  return end - at >= 16 ? 0xFFFFu : (1u << (end - at)) - 1;
-}
-
-#endif
-
-// The first unit c in [from, end).
-template <typename Char>
-size_t Find(const Char* text, size_t from, size_t end, size_t size, char c) {
-  size_t i = from;
-#if defined(__SSE2__)
-  for (; i < end && i + 16 <= size; i += 16) {
-    unsigned m = Mask(Load16(text + i), c) & Below(i, end);
-    if (m) return i + static_cast<unsigned>(__builtin_ctz(m));
-  }
-#endif
-  static_cast<void>(size);
-  for (; i < end; ++i)
-    if (text[i] == static_cast<Char>(c)) return i;
-  return end;
-}
-
-// The first unit a or b in [from, end).
-template <typename Char>
-size_t FindEither(const Char* text, size_t from, size_t end, size_t size, char a, char b) {
-  size_t i = from;
-#if defined(__SSE2__)
-  for (; i < end && i + 16 <= size; i += 16) {
-    __m128i v = Load16(text + i);
-    unsigned m = (Mask(v, a) | Mask(v, b)) & Below(i, end);
-    if (m) return i + static_cast<unsigned>(__builtin_ctz(m));
-  }
-#endif
-  static_cast<void>(size);
-  for (; i < end; ++i)
-    if (text[i] == static_cast<Char>(a) || text[i] == static_cast<Char>(b)) return i;
-  return end;
-}
-
-// The first unit space, ">", "<" or zero in [from, end): the end of the
-// token after a "<".
-template <typename Char>
-size_t FindNameEnd(const Char* text, size_t from, size_t end, size_t size) {
-  size_t i = from;
-#if defined(__SSE2__)
-  for (; i < end && i + 16 <= size; i += 16) {
-    __m128i v = Load16(text + i);
-    unsigned m = (Mask(v, ' ') | Mask(v, '>') | Mask(v, '<') | Mask(v, 0)) & Below(i, end);
-    if (m) return i + static_cast<unsigned>(__builtin_ctz(m));
-  }
-#endif
-  static_cast<void>(size);
-  for (; i < end; ++i)
-    if (text[i] == ' ' || text[i] == '>' || text[i] == '<' || text[i] == 0) return i;
-  return end;
-}
-
-// The first ">" in [from, end) outside a double-quoted stretch, quotes being
-// counted from `from`: the end of a tag.
-template <typename Char>
-size_t FindTagEnd(const Char* text, size_t from, size_t end, size_t size) {
-  bool quoted = false;
-  size_t i = from;
-#if defined(__SSE2__)
-  for (; i < end && i + 16 <= size; i += 16) {
-    __m128i v = Load16(text + i);
-    unsigned m = (Mask(v, '"') | Mask(v, '>')) & Below(i, end);
-    for (; m; m &= m - 1) {
-      size_t at = i + static_cast<unsigned>(__builtin_ctz(m));
-      if (text[at] == '"')
-        quoted = !quoted;
-      else if (!quoted)
-        return at;
-    }
-  }
-#endif
-  static_cast<void>(size);
-  for (; i < end; ++i) {
-    if (text[i] == '"')
-      quoted = !quoted;
-    else if (text[i] == '>' && !quoted)
-      return i;
-  }
-  return end;
-}
-
-// The first unit in [from, end) that is not tab, line feed, carriage return
-// or space.
-template <typename Char>
-size_t SkipSpace(const Char* text, size_t from, size_t end, size_t size) {
-  size_t i = from;
-#if defined(__SSE2__)
-  for (; i < end && i + 16 <= size; i += 16) {
-    __m128i v = Load16(text + i);
-    unsigned space = Mask(v, ' ') | Mask(v, '\t') | Mask(v, '\n') | Mask(v, '\r');
-    unsigned other = ~space & Below(i, end);
-    if (other) return i + static_cast<unsigned>(__builtin_ctz(other));
-  }
-#endif
-  static_cast<void>(size);
-  for (; i < end; ++i)
-    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\n' && text[i] != '\r') return i;
-  return end;
-}
-
-// Bits of the 16 units at `at` equal to '"', '>', ' ' and '=', each
-// restricted to the units before `end`.
-struct Masks16 {
-  unsigned quote = 0, gt = 0, space = 0, eq = 0;
+// The scanner's character classes, one bit each.
+enum XmlClass : uint8_t {
+  kXmlWhite = 1,     // tab, line feed, carriage return, space: trimmed off text values
+  kXmlNameEnd = 2,   // space, ">", "<", zero: end the token after a "<"
+  kXmlSpace = 4,     // space: ends a tag's name and a bare attribute value
+  kXmlQuote = 8,     // double quote
+  kXmlEquals = 16,   // "="
+  kXmlTagClose = 32  // ">"
 };
 
+// Every character that belongs to some class.
+inline constexpr char kXmlClassMembers[] = {'\0', '\t', '\n', '\r', ' ', '"', '<', '=', '>'};
+
+constexpr uint8_t XmlClassesOf(unsigned char c) {
+  switch (c) {
+    case '\t':
+    case '\n':
+    case '\r':
+      return kXmlWhite;
+    case ' ':
+      return kXmlWhite | kXmlNameEnd | kXmlSpace;
+    case '\0':
+    case '<':
+      return kXmlNameEnd;
+    case '>':
+      return kXmlNameEnd | kXmlTagClose;
+    case '"':
+      return kXmlQuote;
+    case '=':
+      return kXmlEquals;
+    default:
+      return 0;
+  }
+}
+
+constexpr std::array<uint8_t, 256> XmlMakeCharClass() {
+  std::array<uint8_t, 256> table{};
+  for (unsigned c = 0; c < 256; ++c) table[c] = XmlClassesOf(static_cast<unsigned char>(c));
+  return table;
+}
+
+// The classes of every byte value.
+inline constexpr std::array<uint8_t, 256> kXmlCharClass = XmlMakeCharClass();
+
+// The classes of one unit; none for a unit above 255 (or a negative one).
 template <typename Char>
-Masks16 Scan16(const Char* text, size_t at, size_t end, size_t size) {
-  Masks16 m;
-#if defined(__SSE2__)
-  if (at + 16 <= size) {
-    __m128i v = Load16(text + at);
-    m.quote = Mask(v, '"');
-    m.gt = Mask(v, '>');
-    m.space = Mask(v, ' ');
-    m.eq = Mask(v, '=');
-  } else
+inline uint8_t XmlClassOf(Char c) {
+  if constexpr (sizeof(Char) == 1) {
+    return kXmlCharClass[static_cast<unsigned char>(c)];
+  } else {
+    const auto u = static_cast<std::make_unsigned_t<Char>>(c);
+    return u < 256 ? kXmlCharClass[u] : 0;
+  }
+}
+
+#if defined(CWBASE_SIMD_SSE2)
+
+inline simd::Vec XmlLoad16(const unsigned char* p) {
+  return simd::Load16(p);
+}
+inline simd::Vec XmlLoad16(const wchar_t* p) {
+  return simd::LoadNarrow16(p);
+}
+
+template <uint8_t kClass, size_t... I>
+inline unsigned XmlClassMask(simd::Vec v, std::index_sequence<I...>) {
+  return (0u | ... |
+          ((kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass)
+               ? simd::EqMask(v, kXmlClassMembers[I])
+               : 0u));
+}
+
+// Bits of the 16 units of v that belong to a class of kClass.
+template <uint8_t kClass>
+inline unsigned XmlClassMask(simd::Vec v) {
+  return XmlClassMask<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
+}
+
 #endif
-  {
-    for (size_t k = 0; k < 16 && at + k < size; ++k) {
-      const Char c = text[at + k];
-      const unsigned bit = 1u << k;
-      if (c == '"') m.quote |= bit;
-      if (c == '>') m.gt |= bit;
-      if (c == ' ') m.space |= bit;
-      if (c == '=') m.eq |= bit;
-    }
+
+// The first unit in [from, end) that belongs to a class of kClass (kIn) or
+// to none of them (!kIn).
+template <uint8_t kClass, bool kIn = true, typename Char>
+size_t XmlSearch(const Char* text, size_t from, size_t end, size_t size) {
+  size_t i = from;
+#if defined(CWBASE_SIMD_SSE2)
+  for (; i < end && i + 16 <= size; i += 16) {
+    unsigned m = XmlClassMask<kClass>(XmlLoad16(text + i));
+    if (!kIn) m = ~m;
+    m &= simd::BitsBefore(i, end);
+    if (m) return i + simd::FirstBit(m);
   }
-  if (end - at < 16) {
-    const unsigned keep = (1u << (end - at)) - 1;
-    m.quote &= keep;
-    m.gt &= keep;
-    m.space &= keep;
-    m.eq &= keep;
-  }
-  return m;
+#endif
+  static_cast<void>(size);
+  for (; i < end; ++i)
+    if (((XmlClassOf(text[i]) & kClass) != 0) == kIn) return i;
+  return end;
 }
 
 // Bit i set when an odd number of bits 0..i of the 16-bit x are set.
-inline unsigned PrefixXor16(unsigned x) {
+inline unsigned XmlPrefixXor16(unsigned x) {
   x ^= x << 1;
   x ^= x << 2;
   x ^= x << 4;
@@ -194,9 +135,9 @@ inline unsigned PrefixXor16(unsigned x) {
 
 // A tag scanned 16 units at a time from its first unit: the end of the tag
 // (the first ">" outside double quotes, quotes counted from the start) and,
-// for its first kUnits units, the masks of what was scanned, so that the
-// splitting of the attributes reads no unit again.
-class TagScan {
+// for its first kUnits units, the masks of its quotes, spaces and "="s, so
+// that the splitting of the attributes reads no unit again.
+class XmlTagScan {
  public:
   static constexpr size_t kUnits = 512;
 
@@ -207,7 +148,7 @@ class TagScan {
     m_Scanned = 0;
     unsigned quoted = 0;  // all ones inside a quoted stretch
     for (size_t at = tag; at < end; at += 16) {
-      const Masks16 m = Scan16(text, at, end, size);
+      const Masks m = Scan16(text, at, end, size);
       const size_t k = at - tag;
       if (k < kUnits) {
         const size_t w = k / 64, shift = k % 64;
@@ -217,9 +158,8 @@ class TagScan {
         m_Eq[w] |= static_cast<uint64_t>(m.eq) << shift;
         m_Scanned = k + 16;
       }
-      const unsigned inside = PrefixXor16(m.quote) ^ quoted;
-      if (unsigned ends = m.gt & ~inside & 0xFFFFu)
-        return at + static_cast<unsigned>(__builtin_ctz(ends));
+      const unsigned inside = XmlPrefixXor16(m.quote) ^ quoted;
+      if (unsigned ends = m.close & ~inside & 0xFFFFu) return at + simd::FirstBit(ends);
       quoted = (inside & 0x8000u) ? 0xFFFFu : 0;
     }
     return end;
@@ -228,11 +168,14 @@ class TagScan {
   // Whether the masks cover [m_Tag, end).
   bool Covers(size_t end) const { return end - m_Tag <= m_Scanned; }
 
-  // The first unit c (one of '"', ' ', '=') in [from, end), or end; the
-  // masks must cover [from, end).
-  size_t Find(size_t from, size_t end, char c) const {
+  // The first unit of class kClass (kXmlQuote, kXmlSpace or kXmlEquals) in
+  // [from, end), or end; the masks must cover [from, end).
+  template <uint8_t kClass>
+  size_t Find(size_t from, size_t end) const {
+    static_assert(kClass == kXmlQuote || kClass == kXmlSpace || kClass == kXmlEquals,
+                  "a class the scan keeps");
     if (from >= end) return end;
-    const uint64_t* masks = c == '"' ? m_Quote : c == ' ' ? m_Space : m_Eq;
+    const uint64_t* masks = kClass == kXmlQuote ? m_Quote : kClass == kXmlSpace ? m_Space : m_Eq;
     const size_t words = (end - m_Tag + 63) / 64;
     size_t w = (from - m_Tag) / 64;
     uint64_t m = masks[w] & (~uint64_t{0} << ((from - m_Tag) % 64));
@@ -245,6 +188,42 @@ class TagScan {
   }
 
  private:
+  // Bits of 16 units equal to '"', '>', ' ' and '='.
+  struct Masks {
+    unsigned quote = 0, close = 0, space = 0, eq = 0;
+  };
+
+  // The masks of the 16 units at `at`, restricted to the units before `end`.
+  template <typename Char>
+  static Masks Scan16(const Char* text, size_t at, size_t end, size_t size) {
+    Masks m;
+#if defined(CWBASE_SIMD_SSE2)
+    if (at + 16 <= size) {
+      const simd::Vec v = XmlLoad16(text + at);
+      m.quote = XmlClassMask<kXmlQuote>(v);
+      m.close = XmlClassMask<kXmlTagClose>(v);
+      m.space = XmlClassMask<kXmlSpace>(v);
+      m.eq = XmlClassMask<kXmlEquals>(v);
+    } else
+#endif
+    {
+      for (size_t k = 0; k < 16 && at + k < size; ++k) {
+        const uint8_t c = XmlClassOf(text[at + k]);
+        const unsigned bit = 1u << k;
+        if (c & kXmlQuote) m.quote |= bit;
+        if (c & kXmlTagClose) m.close |= bit;
+        if (c & kXmlSpace) m.space |= bit;
+        if (c & kXmlEquals) m.eq |= bit;
+      }
+    }
+    const unsigned keep = simd::BitsBefore(at, end);
+    m.quote &= keep;
+    m.close &= keep;
+    m.space &= keep;
+    m.eq &= keep;
+    return m;
+  }
+
   size_t m_Tag = 0;
   size_t m_Scanned = 0;  // units [m_Tag, m_Tag + m_Scanned) have masks
   uint64_t m_Quote[kUnits / 64] = {};
@@ -253,21 +232,12 @@ class TagScan {
 };
 
 // Widens `count` ASCII bytes to wide units.
-inline void Widen(const unsigned char* from, size_t count, wchar_t* to) {
+inline void XmlWidenAscii(const unsigned char* from, size_t count, wchar_t* to) {
   size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= count; i += 16) {
-    __m128i v = Load16(from + i);
-    __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    auto* out = reinterpret_cast<__m128i*>(to + i);
-    _mm_storeu_si128(out, _mm_unpacklo_epi16(lo, zero));
-    _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(lo, zero));
-    _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(hi, zero));
-    _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(hi, zero));
-  }
+#if defined(CWBASE_SIMD_SSE2)
+  for (; i + 16 <= count; i += 16) simd::Widen16(simd::Load16(from + i), to + i);
 #endif
   for (; i < count; ++i) to[i] = from[i];
 }
 
-}  // namespace cwxml
+}  // namespace cwbase_internal
