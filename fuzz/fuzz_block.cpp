@@ -18,9 +18,8 @@ struct Rec {
 };
 using Array = CWDynArray<Rec>;
 
-constexpr int kUnknown = -1;
-constexpr unsigned long kMaxLength =
-    1 << 16;  // keeps repeated doubling cheap  // a byte whose value the contract leaves open
+constexpr int kUnknown = -1;                   // a byte whose value the contract leaves open
+constexpr unsigned long kMaxLength = 1 << 16;  // keeps repeated doubling cheap
 
 struct Model {
   unsigned long length = 0;
@@ -197,16 +196,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unsigned long old = m.length;
         Rec* r = blk.Add();
         FUZZ_CHECK(r != nullptr);
+        // The new last whole record: it starts at the old length only when
+        // that is a multiple of the record size.
+        const unsigned long at = (old + sizeof(Rec)) / sizeof(Rec) * sizeof(Rec) - sizeof(Rec);
         FUZZ_CHECK(reinterpret_cast<unsigned char*>(r) ==
-                   static_cast<unsigned char*>(blk.GetBuffer()) + old);
+                   static_cast<unsigned char*>(blk.GetBuffer()) + at);
+        FUZZ_CHECK(r == blk.GetAt(blk.GetCount() - 1));
         keepsStorage = old + sizeof(Rec) <= m.Capacity();
         ModelSetSize(m, old + sizeof(Rec));
         Verify(blk, m);
         uint8_t fill = in.ConsumeIntegral<uint8_t>();
-        memset(r, fill, sizeof(Rec));
-        for (size_t i = 0; i < sizeof(Rec); ++i) m.bytes[old + i] = fill;
-        // GetAt addresses the same record.
-        FUZZ_CHECK(blk.GetAt(blk.GetCount() - 1) == r || old % sizeof(Rec) != 0);
+        const uint32_t word = fill * 0x01010101u;
+        *r = {word, word, word};  // a record typed write: misaligned if misplaced
+        for (size_t i = 0; i < sizeof(Rec); ++i) m.bytes[at + i] = fill;
         break;
       }
       case 11:  // CWDynArray::RemoveAll

@@ -120,20 +120,24 @@ class CWDynArray : public CWBlock {
   /// 0 <= index < GetCount().
   T* GetAt(int index) { return reinterpret_cast<T*>(m_pBuffer) + index; }
 
-  /// Appends one element (SetSize to length + sizeof(T)) and returns it; its
-  /// bytes are whatever the storage held beyond the old length (zero in an
-  /// array changed only through Add and RemoveAll). Null when the storage
-  /// cannot be allocated or the new length would overflow; the array is then
-  /// unchanged. A full array is reallocated on every call (exact growth).
+  /// Appends one element: SetSize to length + sizeof(T), then the new last
+  /// element, GetAt(GetCount() - 1). When the length was a multiple of
+  /// sizeof(T) that element starts at the old length and its bytes are
+  /// whatever the storage held beyond it (zero in an array changed only
+  /// through Add and RemoveAll); otherwise (after SetSize, SetBuffer or
+  /// AddData) it starts at the last multiple of sizeof(T) below the new
+  /// length and covers the old partial record's bytes too. Null when the
+  /// storage cannot be allocated or the new length would overflow; the array
+  /// is then unchanged. A full array is reallocated on every call (exact
+  /// growth).
   T* Add() {
-    unsigned long old = m_Length;
-    if (old > ULONG_MAX - sizeof(T)) return nullptr;
+    if (m_Length > ULONG_MAX - sizeof(T)) return nullptr;
     try {
-      SetSize(old + sizeof(T));
+      SetSize(m_Length + sizeof(T));
     } catch (const std::bad_alloc&) {
       return nullptr;
     }
-    return reinterpret_cast<T*>(m_pBuffer + old);
+    return GetAt(GetCount() - 1);
   }
 
   /// Zeroes the whole storage and sets the length to 0; the storage stays.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -30,6 +31,10 @@ void Fill(CWBlock& b, const std::string& text, unsigned long capacity) {
 
 struct Rec {
   unsigned int a, b;
+};
+
+struct Rec16 {
+  unsigned long long a, b;
 };
 
 // Lets a test put the length near the top of the range without the memory.
@@ -222,4 +227,45 @@ TEST(CWDynArray, CountAndAdd) {
   }
   EXPECT_EQ(a.GetBuffer(), storage);
   EXPECT_EQ(a.GetCount(), 2);
+}
+
+TEST(CWDynArray, AddReturnsTheNewLastElementWhateverTheLength) {
+  // Add grows the length by one record; the record it returns is the last
+  // whole one, so after a length that is not a multiple of the record size
+  // it starts below the old length.
+  enum Setup { kSetSize, kSetBuffer, kAddData };
+  struct Case {
+    Setup setup;
+    unsigned long length;  // before Add
+    int index;             // of the record returned
+  } cases[] = {
+      {kSetSize, 0, 0},  {kSetSize, 6, 0},   {kSetSize, 16, 1},   {kSetSize, 31, 1},
+      {kSetSize, 32, 2}, {kSetBuffer, 5, 0}, {kSetBuffer, 16, 1}, {kSetBuffer, 17, 1},
+      {kAddData, 20, 1}, {kAddData, 48, 3},  {kAddData, 1, 0},
+  };
+  char source[64];
+  for (unsigned i = 0; i < sizeof source; ++i) source[i] = static_cast<char>('a' + i % 26);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.setup) + "/" + std::to_string(c.length));
+    CWDynArray<Rec16> a;
+    if (c.setup == kSetSize) a.SetSize(c.length);
+    if (c.setup == kSetBuffer) a.SetBuffer(source, c.length);
+    if (c.setup == kAddData) a.AddData(source, c.length);
+    const unsigned long capacity = a.GetCapacity();
+    Rec16* r = a.Add();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(a.GetSize(), c.length + sizeof(Rec16));
+    EXPECT_EQ(a.GetCount(), c.index + 1);
+    EXPECT_EQ(r, a.GetAt(c.index));
+    EXPECT_EQ(a.GetCapacity(), std::max(capacity, a.GetSize()));  // AddData's room is used
+    r->a = 1;  // a misplaced record would be a misaligned write
+    r->b = 2;
+    EXPECT_EQ(a.GetAt(a.GetCount() - 1)->b, 2u);
+  }
+  // The partial record's bytes stay; the rest of the record is zero.
+  CWDynArray<Rec16> a;
+  a.SetBuffer(source, 5);
+  Rec16* r = a.Add();
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(r), sizeof(Rec16)),
+            std::string(source, 5) + Zeros(11));
 }
