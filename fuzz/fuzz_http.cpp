@@ -1,17 +1,20 @@
-// Fuzzing of CWHttpResponceBase: each input is parsed by the library and by a
-// short transcription of the documented algorithm working on offsets; result,
-// code, reason, every header record, the body and GetHeaderValue for names
-// taken from the input must agree. The same object then parses a second input
-// and must yield exactly what a fresh object yields.
-#include <climits>
+// Fuzzing of CWHttpResponceBase: each input is parsed by the library and by
+// the reference reading (http/internal/response_reference.h); result, code,
+// reason, every header record, the body, the cut copy and GetHeaderValue for
+// names taken from the input must agree. The same object then parses a
+// second input and must yield exactly what a fresh object yields.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cwbase/http/httpresponse.h"
+#include "cwbase/http/internal/response_reference.h"
 #include "fuzz_util.h"
+
+using cwbase_internal::kReferenceNone;
+using cwbase_internal::ReferenceHttpParse;
+using cwbase_internal::ReferenceHttpResponse;
 
 namespace {
 
@@ -22,111 +25,43 @@ class Parser : public CWHttpResponceBase {
   unsigned long CopySize() { return m_Copy.GetSize(); }
 };
 
-struct Expected {
-  int result = -2;
-  int code = 400;
-  std::string reason = "Not Found";
-  std::vector<std::pair<std::string, std::string>> headers;
-  long body = -1;  // offset in the copy, -1 for none
-};
-
 std::string CString(const std::string& b, size_t at) {
   return std::string(b.c_str() + at);  // up to the first zero byte
 }
 
-Expected Reference(std::string b) {
-  Expected e;
-  const size_t len = b.size();
-  size_t pos = 0;
-  bool first = true;
-  while (pos < len) {
-    // One line: text [pos, pos + n) when it ends with CR LF.
-    size_t cr = b.find('\r', pos);
-    bool terminated = false, last = false;
-    size_t n = 0, next;
-    if (cr == std::string::npos) {
-      last = true;
-      next = len;
-    } else if (cr + 1 < len && b[cr + 1] == '\n') {
-      terminated = true;
-      n = cr - pos;
-      b[cr] = b[cr + 1] = '\0';
-      next = cr + 2;
-    } else {
-      next = cr + 2;
-    }
-    if (first) {
-      first = false;
-      if (terminated && n > 0) {
-        size_t code = pos, end = pos + n, need = 1;
-        bool ok = true;
-        if (b[pos] != ' ') {
-          size_t sp = b.find(' ', pos + 1);
-          if (sp == std::string::npos || sp >= end || sp + 1 >= end) {
-            ok = false;
-          } else {
-            b[sp] = '\0';
-            code = sp + 1;
-            need = 2;
-          }
-        }
-        if (ok) {
-          size_t from = b[pos] != ' ' ? code : pos + 1;
-          size_t cs = b.find(' ', from);
-          if (cs != std::string::npos && cs < end && cs != code && end - (cs + 1) >= need) {
-            b[cs] = '\0';
-            e.code = static_cast<int>(std::strtol(b.c_str() + code, nullptr, 10));
-            e.reason = CString(b, cs + 1);
-            e.result = 0;
-          }
-        }
-      }
-    } else if (terminated && b[0] != '\0' && n > 0 && b[pos] != ':') {
-      size_t colon = b.find(':', pos);
-      if (colon < pos + n) {
-        b[colon] = '\0';
-        e.headers.emplace_back(CString(b, pos), CString(b, colon + 2));
-      }
-    }
-    if (last || next >= len) break;
-    if (next + 1 < len && b[next] == '\r' && b[next + 1] == '\n') {
-      if (next + 2 < len) e.body = static_cast<long>(next + 2);
-      break;
-    }
-    pos = next;
-  }
-  return e;
-}
-
+// The parser's state against the reference reading of the same input: every
+// pointer at the reference's offset in the copy, the copy cut alike.
 void Compare(Parser& p, int result, const std::string& input,
              const std::vector<std::string>& names) {
-  Expected e = Reference(input);
-  FUZZ_CHECK(result == e.result);
-  FUZZ_CHECK(p.GetHttpResult() == e.code);
-  FUZZ_CHECK(e.reason == p.GetReason());
+  const ReferenceHttpResponse e = ReferenceHttpParse(input.data(), input.size());
+  FUZZ_CHECK(result == e.m_Result);
+  FUZZ_CHECK(p.GetHttpResult() == e.m_Code);
+  if (e.m_Reason == kReferenceNone)
+    FUZZ_CHECK(std::strcmp(p.GetReason(), "Not Found") == 0);
+  else
+    FUZZ_CHECK(p.GetReason() == p.Copy() + e.m_Reason);
   FUZZ_CHECK(p.CopySize() == input.size());
-  FUZZ_CHECK(p.GetHeaderCount() == static_cast<int>(e.headers.size()));
-  for (size_t i = 0; i < e.headers.size(); ++i) {
+  FUZZ_CHECK(std::memcmp(p.Copy(), e.m_Copy.data(), input.size()) == 0);
+  FUZZ_CHECK(p.GetHeaderCount() == static_cast<int>(e.m_Headers.size()));
+  for (size_t i = 0; i < e.m_Headers.size(); ++i) {
     SWHttpHeader* h = p.GetHeaderAt(static_cast<int>(i));
-    FUZZ_CHECK(h && h->name && h->value);
-    FUZZ_CHECK(e.headers[i].first == h->name && e.headers[i].second == h->value);
-    // Both strings lie inside the copy.
-    FUZZ_CHECK(h->name >= p.Copy() && h->name < p.Copy() + p.CopySize());
-    FUZZ_CHECK(h->value >= p.Copy() && h->value <= p.Copy() + p.CopySize());
+    FUZZ_CHECK(h && h->name == p.Copy() + e.m_Headers[i].m_Name &&
+               h->value == p.Copy() + e.m_Headers[i].m_Value);
   }
   FUZZ_CHECK(p.GetHeaderAt(-1) == nullptr && p.GetHeaderAt(p.GetHeaderCount()) == nullptr);
-  if (e.body < 0) {
+  if (e.m_Body == kReferenceNone) {
     FUZZ_CHECK(p.GetBody() == nullptr && p.GetBodyLength() == 0);
   } else {
-    FUZZ_CHECK(p.GetBody() == p.Copy() + e.body);
-    FUZZ_CHECK(p.GetBodyLength() == input.size() - static_cast<size_t>(e.body));
-    FUZZ_CHECK(std::memcmp(p.GetBody(), input.data() + e.body, p.GetBodyLength()) == 0);
+    FUZZ_CHECK(p.GetBody() == p.Copy() + e.m_Body);
+    FUZZ_CHECK(p.GetBodyLength() == e.m_BodyLength);
+    FUZZ_CHECK(std::memcmp(p.GetBody(), input.data() + e.m_Body, p.GetBodyLength()) == 0);
   }
   FUZZ_CHECK(p.GetHeaderValue(nullptr) == nullptr);
   for (const std::string& name : names) {
     const char* want = nullptr;
-    for (size_t i = 0; i < e.headers.size() && !want; ++i)
-      if (e.headers[i].first == name) want = p.GetHeaderAt(static_cast<int>(i))->value;
+    for (size_t i = 0; i < e.m_Headers.size() && !want; ++i)
+      if (CString(e.m_Copy, static_cast<size_t>(e.m_Headers[i].m_Name)) == name)
+        want = p.Copy() + e.m_Headers[i].m_Value;
     FUZZ_CHECK(p.GetHeaderValue(name.c_str()) == want);
   }
 }

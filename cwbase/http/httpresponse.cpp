@@ -7,92 +7,31 @@
 //
 // Speed, without changing any result:
 // - Line ends and colons are found through a bit map of the CRs and colons of
-//   each 64-byte chunk of the copy, built once per chunk (SSE2 compares where
-//   available), instead of a memchr call per line and per colon.
+//   each 64-byte chunk of the copy, built once per chunk (internal/byte_map.h),
+//   instead of a memchr call per line and per colon.
 // - The header records of one Parse are gathered in batches on the stack and
 //   the header list grows once per batch rather than once per record; it ends
 //   with the same records, length, capacity and zero tail that appending them
-//   one at a time leaves.
+//   one at a time leaves (internal/pending_headers.h).
 // - The copy is taken with SetBuffer, which clears only the bytes beyond the
 //   new data instead of the whole storage first; the copy's bytes and
 //   capacity are those an assignment leaves.
 #include "cwbase/http/httpresponse.h"
 
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+
+#include "cwbase/http/internal/byte_map.h"
+#include "cwbase/http/internal/pending_headers.h"
+
+using cwbase_internal::ByteMap;
+using cwbase_internal::PendingHeaders;
 
 namespace {
 
 const char kInitialReason[] = "Not Found";
 const int kInitialResult = 400;
-
-// Where the CRs and colons of the copy lie, 64 bytes at a time: bit i of a
-// chunk's masks stands for the byte at its base + i. A chunk is mapped when a
-// search first enters it. The parse writes zero bytes only behind the point
-// it searches from, so every bit a search consults is still true.
-class ByteMap {
- public:
-  ByteMap(const char* buf, unsigned long size) : m_pBuf(buf), m_nSize(size) {}
-
-  // The first CR at or after `from`, or the size when there is none.
-  unsigned long NextCR(unsigned long from) { return Next(from, 0); }
-  // The first CR or colon at or after `from`, or the size.
-  unsigned long NextCROrColon(unsigned long from) { return Next(from, ~std::uint64_t(0)); }
-
- private:
-  unsigned long Next(unsigned long from, std::uint64_t colons) {
-    while (from < m_nSize) {
-      const unsigned long base = from & ~63UL;
-      if (base != m_nBase) Map(base);
-      const std::uint64_t found = (m_CR | (m_Colon & colons)) >> (from - base);
-      if (found) return from + static_cast<unsigned long>(__builtin_ctzll(found));
-      from = base + 64;
-    }
-    return m_nSize;
-  }
-
-  void Map(unsigned long base) {
-    const char* chunk = m_pBuf + base;
-    char tail[64];
-    if (m_nSize - base < 64) {
-      // The last, short chunk: zero bytes stand in for those beyond the copy.
-      std::memset(tail, 0, sizeof tail);
-      std::memcpy(tail, chunk, m_nSize - base);
-      chunk = tail;
-    }
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i colon = _mm_set1_epi8(':');
-    m_CR = 0;
-    m_Colon = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * k));
-      m_CR |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)))) << (16 * k);
-      m_Colon |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, colon)))) << (16 * k);
-    }
-#else
-    m_CR = 0;
-    m_Colon = 0;
-    for (unsigned i = 0; i < 64; ++i) {
-      m_CR |= std::uint64_t(chunk[i] == '\r') << i;
-      m_Colon |= std::uint64_t(chunk[i] == ':') << i;
-    }
-#endif
-    m_nBase = base;
-  }
-
-  const char* m_pBuf;
-  unsigned long m_nSize;
-  unsigned long m_nBase = ~0UL;  // no chunk mapped yet
-  std::uint64_t m_CR = 0;
-  std::uint64_t m_Colon = 0;
-};
 
 // The first space in text[from, length), or null. Status lines are short:
 // a plain loop beats a library call here.
@@ -114,66 +53,34 @@ int ReadCode(const char* code) {
   return static_cast<int>(std::strtol(code, nullptr, 10));
 }
 
-// Header records on their way into the header list. The first batch replaces
-// the list's data (SetBuffer: exact growth, zeros beyond), later batches are
-// appended with one SetSize each, so the list ends exactly as RemoveAll
-// followed by one Add per record leaves it. When the list cannot grow, the
-// batch falls back to Add one record at a time and the first refusal ends
-// storing, so the list holds the leading run of the records.
-class PendingHeaders {
- public:
-  explicit PendingHeaders(CWDynArray<SWHttpHeader>& list) : m_List(list) {}
-
-  void Push(char* name, char* value) {
-    if (m_nCount == kBatch) Flush();
-    if (m_bFull) return;
-    m_Batch[m_nCount].name = name;
-    m_Batch[m_nCount].value = value;
-    ++m_nCount;
+// The status line, `length` text bytes at `text`: "PROTOCOL CODE REASON", or
+// " CODE REASON" without a protocol token. Sets the code and reason and
+// returns true when a code is read; cuts the line with zero bytes.
+bool ParseStatusLine(char* text, unsigned long length, int& result, const char*& reason) {
+  // The code text starts at `code` and runs for `rest` bytes; its space is
+  // searched from `from` on and needs `after` bytes behind it.
+  char* code = text;
+  unsigned long rest = length;
+  unsigned long from = 1;
+  unsigned long after = 1;
+  if (length == 0) return false;
+  if (text[0] != ' ') {
+    char* space = FindSpace(text, 1, length);
+    if (!space || space + 1 == text + length) return false;
+    *space = '\0';
+    code = space + 1;
+    rest = length - static_cast<unsigned long>(code - text);
+    from = 0;
+    after = 2;
   }
-
-  // Moves the last batch into the list; empties the list if no record came.
-  void Finish() {
-    Flush();
-    if (!m_bStarted) m_List.RemoveAll();
-  }
-
- private:
-  static constexpr int kBatch = 32;
-
-  void Flush() {
-    if (m_nCount == 0) return;
-    const unsigned long bytes = static_cast<unsigned long>(m_nCount) * sizeof(SWHttpHeader);
-    try {
-      if (!m_bStarted) {
-        m_List.SetBuffer(m_Batch, bytes);
-      } else {
-        const unsigned long old = m_List.GetSize();
-        char* data = static_cast<char*>(m_List.SetSize(old + bytes));
-        std::memcpy(data + old, m_Batch, bytes);
-      }
-      m_bStarted = true;
-    } catch (const std::bad_alloc&) {
-      if (!m_bStarted) m_List.RemoveAll();
-      m_bStarted = true;
-      for (int i = 0; i < m_nCount; ++i) {
-        SWHttpHeader* header = m_List.Add();
-        if (!header) {
-          m_bFull = true;
-          break;
-        }
-        *header = m_Batch[i];
-      }
-    }
-    m_nCount = 0;
-  }
-
-  CWDynArray<SWHttpHeader>& m_List;
-  SWHttpHeader m_Batch[kBatch];
-  int m_nCount = 0;
-  bool m_bStarted = false;  // the list holds this Parse's records (or none)
-  bool m_bFull = false;     // the list could not grow: no further records
-};
+  char* space = FindSpace(code, from, rest);
+  if (!space || space == code) return false;
+  if (rest - static_cast<unsigned long>(space - code) - 1 < after) return false;
+  *space = '\0';
+  result = ReadCode(code);
+  reason = space + 1;
+  return true;
+}
 
 }  // namespace
 
@@ -213,7 +120,7 @@ int CWHttpResponceBase::Parse(CWBlock& response) {
     if (pos + 1 < size && buf[pos + 1] == '\n') {
       buf[pos] = '\0';
       buf[pos + 1] = '\0';
-      if (ParseStatusLine(buf, pos)) result = 0;
+      if (ParseStatusLine(buf, pos, m_nResult, m_pReason)) result = 0;
     }
     pos += 2;
   }
@@ -253,32 +160,6 @@ int CWHttpResponceBase::Parse(CWBlock& response) {
   }
   headers.Finish();
   return result;
-}
-
-bool CWHttpResponceBase::ParseStatusLine(char* text, unsigned long length) {
-  // The code text starts at `code` and runs for `rest` bytes; its space is
-  // searched from `from` on and needs `after` bytes behind it.
-  char* code = text;
-  unsigned long rest = length;
-  unsigned long from = 1;
-  unsigned long after = 1;
-  if (length == 0) return false;
-  if (text[0] != ' ') {
-    char* space = FindSpace(text, 1, length);
-    if (!space || space + 1 == text + length) return false;
-    *space = '\0';
-    code = space + 1;
-    rest = length - static_cast<unsigned long>(code - text);
-    from = 0;
-    after = 2;
-  }
-  char* space = FindSpace(code, from, rest);
-  if (!space || space == code) return false;
-  if (rest - static_cast<unsigned long>(space - code) - 1 < after) return false;
-  *space = '\0';
-  m_nResult = ReadCode(code);
-  m_pReason = space + 1;
-  return true;
 }
 
 char* CWHttpResponceBase::GetHeaderValue(char const* name) {

@@ -106,7 +106,4 @@ class CWHttpResponceBase {
   char* m_pBody;                       ///< First body byte inside m_Copy, or null.
   int m_nResult;                       ///< The status code (400 initially).
   const char* m_pReason;               ///< Reason text inside m_Copy, or the constant "Not Found".
-
- private:
-  bool ParseStatusLine(char* text, unsigned long length);
 };
