@@ -55,9 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Array blocks[kPool];
   Model models[kPool];
 
-  for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
-    int op = in.ConsumeIntegralInRange<int>(0, 15);
-    int a = in.ConsumeIntegralInRange<int>(0, kPool - 1);
+  ForEachStep(in, 64, 15, kPool, [&](int op, int a) {
     int b = in.ConsumeIntegralInRange<int>(0, kPool - 1);
     Array& blk = blocks[a];
     Model& m = models[a];
@@ -271,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (keepsStorage) FUZZ_CHECK(blk.GetBuffer() == before);
     Verify(blk, m);  // the others were only read
-  }
+  });
   for (int i = 0; i < kPool; ++i) Verify(blocks[i], models[i]);
   return 0;
 }

@@ -82,9 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Model models[kPool];
   for (int i = 0; i < kPool; ++i) Verify(arrays[i], models[i]);
 
-  for (int step = 0; step < 128 && in.remaining_bytes() > 0; ++step) {
-    int op = in.ConsumeIntegralInRange<int>(0, 11);
-    int a = in.ConsumeIntegralInRange<int>(0, kPool - 1);
+  ForEachStep(in, 128, 11, kPool, [&](int op, int a) {
     CWPtArray& arr = arrays[a];
     Model& m = models[a];
     uintptr_t p = in.ConsumeIntegralInRange<uintptr_t>(0, 6);  // few values: duplicates, null
@@ -198,6 +196,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     for (int i = 0; i < kPool; ++i) Verify(arrays[i], models[i]);
-  }
+  });
   return 0;
 }

@@ -18,6 +18,18 @@
     }                                                                               \
   } while (0)
 
+// The step loop of the stateful fuzzers: while input remains, at most
+// `maxSteps` times, reads an operation number in [0, lastOp] and the index of
+// the pool object it works on, and calls step(op, index).
+template <typename Step>
+void ForEachStep(FuzzedDataProvider& in, int maxSteps, int lastOp, int pool, Step step) {
+  for (int i = 0; i < maxSteps && in.remaining_bytes() > 0; ++i) {
+    const int op = in.ConsumeIntegralInRange<int>(0, lastOp);
+    const int index = in.ConsumeIntegralInRange<int>(0, pool - 1);
+    step(op, index);
+  }
+}
+
 // A wide string of at most `maxUnits` units, without zero units. Each unit is
 // drawn from a small alphabet of interesting units most of the time, so that
 // separators, markup and multi-byte characters turn up often, and from the
