@@ -1,17 +1,22 @@
 // Fuzzing of the UTF-8 converters and the locale pair (in C.UTF-8). The four
-// UTF-8 converters are compared with small reference transcriptions of their
-// documented algorithms; the counted ones also with cut capacities and guard
-// units behind them, the locale pair with guards behind its limit.
+// UTF-8 converters are compared with the library's reference versions
+// (internal/utf8_reference.h); the counted ones also with cut capacities,
+// whose output must be the start of the whole result, and guard units behind
+// them. The locale pair is compared with the C library's one-character
+// conversions (wcrtomb/mbrtowc), with guards behind its limit.
+#include <algorithm>
 #include <climits>
 #include <clocale>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cwbase/text/encoding.h"
+#include "cwbase/text/internal/utf8_reference.h"
 #include "fuzz_util.h"
 
 namespace {
@@ -19,107 +24,30 @@ namespace {
 constexpr wchar_t kGuardW = static_cast<wchar_t>(0x5A5A5A5A);
 constexpr char kGuard = 0x5A;
 
-// Utf8toWStr as its table reads.
-std::vector<wchar_t> RefUtf8toW(const std::string& src) {
-  std::vector<wchar_t> out;
-  int expected = 0;
-  unsigned value = 0;
-  for (unsigned char b : src) {
-    if (b < 0x80) {
-      if (expected) out.push_back(L'?');
-      expected = 0;
-      out.push_back(b);
-    } else if (b < 0xC0) {
-      if (!expected) {
-        out.push_back(L'?');
-      } else {
-        value = (value << 6) + (b & 0x3F);
-        if (--expected == 0) out.push_back(static_cast<wchar_t>(value));
-      }
-    } else if (b < 0xE0) {
-      value = b & 0x1F, expected = 1;
-    } else if (b < 0xF0) {
-      value = b & 0x0F, expected = 2;
-    } else if (b < 0xF8) {
-      value = b & 0x07, expected = 3;
-    } else {
-      expected = 0;
-      out.push_back(L'?');
-    }
-  }
-  if (expected) out.push_back(L'?');
-  return out;
-}
-
-// WstrtoUtf8, one character at a time.
-std::string RefWtoUtf8Char(wchar_t unit) {
-  int32_t v = static_cast<int32_t>(unit);
-  std::string s;
-  auto put = [&](unsigned x) { s.push_back(static_cast<char>(x & 0xFF)); };
-  if (v < 0x80) {
-    put(static_cast<unsigned>(v));
-  } else if (v < 0x800) {
-    put(0xC0 + (v >> 6)), put(0x80 + (v & 0x3F));
-  } else if (v < 0x10000) {
-    put(0xE0 + (v >> 12)), put(0x80 + ((v >> 6) & 0x3F)), put(0x80 + (v & 0x3F));
-  } else if (v <= 0x10FFFF) {
-    put(0xF0 + (v >> 18)), put(0x80 + ((v >> 12) & 0x3F)), put(0x80 + ((v >> 6) & 0x3F));
-    put(0x80 + (v & 0x3F));
-  } else {
-    put('?');
-  }
-  return s;
-}
-
-// make_utf8_string: low 16 bits, ends at the first unit whose low bits are 0.
-std::string RefMakeUtf8(const std::wstring& src) {
-  std::string out;
-  for (wchar_t w : src) {
-    unsigned v = static_cast<unsigned>(w) & 0xFFFF;
-    if (!v) break;
-    out += v < 0x80 ? RefWtoUtf8Char(static_cast<wchar_t>(v))
-                    : RefWtoUtf8Char(static_cast<wchar_t>(v));
-  }
-  return out;
-}
-
-// make_unicode_string with the header's rule for a last character cut short
-// by the terminator: it counts as one character, missing bytes as zero bits.
-std::vector<wchar_t> RefMakeUnicode(const std::string& src) {  // src has no zero byte
-  std::vector<wchar_t> out;
-  size_t i = 0;
-  auto at = [&](size_t k) -> unsigned {
-    return k < src.size() ? static_cast<unsigned char>(src[k]) : 0;
-  };
-  while (i < src.size()) {
-    unsigned b = at(i);
-    if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
-      i += 1;
-    } else if (b >= 0xE0) {
-      unsigned b1 = at(i + 1), b2 = b1 ? at(i + 2) : 0;
-      out.push_back(static_cast<wchar_t>(((b & 0x1F) << 12) + ((b1 & 0x3F) << 6) + (b2 & 0x3F)));
-      i += !b1 ? 1 : (!b2 ? 2 : 3);
-    } else {
-      unsigned b1 = at(i + 1);
-      out.push_back(static_cast<wchar_t>(((b & 0x3F) << 6) + (b1 & 0x3F)));
-      i += b1 ? 2 : 1;
-    }
-  }
-  return out;
-}
+// A malloc'ed result, released with free().
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Malloced = std::unique_ptr<T[], FreeDeleter>;
 
 void CheckCountedToWide(const std::string& src, int capacity) {
-  std::vector<wchar_t> ref = RefUtf8toW(src);
-  FUZZ_CHECK(ref.size() <= src.size());  // never more units than bytes
-  size_t room = capacity > 0 ? static_cast<size_t>(capacity) : 0;
-  std::vector<wchar_t> dest(room + 4, kGuardW);
   std::vector<char> copy(src.begin(), src.end());
-  int n = Utf8toWStr(dest.data(), capacity, copy.empty() ? nullptr : copy.data(),
-                     static_cast<int>(copy.size()));
-  size_t expected = capacity <= 0 || src.empty() ? 0 : std::min(ref.size(), room);
+  char* source = copy.empty() ? nullptr : copy.data();
+  const int length = static_cast<int>(copy.size());
+  // The whole result: never more units than bytes.
+  std::vector<wchar_t> whole(src.size() + 1, kGuardW);
+  const int total = cwbase_internal::ReferenceUtf8toWStr(whole.data(), length, source, length);
+  FUZZ_CHECK(total >= 0 && total <= length);
+  size_t room = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+  std::vector<wchar_t> dest(room + 4, kGuardW), want(dest);
+  int n = Utf8toWStr(dest.data(), capacity, source, length);
+  FUZZ_CHECK(n == cwbase_internal::ReferenceUtf8toWStr(want.data(), capacity, source, length));
+  FUZZ_CHECK(dest == want);
+  // A smaller capacity keeps the start of the whole result.
+  size_t expected = capacity <= 0 ? 0 : std::min(static_cast<size_t>(total), room);
   FUZZ_CHECK(n == static_cast<int>(expected));
-  for (size_t i = 0; i < expected; ++i) FUZZ_CHECK(dest[i] == ref[i]);
+  for (size_t i = 0; i < expected; ++i) FUZZ_CHECK(dest[i] == whole[i]);
   for (size_t i = expected; i < dest.size(); ++i) FUZZ_CHECK(dest[i] == kGuardW);
   FUZZ_CHECK(src.empty() || std::memcmp(copy.data(), src.data(), src.size()) == 0);
 }
@@ -128,7 +56,8 @@ void CheckCountedToUtf8(const std::wstring& src, int capacity) {
   std::string full;
   std::vector<size_t> ends;  // byte count after each character
   for (wchar_t w : src) {
-    full += RefWtoUtf8Char(w);
+    unsigned char bytes[cwbase_internal::kMaxUtf8Unit];
+    full.append(reinterpret_cast<char*>(bytes), cwbase_internal::ReferenceEncodeUtf8(w, bytes));
     ends.push_back(full.size());
   }
   FUZZ_CHECK(full.size() <= 4 * src.size());
@@ -140,10 +69,13 @@ void CheckCountedToUtf8(const std::wstring& src, int capacity) {
       if (e > room) break;
       expected = e;
     }
-  std::vector<char> dest(room + 8, kGuard);
+  std::vector<char> dest(room + 8, kGuard), want(dest);
   std::vector<wchar_t> copy(src.begin(), src.end());
-  int n = WstrtoUtf8(dest.data(), capacity, copy.empty() ? nullptr : copy.data(),
-                     static_cast<int>(copy.size()));
+  wchar_t* source = copy.empty() ? nullptr : copy.data();
+  const int length = static_cast<int>(copy.size());
+  int n = WstrtoUtf8(dest.data(), capacity, source, length);
+  FUZZ_CHECK(n == cwbase_internal::ReferenceWstrtoUtf8(want.data(), capacity, source, length));
+  FUZZ_CHECK(dest == want);
   FUZZ_CHECK(n == static_cast<int>(expected));
   FUZZ_CHECK(std::memcmp(dest.data(), full.data(), expected) == 0);
   for (size_t i = expected; i < dest.size(); ++i) FUZZ_CHECK(dest[i] == kGuard);
@@ -157,7 +89,7 @@ struct Converted {
   std::vector<long> units;  // bytes or wide units, terminator included when written
 };
 
-Converted RefToMultiByte(const std::wstring& src, size_t limit) {
+Converted CLibraryToMultiByte(const std::wstring& src, size_t limit) {
   Converted c{0, {}};
   std::mbstate_t st{};
   for (size_t i = 0; i <= src.size(); ++i) {
@@ -176,7 +108,7 @@ Converted RefToMultiByte(const std::wstring& src, size_t limit) {
   return c;
 }
 
-Converted RefToWide(const std::string& src, size_t limit) {
+Converted CLibraryToWide(const std::string& src, size_t limit) {
   Converted c{0, {}};
   std::mbstate_t st{};
   const char* p = src.c_str();
@@ -202,12 +134,12 @@ void CheckLocalePair(const std::string& mb, const std::wstring& wide, int size) 
   size_t limit = static_cast<unsigned>(size) < n ? static_cast<unsigned>(size) : n;
   std::vector<wchar_t> wdest(n + 4, kGuardW);
   int r = MultiByteToWideChar(0, 0, mb.c_str(), -1, wdest.data(), size);
-  Converted ref = RefToWide(mb, limit);
+  Converted ref = CLibraryToWide(mb, limit);
   FUZZ_CHECK(r == ref.result);
   for (size_t i = 0; i < ref.units.size(); ++i) FUZZ_CHECK(wdest[i] == ref.units[i]);
   for (size_t i = limit; i < wdest.size(); ++i) FUZZ_CHECK(wdest[i] == kGuardW);
   // A null destination answers the length the whole text needs.
-  Converted whole = RefToWide(mb, n);
+  Converted whole = CLibraryToWide(mb, n);
   FUZZ_CHECK(MultiByteToWideChar(0, 0, mb.c_str(), 0, nullptr, size) == whole.result);
   // Room for bytes + 1 units always receives the whole text.
   if (whole.result >= 0 && size >= static_cast<int>(n)) FUZZ_CHECK(r == whole.result);
@@ -217,12 +149,12 @@ void CheckLocalePair(const std::string& mb, const std::wstring& wide, int size) 
   size_t wlimit = static_cast<unsigned>(size) < wn ? static_cast<unsigned>(size) : wn;
   std::vector<char> dest(wn + 8, kGuard);
   r = WideCharToMultiByte(0, 0, wide.c_str(), -1, dest.data(), size, nullptr, nullptr);
-  ref = RefToMultiByte(wide, wlimit);
+  ref = CLibraryToMultiByte(wide, wlimit);
   FUZZ_CHECK(r == ref.result);
   for (size_t i = 0; i < ref.units.size(); ++i)
     FUZZ_CHECK(static_cast<unsigned char>(dest[i]) == ref.units[i]);
   for (size_t i = wlimit; i < dest.size(); ++i) FUZZ_CHECK(dest[i] == kGuard);
-  whole = RefToMultiByte(wide, static_cast<size_t>(-1));
+  whole = CLibraryToMultiByte(wide, static_cast<size_t>(-1));
   FUZZ_CHECK(WideCharToMultiByte(0, 0, wide.c_str(), 0, nullptr, size, nullptr, nullptr) ==
              whole.result);
 }
@@ -254,32 +186,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCountedToWide(bytes, capacity);
     CheckCountedToWide(bytes, static_cast<int>(bytes.size()));  // the documented room
     std::string zt = bytes.substr(0, bytes.find('\0'));
-    wchar_t* w = make_unicode_string(reinterpret_cast<const unsigned char*>(zt.c_str()));
-    FUZZ_CHECK(w != nullptr);
-    std::vector<wchar_t> ref = RefMakeUnicode(zt);
-    for (size_t i = 0; i < ref.size(); ++i) FUZZ_CHECK(w[i] == ref[i]);
-    FUZZ_CHECK(w[ref.size()] == 0);
-    std::free(w);
+    const auto* text = reinterpret_cast<const unsigned char*>(zt.c_str());
+    Malloced<wchar_t> w(make_unicode_string(text));
+    Malloced<wchar_t> want(cwbase_internal::ReferenceMakeUnicodeString(text));
+    FUZZ_CHECK(w && want);
+    FUZZ_CHECK(std::wcscmp(w.get(), want.get()) == 0);
     CheckLocalePair(zt, std::wstring(), capacity);
   } else {  // wide in: counted converter, make_utf8_string, locale pair
     std::wstring wide = ConsumeWide(in, 300, L"a\x7F\x80\x7FF\x800\xD800\xFFFF\x10000\x10FFFF");
     if (mode == 3 && !wide.empty()) wide[wide.size() / 2] = static_cast<wchar_t>(0x10000);
     CheckCountedToUtf8(wide, capacity);
     CheckCountedToUtf8(wide, static_cast<int>(4 * wide.size()));
-    unsigned char* u = make_utf8_string(wide.c_str());
-    FUZZ_CHECK(u != nullptr);
-    std::string ref = RefMakeUtf8(wide);
-    FUZZ_CHECK(std::strlen(reinterpret_cast<char*>(u)) == ref.size());
-    FUZZ_CHECK(std::memcmp(u, ref.data(), ref.size()) == 0);
+    Malloced<unsigned char> u(make_utf8_string(wide.c_str()));
+    Malloced<unsigned char> want(cwbase_internal::ReferenceMakeUtf8String(wide.c_str()));
+    FUZZ_CHECK(u && want);
+    FUZZ_CHECK(std::strcmp(reinterpret_cast<char*>(u.get()), reinterpret_cast<char*>(want.get())) ==
+               0);
     // Back again: the low 16 bits of every unit up to the first zero one.
-    wchar_t* back = make_unicode_string(u);
+    Malloced<wchar_t> back(make_unicode_string(u.get()));
     FUZZ_CHECK(back != nullptr);
     size_t i = 0;
     for (; i < wide.size() && (static_cast<unsigned>(wide[i]) & 0xFFFF); ++i)
       FUZZ_CHECK(static_cast<unsigned>(back[i]) == (static_cast<unsigned>(wide[i]) & 0xFFFF));
     FUZZ_CHECK(back[i] == 0);
-    std::free(back);
-    std::free(u);
     CheckLocalePair(std::string(), wide, capacity);
   }
   return 0;

@@ -3,13 +3,13 @@
 // this platform, and failure answers of the size query.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
+#include "testing/scopes.h"
 #include "testing/tempdir.h"
 
 namespace {
@@ -43,8 +43,8 @@ TEST(FileHandleEdges, NullHandlesAndBuffersMoveNothing) {
 }
 
 TEST(FileHandleEdges, RefusedNamesGiveNoHandle) {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  std::setlocale(LC_ALL, "C");
+  CWTestLocale locale("C");
+  ASSERT_TRUE(locale.Ok());
   CWTestDir dir;
   ASSERT_TRUE(dir.Ok());
   // A character the C locale cannot represent: refused before any open.
@@ -56,7 +56,6 @@ TEST(FileHandleEdges, RefusedNamesGiveNoHandle) {
   EXPECT_EQ(0u, GetFileSize(static_cast<std::FILE*>(nullptr)));
   EXPECT_EQ(0u, GetFileSize(dir.WPath("missing").c_str()));
   EXPECT_EQ(0, CreateDirectoryEx(unconvertible.c_str()));
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FileHandleEdges, OperationsWithoutABodyAnswerZero) {

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "testing/scopes.h"
 #include "testing/tempdir.h"
 
 namespace {
@@ -143,16 +143,15 @@ TEST_F(FileContentTest, SizeQueries) {
 }
 
 TEST_F(FileContentTest, WidePathsAreConvertedInFullOrRefused) {
-  std::string restore = std::setlocale(LC_ALL, nullptr);
   CWBlock abc(const_cast<char*>("abc"), 3);
   // U+00E9 needs two bytes in UTF-8 (one per unit is not enough), none in "C".
-  for (const char* locale : {"C.UTF-8", "C"}) {
-    if (!std::setlocale(LC_ALL, locale)) continue;
-    std::wstring name = dir.WPath("caf\u00e9");
-    EXPECT_EQ(-1, WriteFileContent(name.c_str(), abc)) << locale;
-    EXPECT_EQ(-1, AppendFileContent(name.c_str(), abc)) << locale;
+  for (const char* name : {"C.UTF-8", "C"}) {
+    CWTestLocale locale(name);
+    if (!locale.Ok()) continue;
+    std::wstring path = dir.WPath("caf\u00e9");
+    EXPECT_EQ(-1, WriteFileContent(path.c_str(), abc)) << name;
+    EXPECT_EQ(-1, AppendFileContent(path.c_str(), abc)) << name;
   }
-  std::setlocale(LC_ALL, restore.c_str());
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // nothing cut to "caf"
 
   // A leading digit 0 is an ordinary first character.

@@ -6,9 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <thread>
+
+#include "testing/scopes.h"
 
 namespace {
 
@@ -16,29 +16,6 @@ static_assert(sizeof(SYSTEMTIME) == 16 && offsetof(SYSTEMTIME, wDayOfWeek) == 4 
                   offsetof(SYSTEMTIME, wDay) == 6 && offsetof(SYSTEMTIME, wMilliseconds) == 14,
               "eight 16-bit fields in their order");
 static_assert(sizeof(FILETIME) == 8 && offsetof(FILETIME, dwHighDateTime) == 4, "low half first");
-
-// Sets TZ for the life of the object and restores the previous value.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    if (old) m_Old = old;
-    m_Had = old != nullptr;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (m_Had)
-      setenv("TZ", m_Old.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool m_Had;
-  std::string m_Old;
-};
 
 SYSTEMTIME Make(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
   SYSTEMTIME t{};
@@ -61,7 +38,7 @@ std::uint64_t FileTimeOf(SYSTEMTIME t) {
 const std::uint64_t kSecond = 10000000ULL, kEpoch = 116444736000000000ULL;
 
 TEST(SystemTime, FileTimeFiguresInUtc) {
-  ScopedTimeZone utc("UTC0");
+  CWTestTimeZone utc("UTC0");
   FILETIME f{};
   SYSTEMTIME epoch = Make(1970, 1, 1);
   SystemTimeToFileTime(&epoch, &f);
@@ -85,17 +62,17 @@ TEST(SystemTime, FileTimeFiguresInUtc) {
 TEST(SystemTime, FileTimeReadsLocalTimeWithDaylightSaving) {
   std::uint64_t winter, summer;
   {
-    ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
+    CWTestTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
     winter = FileTimeOf(Make(2024, 1, 15, 12));
     summer = FileTimeOf(Make(2024, 7, 15, 12));
   }
-  ScopedTimeZone utc("UTC0");
+  CWTestTimeZone utc("UTC0");
   EXPECT_EQ(FileTimeOf(Make(2024, 1, 15, 11)), winter);
   EXPECT_EQ(FileTimeOf(Make(2024, 7, 15, 10)), summer);
 }
 
 TEST(SystemTime, CurrentTimeFollowsClockAndZone) {
-  ScopedTimeZone east("XST-5");  // five hours ahead of UTC
+  CWTestTimeZone east("XST-5");  // five hours ahead of UTC
   for (int attempt = 0; attempt < 5; ++attempt) {
     timeval before{}, after{};
     SYSTEMTIME system{}, local{};
@@ -107,7 +84,7 @@ TEST(SystemTime, CurrentTimeFollowsClockAndZone) {
     tm parts{};
     gmtime_r(&before.tv_sec, &parts);
     EXPECT_EQ(parts.tm_wday, system.wDayOfWeek);
-    ScopedTimeZone utc("UTC0");
+    CWTestTimeZone utc("UTC0");
     std::uint64_t got = FileTimeOf(system);
     EXPECT_LE(kEpoch + before.tv_sec * kSecond + before.tv_usec / 1000 * 10000ULL, got);
     EXPECT_GE(kEpoch + after.tv_sec * kSecond + after.tv_usec / 1000 * 10000ULL, got);

@@ -1,156 +1,32 @@
-// Differential tests of the converters: the block-copying versions against
-// plain one-character-at-a-time versions kept here, and the Windows-style pair
-// against the C library's wcstombs/mbstowcs in every locale at hand, over many
-// random inputs, every cut point and every destination size.
+// Differential tests of the converters over many random inputs, every cut
+// point and every destination size: the UTF-8 converters against their
+// reference versions (internal/utf8_reference.h), and the Windows-style pair
+// against the C library's wcstombs/mbstowcs in every locale at hand.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cwbase/text/encoding.h"
+#include "cwbase/text/internal/utf8_reference.h"
+#include "testing/random.h"
+#include "testing/scopes.h"
 
 namespace {
 
 using std::string;
 using std::wstring;
 
-// ---- Straightforward versions, one unit or byte at a time.
-
-unsigned char* RefMakeUtf8(const wchar_t* source) {
-  size_t size = 1;
-  for (const wchar_t* s = source; (*s & 0xFFFF) != 0; ++s) {
-    unsigned v = static_cast<unsigned>(*s) & 0xFFFF;
-    size += v < 0x80 ? 1 : (v < 0x800 ? 2 : 3);
-  }
-  auto* out = static_cast<unsigned char*>(std::malloc(size));
-  unsigned char* o = out;
-  for (const wchar_t* s = source; (*s & 0xFFFF) != 0; ++s) {
-    unsigned v = static_cast<unsigned>(*s) & 0xFFFF;
-    if (v < 0x80) {
-      *o++ = static_cast<unsigned char>(v);
-    } else if (v < 0x800) {
-      *o++ = static_cast<unsigned char>(0xC0 + (v >> 6));
-      *o++ = static_cast<unsigned char>(0x80 + (v & 0x3F));
-    } else {
-      *o++ = static_cast<unsigned char>(0xE0 + (v >> 12));
-      *o++ = static_cast<unsigned char>(0x80 + ((v >> 6) & 0x3F));
-      *o++ = static_cast<unsigned char>(0x80 + (v & 0x3F));
-    }
-  }
-  *o = 0;
-  return out;
-}
-
-size_t RefLeadLength(const unsigned char* p) {
-  size_t len = *p < 0x80 ? 1 : ((*p & 0xE0) == 0xE0 ? 3 : 2);
-  for (size_t k = 1; k < len; ++k)
-    if (p[k] == 0) return k;
-  return len;
-}
-
-wchar_t* RefMakeUnicode(const unsigned char* source) {
-  size_t count = 0;
-  for (const unsigned char* s = source; *s; s += RefLeadLength(s)) ++count;
-  auto* out = static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t)));
-  wchar_t* o = out;
-  for (const unsigned char* s = source; *s;) {
-    size_t len = RefLeadLength(s);
-    auto trail = [&](size_t k) { return k < len ? s[k] & 0x3Fu : 0u; };
-    unsigned v;
-    if (*s < 0x80)
-      v = *s;
-    else if ((*s & 0xE0) == 0xE0)
-      v = ((*s & 0x1Fu) << 12) + (trail(1) << 6) + trail(2);
-    else
-      v = ((*s & 0x3Fu) << 6) + trail(1);
-    *o++ = static_cast<wchar_t>(v);
-    s += len;
-  }
-  *o = 0;
-  return out;
-}
-
-int RefUtf8toWStr(wchar_t* dest, int destCapacity, const char* source, int sourceLength) {
-  if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
-  int written = 0;
-  auto put = [&](unsigned v) {
-    if (written >= destCapacity) return false;
-    dest[written++] = static_cast<wchar_t>(v);
-    return true;
-  };
-  int expected = 0;
-  unsigned value = 0;
-  for (int i = 0; i < sourceLength; ++i) {
-    unsigned b = static_cast<unsigned char>(source[i]);
-    if (b < 0x80) {
-      if (expected && !put('?')) return written;
-      expected = 0;
-      if (!put(b)) return written;
-    } else if (b < 0xC0) {
-      if (!expected) {
-        if (!put('?')) return written;
-      } else {
-        value = (value << 6) + (b & 0x3F);
-        if (--expected == 0 && !put(value)) return written;
-      }
-    } else if (b < 0xF8) {
-      value = b & (b < 0xE0 ? 0x1F : (b < 0xF0 ? 0x0F : 0x07));
-      expected = b < 0xE0 ? 1 : (b < 0xF0 ? 2 : 3);
-    } else {
-      expected = 0;
-      if (!put('?')) return written;
-    }
-  }
-  if (expected) put('?');
-  return written;
-}
-
-int RefWstrtoUtf8(char* dest, int destCapacity, const wchar_t* source, int sourceLength) {
-  if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
-  int written = 0;
-  for (int i = 0; i < sourceLength; ++i) {
-    const int32_t v = source[i];  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
-    unsigned char bytes[4];
-    int n;
-    if (v < 0x80) {
-      bytes[0] = static_cast<unsigned char>(v & 0xFF), n = 1;
-    } else if (v < 0x800) {
-      bytes[0] = static_cast<unsigned char>(0xC0 + (v >> 6));
-      bytes[1] = static_cast<unsigned char>(0x80 + (v & 0x3F)), n = 2;
-    } else if (v < 0x10000) {
-      bytes[0] = static_cast<unsigned char>(0xE0 + (v >> 12));
-      bytes[1] = static_cast<unsigned char>(0x80 + ((v >> 6) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 + (v & 0x3F)), n = 3;
-    } else if (v <= 0x10FFFF) {
-      bytes[0] = static_cast<unsigned char>(0xF0 + (v >> 18));
-      bytes[1] = static_cast<unsigned char>(0x80 + ((v >> 12) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 + ((v >> 6) & 0x3F));
-      bytes[3] = static_cast<unsigned char>(0x80 + (v & 0x3F)), n = 4;
-    } else {
-      bytes[0] = '?', n = 1;
-    }
-    if (n > destCapacity - written) break;
-    for (int k = 0; k < n; ++k) dest[written++] = static_cast<char>(bytes[k]);
-  }
-  return written;
-}
-
 // ---- Random texts: long ASCII runs (the block copies), every byte value,
 // well-formed and broken UTF-8 of every length, and wide units from every
 // class the converters tell apart.
 
-struct Random {
-  std::mt19937 gen{12345};
-  uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(gen); }
-  bool OneIn(uint32_t n) { return Below(n) == 0; }
-};
+constexpr uint64_t kSeed = 12345;
 
 void AppendUtf8(string& s, uint32_t v, int len) {
   static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
@@ -167,7 +43,7 @@ void AppendUtf8(string& s, uint32_t v, int len) {
 
 // Bytes without a zero byte unless `zeros`. Text: mostly well-formed UTF-8
 // with a rare flaw (the converters' fast paths); otherwise anything goes.
-string RandomBytes(Random& r, size_t maxLength, bool zeros, bool text = false) {
+string RandomBytes(CWTestRandom& r, size_t maxLength, bool zeros, bool text = false) {
   string s;
   size_t length = r.Below(static_cast<uint32_t>(maxLength) + 1);
   while (s.size() < length) {
@@ -215,7 +91,7 @@ string RandomBytes(Random& r, size_t maxLength, bool zeros, bool text = false) {
   return s;
 }
 
-uint32_t RandomUnit(Random& r) {
+uint32_t RandomUnit(CWTestRandom& r) {
   static const uint32_t kEdges[] = {
       0x7F,       0x80,       0x7FF,    0x800,    0xD7FF,   0xD800,     0xDFFF,    0xE000,
       0xFFFF,     0x10000,    0x10FFFF, 0x110000, 0x1FFFFF, 0x200000,   0x3FFFFFF, 0x4000000,
@@ -230,7 +106,7 @@ uint32_t RandomUnit(Random& r) {
     case 3:
       return kEdges[r.Below(sizeof kEdges / sizeof kEdges[0])];
     case 4:
-      return static_cast<uint32_t>(r.gen());
+      return r.Next();
     case 5:
       return 0xE0000 + r.Below(0x100);
     default:
@@ -240,7 +116,7 @@ uint32_t RandomUnit(Random& r) {
 
 // Units without a zero unit unless `zeros`; runs of ASCII for the block
 // copies. Text: mostly units below 0x10000, a rare one from anywhere.
-wstring RandomWide(Random& r, size_t maxLength, bool zeros, bool text = false) {
+wstring RandomWide(CWTestRandom& r, size_t maxLength, bool zeros, bool text = false) {
   wstring s;
   size_t length = r.Below(static_cast<uint32_t>(maxLength) + 1);
   while (s.size() < length) {
@@ -275,14 +151,20 @@ std::unique_ptr<T[]> HeapCopy(const T* data, size_t n) {
   return p;
 }
 
-// ---- The library's own converters against the plain versions.
+// ---- The library's own converters against their reference versions.
 
-TEST(EncodingDiff, MakeStringsMatchPlainVersions) {
-  Random r;
+using cwbase_internal::ReferenceMakeUnicodeString;
+using cwbase_internal::ReferenceMakeUtf8String;
+using cwbase_internal::ReferenceUtf8toWStr;
+using cwbase_internal::ReferenceWstrtoUtf8;
+
+TEST(EncodingDiff, MakeStringsMatchReference) {
+  CWTestRandom r(kSeed);
   for (int round = 0; round < 3000; ++round) {
     string bytes = RandomBytes(r, round < 2000 ? 40 : 400, false, round % 2);
     auto src = HeapCopy(reinterpret_cast<const unsigned char*>(bytes.c_str()), bytes.size() + 1);
-    Malloced<wchar_t> got(make_unicode_string(src.get())), want(RefMakeUnicode(src.get()));
+    Malloced<wchar_t> got(make_unicode_string(src.get()));
+    Malloced<wchar_t> want(ReferenceMakeUnicodeString(src.get()));
     ASSERT_EQ(wstring(got.get()), wstring(want.get())) << round;
 
     // The text ends at the first unit whose low 16 bits are zero: sometimes a
@@ -292,52 +174,70 @@ TEST(EncodingDiff, MakeStringsMatchPlainVersions) {
       if ((c & 0xFFFF) == 0) c = L'q';
     wide += static_cast<wchar_t>(r.OneIn(2) ? 0 : 0x10000u << r.Below(15));
     auto wsrc = HeapCopy(wide.data(), wide.size());
-    Malloced<unsigned char> got8(make_utf8_string(wsrc.get())), want8(RefMakeUtf8(wsrc.get()));
+    Malloced<unsigned char> got8(make_utf8_string(wsrc.get()));
+    Malloced<unsigned char> want8(ReferenceMakeUtf8String(wsrc.get()));
     ASSERT_STREQ(reinterpret_cast<char*>(got8.get()), reinterpret_cast<char*>(want8.get()))
         << round;
   }
 }
 
-TEST(EncodingDiff, CountedConvertersMatchPlainVersionsAtEveryCapacity) {
-  Random r;
+// The bytes WstrtoUtf8 writes for one unit.
+size_t Utf8Length(wchar_t unit) {
+  const int32_t v = unit;  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
+  return v < 0x80 ? 1 : v < 0x800 ? 2 : v < 0x10000 ? 3 : v <= 0x10FFFF ? 4 : 1;
+}
+
+// Every capacity, against the reference and against the converter's own
+// whole result: a smaller capacity keeps the first units of that result
+// (Utf8toWStr) or its first whole characters (WstrtoUtf8) and writes nothing
+// past them.
+TEST(EncodingDiff, CountedConvertersMatchReferenceAtEveryCapacity) {
+  CWTestRandom r(kSeed);
   for (int round = 0; round < 1500; ++round) {
     string bytes = RandomBytes(r, round < 1000 ? 24 : 200, true, round % 2);
     const int n = static_cast<int>(bytes.size());
     auto src = HeapCopy(bytes.data(), bytes.size());
+    wstring whole(static_cast<size_t>(n) + 2, 0x5A5A);
+    const int total = Utf8toWStr(&whole[0], n, src.get(), n);
     std::vector<int> capacities = {0, 1, n - 1, n, n + 1};
     for (int c = 2; c < n && round < 1000; ++c) capacities.push_back(c);
     for (int cap : capacities) {
       if (cap < 0) continue;
-      wstring got(static_cast<size_t>(n) + 2, 0x5A5A), want = got;
-      ASSERT_EQ(Utf8toWStr(&got[0], cap, src.get(), n), RefUtf8toWStr(&want[0], cap, src.get(), n));
+      wstring got(whole.size(), 0x5A5A), want = got;
+      const int result = Utf8toWStr(&got[0], cap, src.get(), n);
+      ASSERT_EQ(result, ReferenceUtf8toWStr(&want[0], cap, src.get(), n));
       ASSERT_EQ(got, want) << round << " capacity " << cap;
+      const auto kept = static_cast<size_t>(cap < total ? cap : total);
+      ASSERT_EQ(static_cast<size_t>(result), kept) << round << " capacity " << cap;
+      ASSERT_EQ(got.substr(0, kept), whole.substr(0, kept)) << round << " capacity " << cap;
+      ASSERT_EQ(got.substr(kept), wstring(got.size() - kept, 0x5A5A));
     }
 
     wstring wide = RandomWide(r, round < 1000 ? 24 : 200, true, round % 2);
     const int m = static_cast<int>(wide.size());
     auto wsrc = HeapCopy(wide.data(), wide.size());
+    string whole8(4 * static_cast<size_t>(m) + 2, 'Z');
+    WstrtoUtf8(&whole8[0], 4 * m, wsrc.get(), m);
     capacities = {0, 1, 4 * m - 1, 4 * m, 4 * m + 1};
     for (int c = 2; c < 4 * m && round < 1000; ++c) capacities.push_back(c);
     for (int cap : capacities) {
       if (cap < 0) continue;
-      string got(4 * static_cast<size_t>(m) + 2, 'Z'), want = got;
-      ASSERT_EQ(WstrtoUtf8(&got[0], cap, wsrc.get(), m),
-                RefWstrtoUtf8(&want[0], cap, wsrc.get(), m));
+      string got(whole8.size(), 'Z'), want = got;
+      const int result = WstrtoUtf8(&got[0], cap, wsrc.get(), m);
+      ASSERT_EQ(result, ReferenceWstrtoUtf8(&want[0], cap, wsrc.get(), m));
       ASSERT_EQ(got, want) << round << " capacity " << cap;
+      size_t kept = 0;
+      for (size_t i = 0; i < wide.size() && kept + Utf8Length(wide[i]) <= static_cast<size_t>(cap);
+           ++i)
+        kept += Utf8Length(wide[i]);
+      ASSERT_EQ(static_cast<size_t>(result), kept) << round << " capacity " << cap;
+      ASSERT_EQ(got.substr(0, kept), whole8.substr(0, kept)) << round << " capacity " << cap;
+      ASSERT_EQ(got.substr(kept), string(got.size() - kept, 'Z'));
     }
   }
 }
 
 // ---- The Windows-style pair against the C library in each locale.
-
-struct LocaleGuard {
-  explicit LocaleGuard(const char* name) : saved(std::setlocale(LC_ALL, nullptr)) {
-    ok = std::setlocale(LC_ALL, name) != nullptr;
-  }
-  ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
-  string saved;
-  bool ok;
-};
 
 // Compares one conversion each way at every destination size from -1 to
 // length + 2, and with a null destination.
@@ -404,10 +304,10 @@ TEST(EncodingDiff, WindowsPairMatchesCLibraryInEveryLocale) {
                                   "en_US.ISO-8859-1", "ja_JP.EUC-JP"};
   int tested = 0;
   for (const char* name : kLocales) {
-    LocaleGuard guard(name);
-    if (!guard.ok) continue;  // not generated on this machine
+    CWTestLocale locale(name);
+    if (!locale.Ok()) continue;  // not generated on this machine
     ++tested;
-    Random r;
+    CWTestRandom r(kSeed);
     for (int round = 0; round < 600; ++round) {
       wstring wide = RandomWide(r, round < 500 ? 24 : 160, false, round % 4 > 1);
       string bytes = RandomBytes(r, round < 500 ? 24 : 160, false, round % 4 > 1);
@@ -456,9 +356,9 @@ TEST(EncodingDiff, OneFlawInLongTextMatchesCLibrary) {
                            "\xE2\x82",
                            "\xF4\x90\x80\x80"};
   for (const char* name : {"C.UTF-8", "C"}) {
-    LocaleGuard guard(name);
-    ASSERT_TRUE(guard.ok) << name;
-    Random r;
+    CWTestLocale locale(name);
+    ASSERT_TRUE(locale.Ok()) << name;
+    CWTestRandom r(kSeed);
     for (int round = 0; round < 240; ++round) {
       // Every sixth text is long, its flaw near a multiple of 4096 bytes
       // (where the conversion measures the text further).
@@ -483,7 +383,7 @@ TEST(EncodingDiff, OneFlawInLongTextMatchesCLibrary) {
       wstring got(flawed.size() + 1, 0x5A5A), want = got;
       int n = static_cast<int>(flawed.size());
       ASSERT_EQ(Utf8toWStr(&got[0], n, &flawed[0], n),
-                RefUtf8toWStr(&want[0], n, flawed.data(), n));
+                ReferenceUtf8toWStr(&want[0], n, flawed.data(), n));
       ASSERT_EQ(got, want);
     }
   }
@@ -493,8 +393,8 @@ TEST(EncodingDiff, OneFlawInLongTextMatchesCLibrary) {
 // second byte, read alone and between ASCII letters.
 TEST(EncodingDiff, EveryShortSequenceMatchesCLibrary) {
   for (const char* name : {"C.UTF-8", "C"}) {
-    LocaleGuard guard(name);
-    ASSERT_TRUE(guard.ok) << name;
+    CWTestLocale locale(name);
+    ASSERT_TRUE(locale.Ok()) << name;
     auto check = [&](const string& seq) {
       for (const string& text : {seq, "a" + seq + "b"}) {
         wchar_t got[16], want[16];

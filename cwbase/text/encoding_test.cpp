@@ -2,26 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "testing/scopes.h"
+
 namespace {
 
 using std::string;
 using std::wstring;
-
-// Sets LC_ALL for one scope and restores the previous locale.
-struct LocaleGuard {
-  explicit LocaleGuard(const char* name) : saved(std::setlocale(LC_ALL, nullptr)) {
-    ok = std::setlocale(LC_ALL, name) != nullptr;
-  }
-  ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
-  string saved;
-  bool ok;
-};
 
 // A heap copy of `s` and its terminator, sized exactly, so that a read past
 // the terminator shows up under AddressSanitizer.
@@ -120,8 +111,8 @@ TEST(Encoding, WstrtoUtf8FourBytesAndQuestionMark) {
 }
 
 TEST(Encoding, WindowsPairLimitRule) {
-  LocaleGuard utf8("C.UTF-8");
-  ASSERT_TRUE(utf8.ok);
+  CWTestLocale utf8("C.UTF-8");
+  ASSERT_TRUE(utf8.Ok());
   struct {
     const wchar_t* in;
     int size, result;
@@ -152,7 +143,7 @@ TEST(Encoding, WindowsPairLimitRule) {
   EXPECT_EQ(MultiByteToWideChar(0, 0, "h\xC3\xA9", -1, nullptr, 0), 2);
   EXPECT_EQ(MultiByteToWideChar(0, 0, "a\xFF", -1, &wide[0], 8), -1);
 
-  LocaleGuard plain("C");
+  CWTestLocale plain("C");
   EXPECT_EQ(WideCharToMultiByte(0, 0, L"\u00E9", -1, out, 8, nullptr, nullptr), -1);
 }
 

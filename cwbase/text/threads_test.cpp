@@ -3,16 +3,16 @@
 // the formatters and the string helpers keep no hidden state.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
 
-#include "testing/threads.h"
 #include "cwbase/text/dates.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/numbers.h"
 #include "cwbase/text/strhelp.h"
+#include "testing/scopes.h"
+#include "testing/threads.h"
 
 namespace {
 
@@ -79,10 +79,9 @@ std::string TextWork(unsigned salt) {
 }
 
 TEST(Threads, IndependentTextConversions) {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
+  CWTestLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.Ok());
   ExpectSameOnThreads(TextWork);
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 }  // namespace
