@@ -1,10 +1,11 @@
 // Fuzzing of the XML reader and writer (C.UTF-8 locale). Each input is loaded
-// in wide and in 8-bit form; the tree is walked and checked (depth bound,
+// in wide and in 8-bit form; every load must equal the reference reader's
+// (result, buffer and tree); the tree is walked and checked (depth bound,
 // parent links, borrowed strings inside the document's buffer), copied, and
-// written in both forms; the 8-bit output is read back. Where the documented
-// round-trip promise applies (plain names, markup-free values) the tree read
-// back must equal the tree written, and plain ASCII must load alike in both
-// forms.
+// written in both forms, each equal to the reference writer's output; the
+// output is read back. Where the documented round-trip promise applies
+// (plain names, markup-free values) the tree read back must equal the tree
+// written, and plain ASCII must load alike in both forms.
 #include <clocale>
 #include <cstdint>
 #include <cstring>
@@ -13,10 +14,41 @@
 #include <string>
 #include <vector>
 
+#include "cwbase/xml/internal/reader_reference.h"
+#include "cwbase/xml/internal/writer_reference.h"
 #include "cwbase/xml/xmlnode.h"
 #include "fuzz_util.h"
+#include "testing/xmltree.h"
 
 namespace {
+
+// Texts longer than this are not read by the reference reader, whose end-tag
+// search scans each element's content once per enclosing element.
+constexpr int kReferenceLimit = 1 << 14;
+
+// The load of `doc` (result `result`) against the reference reader's load of
+// the same bytes into a fresh document.
+void CheckAgainstReference(CWXMLDocument& doc, int result, unsigned char* bytes, int n,
+                           bool ascii) {
+  if (n > kReferenceLimit) return;
+  CWXMLDocument reference;
+  FUZZ_CHECK(cwbase_internal::ReferenceXmlLoad(reference, bytes, n, ascii) == result);
+  CWBlock& a = doc.m_Buffer;
+  CWBlock& b = reference.m_Buffer;
+  FUZZ_CHECK(a.GetSize() == b.GetSize() && a.GetCapacity() == b.GetCapacity());
+  FUZZ_CHECK(a.GetCapacity() == 0 ||
+             std::memcmp(a.GetBuffer(), b.GetBuffer(), a.GetCapacity()) == 0);
+  FUZZ_CHECK(XmlShape(doc) == XmlShape(reference));
+}
+
+// The document writer's output `got` (from an empty block) against the
+// reference writer's: length, capacity and data bytes.
+void CheckWriterAgainstReference(CWXMLDocument& doc, CWBlock& got, bool ascii) {
+  CWBlock want;
+  cwbase_internal::ReferenceXmlSaveDocument(doc, want, 0, ascii);
+  FUZZ_CHECK(got.GetSize() == want.GetSize() && got.GetCapacity() == want.GetCapacity());
+  FUZZ_CHECK(std::memcmp(got.GetBuffer(), want.GetBuffer(), got.GetSize()) == 0);
+}
 
 int Walk(CWXMLNode* node, CWXMLNode* parent, const wchar_t* lo, const wchar_t* hi, int depth) {
   FUZZ_CHECK(depth <= CWXML_MAX_DEPTH);
@@ -171,6 +203,7 @@ void WriteAndReadBack(CWXMLDocument& doc, int loaded) {
   FUZZ_CHECK(copied.GetSize() == narrow.GetSize());
   FUZZ_CHECK(std::memcmp(copied.GetBuffer(), narrow.GetBuffer(), narrow.GetSize()) == 0);
   if (narrow.GetSize() > kRoundTripLimit) return;
+  CheckWriterAgainstReference(doc, narrow, true);
 
   // Read the 8-bit output back.
   CWXMLDocument back8;
@@ -186,6 +219,7 @@ void WriteAndReadBack(CWXMLDocument& doc, int loaded) {
   FUZZ_CHECK(doc.SaveToXMLStream(wide) == 0);
   FUZZ_CHECK(wide.GetSize() % sizeof(wchar_t) == 0);
   FUZZ_CHECK(narrow.GetSize() == wide.GetSize() / sizeof(wchar_t));
+  CheckWriterAgainstReference(doc, wide, false);
   std::wstring wtext = WideOf(wide);
   bool ascii = AllAscii(wtext);
   if (ascii)
@@ -220,6 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int r8 = doc8.LoadFromStreamAscii(bytes, n);
   FUZZ_CHECK(r8 == 0 || r8 == -1);
   FUZZ_CHECK(text == keep);  // the caller's bytes are not changed
+  CheckAgainstReference(doc8, r8, bytes, n, true);
   if (r8 == 0) WalkDocument(doc8);
 
   // Wide form: the same text widened unit per byte (plain ASCII loads alike),
@@ -230,6 +265,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int rW = docW.LoadFromStream(reinterpret_cast<unsigned char*>(&widened[0]),
                                static_cast<int>(widened.size() * sizeof(wchar_t)));
   if (rW == 0) WalkDocument(docW);
+  CheckAgainstReference(docW, rW, reinterpret_cast<unsigned char*>(&widened[0]),
+                        static_cast<int>(widened.size() * sizeof(wchar_t)), false);
   bool plain = text.find('\0') == std::string::npos && AllAscii(widened);
   if (plain) {
     FUZZ_CHECK(r8 == rW);
@@ -238,6 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CWXMLDocument raw;
   int rr = raw.LoadFromStream(bytes, n);  // any length, partial units included
   FUZZ_CHECK(rr == 0 || rr == -1);
+  CheckAgainstReference(raw, rr, bytes, n, false);
   if (rr == 0) WalkDocument(raw);
   FUZZ_CHECK(raw.LoadFromStream(bytes, -n - 1) == -1);  // negative lengths are refused
 

@@ -1,5 +1,6 @@
-// Helpers shared by the XML tests: a one-line dump of a tree and loaders that
-// take string literals.
+// Helpers shared by the XML tests and the XML fuzzer (header only, so the
+// fuzzer needs no test library): a one-line dump of a tree, the tree as
+// buffer offsets, and loaders that take string literals.
 #pragma once
 
 #include <cstring>
@@ -25,6 +26,40 @@ inline std::wstring XmlDump(CWXMLNode& node) {
   }
   if (node.GetChildCount()) s += L"}";
   return s;
+}
+
+// Where a string of a tree points: its offset from `base` in units, or -1
+// for null.
+inline long XmlOffset(const wchar_t* s, const wchar_t* base) {
+  return s ? static_cast<long>(s - base) : -1;
+}
+
+// The tree as numbers, children and attributes in document order: for each
+// node the offsets of its name and value from `base`, its own-flags and the
+// sizes and capacities of its arrays, then the offsets and own-flags of its
+// attributes. Two trees read from equal buffers by equal rules give equal
+// shapes.
+inline void XmlShape(CWXMLNode& n, const wchar_t* base, std::vector<long>& out) {
+  out.insert(out.end(), {XmlOffset(n.m_pName, base), XmlOffset(n.m_pValue, base), n.m_bOwnName,
+                         n.m_bOwnValue, n.m_Props.GetSize(), n.m_Props.GetCapacity(),
+                         n.GetChildCount(), n.m_Children.GetCapacity()});
+  for (int i = 0; i < n.m_Props.GetSize(); ++i) {
+    auto* p = static_cast<CWXMLProp*>(n.m_Props.GetAt(i));
+    out.insert(out.end(), {XmlOffset(p->m_pName, base), XmlOffset(p->m_pValue, base), p->m_bOwnName,
+                           p->m_bOwnValue});
+  }
+  for (int i = 0; i < n.GetChildCount(); ++i) XmlShape(*n.GetChildAt(i), base, out);
+}
+
+inline std::vector<long> XmlShape(CWXMLNode& n, const wchar_t* base) {
+  std::vector<long> out;
+  XmlShape(n, base, out);
+  return out;
+}
+
+// A document's tree as XmlShape, offsets from the start of its buffer.
+inline std::vector<long> XmlShape(CWXMLDocument& doc) {
+  return XmlShape(doc, static_cast<const wchar_t*>(doc.m_Buffer.GetBuffer()));
 }
 
 // Both loaders hand over a heap copy of exactly the text's bytes, so a read

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "cwbase/xml/xmlnode.h"
 #include "testing/addresslimit.h"
 #include "testing/xmltree.h"
-#include "cwbase/xml/xmlnode.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // edit, copy and write, each thread with documents of its own.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
+#include "cwbase/xml/xmlnode.h"
+#include "testing/scopes.h"
 #include "testing/threads.h"
 #include "testing/xmltree.h"
-#include "cwbase/xml/xmlnode.h"
 
 namespace {
 
@@ -42,10 +42,9 @@ std::string XmlWork(unsigned salt) {
 }
 
 TEST(Threads, IndependentXmlDocuments) {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  ASSERT_NE(nullptr, std::setlocale(LC_ALL, "C.UTF-8"));
+  CWTestLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.Ok());
   ExpectSameOnThreads(XmlWork);
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
+#include "testing/xmltree.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "cwbase/xml/xmlnode.h"
 #include "testing/random.h"
 #include "testing/scopes.h"
+#include "testing/xmltree.h"
 
 namespace {
 
@@ -121,30 +122,6 @@ std::string MakeText(CWTestRandom& r) {
   return s;
 }
 
-// Where a string of the tree points: an offset into the buffer, or -1.
-long Offset(const wchar_t* s, const wchar_t* base) {
-  return s ? static_cast<long>(s - base) : -1;
-}
-
-// The tree as offsets and own flags, children and attributes in order.
-void Shape(CWXMLNode& n, const wchar_t* base, std::vector<long>& out) {
-  out.insert(out.end(), {Offset(n.m_pName, base), Offset(n.m_pValue, base), n.m_bOwnName,
-                         n.m_bOwnValue, n.m_Props.GetSize(), n.m_Props.GetCapacity(),
-                         n.GetChildCount(), n.m_Children.GetCapacity()});
-  for (int i = 0; i < n.m_Props.GetSize(); ++i) {
-    auto* p = static_cast<CWXMLProp*>(n.m_Props.GetAt(i));
-    out.insert(out.end(), {Offset(p->m_pName, base), Offset(p->m_pValue, base), p->m_bOwnName,
-                           p->m_bOwnValue});
-  }
-  for (int i = 0; i < n.GetChildCount(); ++i) Shape(*n.GetChildAt(i), base, out);
-}
-
-std::vector<long> Shape(CWXMLNode& n, const wchar_t* base) {
-  std::vector<long> out;
-  Shape(n, base, out);
-  return out;
-}
-
 std::string Bytes(CWBlock& b) {
   return std::string(static_cast<char*>(b.GetBuffer()), b.GetCapacity()) + "/" +
          std::to_string(b.GetSize());
@@ -166,9 +143,7 @@ void Compare(CWXMLDocument& fast, CWXMLDocument& reference, const std::string& t
   int b = ReferenceXmlLoad(reference, bytes.data(), n, ascii);
   ASSERT_EQ(b, a) << text;
   ASSERT_EQ(Bytes(reference.m_Buffer), Bytes(fast.m_Buffer)) << text;
-  ASSERT_EQ(Shape(reference, static_cast<wchar_t*>(reference.m_Buffer.GetBuffer())),
-            Shape(fast, static_cast<wchar_t*>(fast.m_Buffer.GetBuffer())))
-      << text;
+  ASSERT_EQ(XmlShape(reference), XmlShape(fast)) << text;
 }
 
 TEST(XmlReaderDiff, RandomAndMutatedTexts) {
@@ -195,9 +170,9 @@ TEST(XmlReaderDiff, ParseOnCallersText) {
     CWXMLNode fast, reference;
     wchar_t* ra = fast.Parse(&a[0]);
     wchar_t* rb = ReferenceXmlParse(&reference, &b[0]);
-    ASSERT_EQ(Offset(rb, &b[0]), Offset(ra, &a[0])) << text;
+    ASSERT_EQ(XmlOffset(rb, &b[0]), XmlOffset(ra, &a[0])) << text;
     ASSERT_EQ(b, a) << text;
-    ASSERT_EQ(Shape(reference, &b[0]), Shape(fast, &a[0])) << text;
+    ASSERT_EQ(XmlShape(reference, &b[0]), XmlShape(fast, &a[0])) << text;
   }
 }
 

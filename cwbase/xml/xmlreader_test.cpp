@@ -4,58 +4,60 @@
 #include <string>
 #include <vector>
 
-#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
+#include "testing/random.h"
+#include "testing/xmltree.h"
 
 namespace {
 
 const struct {
   const char* text;
-  int result;
+  bool read;  // the load returns 0, not -1
   const wchar_t* tree;
 } kReadCases[] = {
     // content, children, trimming
-    {"<a><b>  t  </b><c/></a>", 0, L"a\"\"{b\"t\" c}"},
-    {"<a>one<b/>two</a>", 0, L"a\"two\"{b}"},
-    {"<a>\t\r\n x  y \n</a>", 0, L"a\"x  y\""},
-    {"<a> \t\r\n</a>", 0, L"a\"\""},
-    {"<a/>", 0, L"a"},
-    {"junk<a>v</a>tail<b/>", 0, L"a\"v\""},
+    {"<a><b>  t  </b><c/></a>", true, L"a\"\"{b\"t\" c}"},
+    {"<a>one<b/>two</a>", true, L"a\"two\"{b}"},
+    {"<a>\t\r\n x  y \n</a>", true, L"a\"x  y\""},
+    {"<a> \t\r\n</a>", true, L"a\"\""},
+    {"<a/>", true, L"a"},
+    {"junk<a>v</a>tail<b/>", true, L"a\"v\""},
     // nesting: same name, name prefixes, instructions inside elements
-    {"<a><a><a/></a><a>y</a></a>", 0, L"a\"\"{a\"\"{a} a\"y\"}"},
-    {"<log><logging>x</logging></log>", 0, L"log\"\"{logging\"x\"}"},
-    {"<a><?pi x?><b/></a>", 0, L"a\"\"{b}"},
-    {"<a><a x=1/></a>", -1, L"a"},
+    {"<a><a><a/></a><a>y</a></a>", true, L"a\"\"{a\"\"{a} a\"y\"}"},
+    {"<log><logging>x</logging></log>", true, L"log\"\"{logging\"x\"}"},
+    {"<a><?pi x?><b/></a>", true, L"a\"\"{b}"},
+    {"<a><a x=1/></a>", false, L"a"},
     // attributes: quotes counted, bare values, odd separators
-    {"<a t=\"x >y\">v</a>", 0, L"a[t=x >y]\"v\""},
-    {"<a x=1  y=2/>", 0, L"a[x=1| y=2]"},
-    {"<a t='x y'/>", 0, L"a[t='x]"},
-    {"<a x y=1 z/>", 0, L"a[x y=1]"},
-    {"<a t=\"q\"u=1 e= =v/>", 0, L"a[t=q|u=1|e=|=v]"},
-    {"<a t=\"open/>", -1, L"#"},
-    {"<a t=&amp;>&lt;x&gt;</a>", 0, L"a[t=&amp;]\"&lt;x&gt;\""},
+    {"<a t=\"x >y\">v</a>", true, L"a[t=x >y]\"v\""},
+    {"<a x=1  y=2/>", true, L"a[x=1| y=2]"},
+    {"<a t='x y'/>", true, L"a[t='x]"},
+    {"<a x y=1 z/>", true, L"a[x y=1]"},
+    {"<a t=\"q\"u=1 e= =v/>", true, L"a[t=q|u=1|e=|=v]"},
+    {"<a t=\"open/>", false, L"#"},
+    {"<a t=&amp;>&lt;x&gt;</a>", true, L"a[t=&amp;]\"&lt;x&gt;\""},
     // declarations and other markup
-    {"<?xml version=\"1.0\"?>\r\n<a x=1/>", 0, L"a[x=1]"},
-    {"<?xml version=\"1.0\"?>", -1, L"?xml version=\"1.0\"?"},
-    {"<!-- c --><a/>", -1, L"!--"},
-    {"<a><b/><!-- c --><d/></a>", 0, L"a{b}"},
-    {"<a\nx=\"1\">v</a>", -1, L"a\nx=\"1\""},
+    {"<?xml version=\"1.0\"?>\r\n<a x=1/>", true, L"a[x=1]"},
+    {"<?xml version=\"1.0\"?>", false, L"?xml version=\"1.0\"?"},
+    {"<!-- c --><a/>", false, L"!--"},
+    {"<a><b/><!-- c --><d/></a>", true, L"a{b}"},
+    {"<a\nx=\"1\">v</a>", false, L"a\nx=\"1\""},
     // failures
-    {"no tags", -1, L"#"},
-    {"<a x=1", -1, L"#"},
-    {"<a x=1>v", -1, L"a[x=1]"},
-    {"<a>v</a >", -1, L"a"},
-    {"<r><a>1</a><b</r>", 0, L"r{a\"1\"}"},
-    {"<r><a>1</a><b>2</r>", 0, L"r{a\"1\"}"},
-    {"<>x</>", 0, L"\"x\""},
-    {"< x=1>v", -1, L"[x=1]"},
+    {"no tags", false, L"#"},
+    {"<a x=1", false, L"#"},
+    {"<a x=1>v", false, L"a[x=1]"},
+    {"<a>v</a >", false, L"a"},
+    {"<r><a>1</a><b</r>", true, L"r{a\"1\"}"},
+    {"<r><a>1</a><b>2</r>", true, L"r{a\"1\"}"},
+    {"<>x</>", true, L"\"x\""},
+    {"< x=1>v", false, L"[x=1]"},
 };
 
 TEST(XmlReader, TreesFromBothForms) {
   for (const auto& c : kReadCases) {
     CWXMLDocument wide, ascii;
-    EXPECT_EQ(c.result, XmlLoadWide(wide, XmlWiden(c.text))) << c.text;
-    EXPECT_EQ(c.result, XmlLoadAscii(ascii, c.text)) << c.text;
+    const int result = c.read ? 0 : -1;
+    EXPECT_EQ(result, XmlLoadWide(wide, XmlWiden(c.text))) << c.text;
+    EXPECT_EQ(result, XmlLoadAscii(ascii, c.text)) << c.text;
     EXPECT_EQ(c.tree, XmlDump(wide)) << c.text;
     EXPECT_EQ(c.tree, XmlDump(ascii)) << c.text;
   }
@@ -154,15 +156,11 @@ TEST(XmlReader, NestingIsLimited) {
 // buffers (the sanitizers check), both forms must agree, and a successful
 // load leaves a named root.
 TEST(XmlReader, SurvivesArbitraryInput) {
-  const char alphabet[] = "<>/\"= ?ab\t\n";
-  unsigned state = 12345;
+  const char alphabet[] = {'<', '>', '/', '"', '=', ' ', '?', 'a', 'b', '\t', '\n'};
+  CWTestRandom random(12345);
   for (int round = 0; round < 3000; ++round) {
-    std::string text(state % 48, ' ');
-    for (char& ch : text) {
-      state = state * 1103515245u + 12345u;
-      ch = alphabet[(state >> 16) % (sizeof(alphabet) - 1)];
-    }
-    state = state * 1103515245u + 12345u;
+    std::string text(random.Below(48), ' ');
+    for (char& ch : text) ch = random.Pick(alphabet);
     CWXMLDocument doc, wide;
     int result = XmlLoadAscii(doc, text);
     EXPECT_TRUE(result != 0 || doc.GetName()) << text;

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 
-#include "testing/xmltree.h"
 #include "cwbase/xml/xmlnode.h"
+#include "testing/scopes.h"
+#include "testing/xmltree.h"
 
 namespace {
 
@@ -92,12 +92,13 @@ TEST(XmlWriter, AppendsAndReservesOneBytePerCharacter) {
   a.SaveToXMLStreamAscii(out, 0);
   EXPECT_EQ("head" + kDecl + "<a/>\r\n" + kDecl + "<a/>\r\n", XmlAsciiText(out));
 
-  std::string saved = setlocale(LC_ALL, nullptr);
-  if (!setlocale(LC_ALL, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
-  a.SetValue(L"\u20ac\u20ac\u20ac\u20ac");  // 13 characters, 21 bytes in UTF-8
   CWBlock cut;
-  a.CWXMLNode::SaveToXMLStreamAscii(cut, 0);
-  setlocale(LC_ALL, saved.c_str());
+  {
+    CWTestLocale locale("C.UTF-8");
+    if (!locale.Ok()) GTEST_SKIP() << "no C.UTF-8 locale";
+    a.SetValue(L"\u20ac\u20ac\u20ac\u20ac");  // 13 characters, 21 bytes in UTF-8
+    a.CWXMLNode::SaveToXMLStreamAscii(cut, 0);
+  }
   // Cut after the last whole character that fits; the rest stays zero.
   EXPECT_EQ(std::string("<a>\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac") + '\0', XmlAsciiText(cut));
 }
