@@ -68,24 +68,29 @@ TEST(DateText, ParsesDayFirst) {
     const wchar_t* text;
     const char* expected;
   } cases[] = {
+      // Each form as it prints.
       {DateFromStringDDMMYYYY_HHMMSSMS, L"07.03.2024, 09:05:02:045", "7.3.2024 9:5:2:45 0"},
       {DateFromStringDDMMYYYY_HHMM, L"07.03.2024, 09:05", "7.3.2024 9:5:0:0 0"},
       {DateFromStringDDMMYYYY, L"07.03.2024", "7.3.2024 0:0:0:0 0"},
       // The date-only form splits at '.' and '/' only: the third token runs on.
       {DateFromStringDDMMYYYY, L"07.03.2024, 09:05", "7.3.2024 0:0:0:0 0"},
       {DateFromStringDDMMYYYY, L"7/3 2024", "7.3.0 0:0:0:0 0"},
+      // Any separator between any fields; missing fields stay 0, extra ones
+      // are ignored, empty ones vanish.
       {DateFromStringDDMMYYYY_HHMMSSMS, L"7/3/2024 9:05", "7.3.2024 9:5:0:0 0"},
       {DateFromStringDDMMYYYY_HHMM, L"07.03.2024, 09:05:02:045", "7.3.2024 9:5:0:0 0"},
       {DateFromStringDDMMYYYY_HHMMSSMS, L"..,, 1 ::/ 2 3 4 5 6 7 8 9", "1.2.3 4:5:6:7 0"},
+      {DateFromStringDDMMYYYY, L"\t 5.6.7", "5.6.7 0:0:0:0 0"},
+      {DateFromStringDDMMYYYY_HHMMSSMS, L"", "0.0.0 0:0:0:0 0"},
+      {DateFromStringDDMMYYYY_HHMM, L"., :/", "0.0.0 0:0:0:0 0"},
+      // No range checks: the numbers are read as wcstol reads them and cut
+      // to 16 bits.
       {DateFromStringDDMMYYYY_HHMMSSMS, L"31.02.2024", "31.2.2024 0:0:0:0 0"},
       {DateFromStringDDMMYYYY, L"99.99.9999", "99.99.9999 0:0:0:0 0"},
       {DateFromStringDDMMYYYY_HHMMSSMS, L"12abc.abc.-1", "12.0.65535 0:0:0:0 0"},
       {DateFromStringDDMMYYYY_HHMMSSMS, L"65536.65537.+7", "0.1.7 0:0:0:0 0"},
       {DateFromStringDDMMYYYY_HHMMSSMS, L"99999999999999999999.-99999999999999999999",
        "65535.0.0 0:0:0:0 0"},
-      {DateFromStringDDMMYYYY, L"\t 5.6.7", "5.6.7 0:0:0:0 0"},
-      {DateFromStringDDMMYYYY_HHMMSSMS, L"", "0.0.0 0:0:0:0 0"},
-      {DateFromStringDDMMYYYY_HHMM, L"., :/", "0.0.0 0:0:0:0 0"},
   };
   for (const Case& c : cases) {
     SYSTEMTIME t = Make(9, 9, 9, 9, 9, 9, 9);

@@ -41,14 +41,26 @@ void AppendUtf8(string& s, uint32_t v, int len) {
   s += tail;
 }
 
+// A string of a random length up to maxLength, grown piece by piece by
+// `grow` and cut to that length; zero units become 'z' unless `zeros`.
+template <typename Str, typename Grow>
+Str RandomString(CWTestRandom& r, size_t maxLength, bool zeros, Grow grow) {
+  Str s;
+  const size_t length = r.Below(static_cast<uint32_t>(maxLength) + 1);
+  while (s.size() < length) grow(s);
+  s.resize(length);
+  if (!zeros)
+    for (auto& c : s)
+      if (c == 0) c = 'z';
+  return s;
+}
+
 // Bytes without a zero byte unless `zeros`. Text: mostly well-formed UTF-8
 // with a rare flaw (the converters' fast paths); otherwise anything goes.
 string RandomBytes(CWTestRandom& r, size_t maxLength, bool zeros, bool text = false) {
-  string s;
-  size_t length = r.Below(static_cast<uint32_t>(maxLength) + 1);
-  while (s.size() < length) {
+  return RandomString<string>(r, maxLength, zeros, [&](string& s) {
     if (text) {
-      uint32_t kind = r.Below(40);
+      const uint32_t kind = r.Below(40);
       if (kind < 20)
         s += static_cast<char>(1 + r.Below(127));
       else if (kind < 28)
@@ -63,7 +75,7 @@ string RandomBytes(CWTestRandom& r, size_t maxLength, bool zeros, bool text = fa
         AppendUtf8(s, 0xD800 + r.Below(0x800), 3);  // surrogate
       else
         AppendUtf8(s, r.Below(0x80), 2 + static_cast<int>(r.Below(3)));  // overlong
-      continue;
+      return;
     }
     switch (r.Below(6)) {
       case 0:
@@ -83,12 +95,7 @@ string RandomBytes(CWTestRandom& r, size_t maxLength, bool zeros, bool text = fa
       default:
         s += static_cast<char>(r.Below(256));
     }
-  }
-  s.resize(length);
-  if (!zeros)
-    for (char& c : s)
-      if (c == 0) c = 'z';
-  return s;
+  });
 }
 
 uint32_t RandomUnit(CWTestRandom& r) {
@@ -117,24 +124,19 @@ uint32_t RandomUnit(CWTestRandom& r) {
 // Units without a zero unit unless `zeros`; runs of ASCII for the block
 // copies. Text: mostly units below 0x10000, a rare one from anywhere.
 wstring RandomWide(CWTestRandom& r, size_t maxLength, bool zeros, bool text = false) {
-  wstring s;
-  size_t length = r.Below(static_cast<uint32_t>(maxLength) + 1);
-  while (s.size() < length) {
+  return RandomString<wstring>(r, maxLength, zeros, [&](wstring& s) {
     if (text) {
-      uint32_t kind = r.Below(100);
+      const uint32_t kind = r.Below(100);
       s += static_cast<wchar_t>(kind < 50   ? 1 + r.Below(127)
                                 : kind < 70 ? 0x80 + r.Below(0x780)
                                 : kind < 98 ? 0x800 + r.Below(0xF800)
                                             : RandomUnit(r));
-    } else if (r.OneIn(3))
+    } else if (r.OneIn(3)) {
       for (uint32_t k = r.Below(40); k > 0; --k) s += static_cast<wchar_t>(1 + r.Below(127));
-    else
+    } else {
       s += static_cast<wchar_t>(RandomUnit(r));
-  }
-  s.resize(length);
-  for (wchar_t& c : s)
-    if (c == 0 && !zeros) c = L'z';
-  return s;
+    }
+  });
 }
 
 // A malloc'ed result, released with free().
