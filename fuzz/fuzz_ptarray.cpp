@@ -55,11 +55,11 @@ void Verify(CWPtArray& arr, const Model& m) {
   FUZZ_CHECK((mem == nullptr) == (m.Capacity() == 0));
   for (int i = 0; i < m.Capacity(); ++i) {
     const Entry& e = m.slots[static_cast<size_t>(i)];
-    if (e) FUZZ_CHECK(mem[i] == P(*e));
+    if (e) FUZZ_CHECK(mem && mem[i] == P(*e));
   }
   FUZZ_CHECK(arr.GetAt(-1) == nullptr);
   FUZZ_CHECK(arr.GetAt(m.count) == nullptr);
-  for (int i = 0; i < m.count; ++i) FUZZ_CHECK(arr.GetAt(i) == mem[i]);
+  for (int i = 0; i < m.count; ++i) FUZZ_CHECK(mem && arr.GetAt(i) == mem[i]);
 }
 
 int ConsumeIndex(FuzzedDataProvider& in) {
