@@ -179,10 +179,11 @@ std::string Text(const uint8_t* data, size_t size) {
   return out + suffix;
 }
 
-// Outputs larger than this are neither written in wide form nor read back.
-// The wide writer appends piece by piece into a block that grows by 8 KiB at
-// a time (the block's documented policy), and the reader searches the rest
-// of the text for every element's end tag: both are quadratic, and for the
+// Outputs larger than this are neither written in wide form nor read back,
+// nor written by the reference writer. That writer appends each piece into
+// a block that grows by 8 KiB at a time (the block's documented policy), and
+// the reference reader searches the rest of the text for every element's end
+// tag: both are quadratic, and for the
 // megabyte of tabs that a tree nested a thousand deep writes they take
 // seconds under ASan. Load, copy, 8-bit write and destruction of such trees
 // are still checked.

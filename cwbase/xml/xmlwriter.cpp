@@ -1,9 +1,10 @@
 // The XML writer: appends a tree as text with tab indentation and CR LF line
 // ends, in wide form (4-byte units) or 8-bit form (one byte per character).
 //
-// Neither form appends piece by piece: the text is written into one buffer
+// Neither form appends each piece on its own as the reference writer
+// (internal/writer_reference.h) does: the text is written into one buffer
 // and handed to the caller's block with the block state (capacity, length,
-// data) the piece-by-piece appends would have left:
+// data) the reference writer's appends would have left:
 // - Wide form: each piece would be one AddData, whose growth (length + size +
 //   8192 bytes when full) shows in the block's capacity. The walk replays
 //   that arithmetic per piece and writes into the block's own spare room
@@ -22,7 +23,7 @@
 //   as the conversion, from text/internal/codeset.h); in every other locale it
 //   builds the wide text and converts it as a whole.
 // An allocation failure stops the walk; the text written up to there is
-// handed over as the piece-by-piece writer would have kept it (where the
+// handed over as the reference writer would have kept it (where the
 // storage of a growing block cannot be had at once, nothing is appended).
 #include <cstring>
 #include <cwchar>

@@ -2,6 +2,7 @@
 // their tokens. See index.h for what the index answers and why.
 #include "cwbase/xml/internal/index.h"
 
+#include <array>
 #include <cstring>
 
 #include "cwbase/core/internal/simd.h"
@@ -26,13 +27,23 @@ void GrowTable(std::vector<Slot>& slots) {
   }
 }
 
+#if defined(CWBASE_SIMD_SSE2)
+
+constexpr std::array<uint8_t, 256> MakeBitCounts() {
+  std::array<uint8_t, 256> counts{};
+  for (unsigned x = 1; x < 256; ++x) counts[x] = static_cast<uint8_t>(counts[x / 2] + (x & 1));
+  return counts;
+}
+
+// Number of bits set in each byte value.
+constexpr std::array<uint8_t, 256> kBitCounts = MakeBitCounts();
+
 // Number of bits set in a 16-bit mask.
 unsigned Count16(unsigned x) {
-  x = x - ((x >> 1) & 0x5555u);
-  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
-  x = (x + (x >> 4)) & 0x0F0Fu;
-  return (x + (x >> 8)) & 0x1Fu;
+  return kBitCounts[x & 0xFFu] + kBitCounts[x >> 8];
 }
+
+#endif
 
 // Bits of a 16-bit mask, lowest first.
 template <typename Fn>

@@ -1,5 +1,5 @@
-// The reference XML reader: the reading rules applied literally, a plain
-// substring search of the rest of the text for each element's end tag and
+// The reference XML reader: the reading rules applied literally, a substring
+// search of the rest of the text for each element's end tag and
 // each child read from its parent's remaining content, with no index.
 // Private to the XML subsystem.
 //
