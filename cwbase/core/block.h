@@ -125,11 +125,11 @@ class CWDynArray : public CWBlock {
   /// sizeof(T) that element starts at the old length and its bytes are
   /// whatever the storage held beyond it (zero in an array changed only
   /// through Add and RemoveAll); otherwise (after SetSize, SetBuffer or
-  /// AddData) it starts at the last multiple of sizeof(T) below the new
-  /// length and covers the old partial record's bytes too. Null when the
-  /// storage cannot be allocated or the new length would overflow; the array
-  /// is then unchanged. A full array is reallocated on every call (exact
-  /// growth).
+  /// AddData) it is the last whole record, at offset
+  /// (new length / sizeof(T) - 1) * sizeof(T), and takes in the bytes of the
+  /// old partial record. Null when the storage cannot be allocated or the new
+  /// length would overflow; the array is then unchanged. A full array is
+  /// reallocated on every call (exact growth).
   T* Add() {
     if (m_Length > ULONG_MAX - sizeof(T)) return nullptr;
     try {
