@@ -209,8 +209,8 @@ constexpr size_t kStageBytes = kUtf8Block * 3 + 1;
 // three candidate encodings (little-endian words) and lengths without
 // branches; the words are then laid end to end.
 template <bool low16>
-inline size_t StageUtf8(const wchar_t* src, unsigned char* stage, uint32_t* outside,
-                        uint32_t* surrogate) {
+__attribute__((always_inline)) inline size_t StageUtf8(const wchar_t* src, unsigned char* stage,
+                                                       uint32_t* outside, uint32_t* surrogate) {
   size_t o = 0;
   const Vec six = _mm_set1_epi32(0x3F);
   Vec high = _mm_setzero_si128(), surr = _mm_setzero_si128();
@@ -268,20 +268,35 @@ size_t CountUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unuse
   return i;
 }
 
-size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
-                         [[maybe_unused]] bool allowFour, [[maybe_unused]] wchar_t* dst,
-                         size_t* written) {
-  size_t i = 0, o = 0;
 #if defined(CWBASE_SIMD_SSE2)
+namespace {
+
+template <bool allowFour>
+size_t DecodeWindows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
+  size_t i = 0, o = 0;
   while (i + kUtf8WindowReadable <= n) {
     const Window w = ScanWindow(src + i, allowFour);
     if (!w.bytes) break;
     o += EmitWindow(src + i, w, dst + o);
     i += w.bytes;
   }
-#endif
   *written = o;
   return i;
+}
+
+}  // namespace
+#endif
+
+size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
+                         [[maybe_unused]] bool allowFour, [[maybe_unused]] wchar_t* dst,
+                         size_t* written) {
+#if defined(CWBASE_SIMD_SSE2)
+  return allowFour ? DecodeWindows<true>(src, n, dst, written)
+                   : DecodeWindows<false>(src, n, dst, written);
+#else
+  *written = 0;
+  return 0;
+#endif
 }
 
 size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
@@ -320,11 +335,13 @@ size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[mayb
   return i;
 }
 
-size_t EncodeUtf8Blocks([[maybe_unused]] const wchar_t* src, [[maybe_unused]] size_t n,
-                        [[maybe_unused]] Utf8Blocks mode, [[maybe_unused]] unsigned char* dst,
-                        [[maybe_unused]] size_t room, size_t* written) {
-  size_t i = 0, o = 0;
 #if defined(CWBASE_SIMD_SSE2)
+namespace {
+
+template <Utf8Blocks mode>
+size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
+                    size_t* written) {
+  size_t i = 0, o = 0;
   while (i + kUtf8Block <= n) {
     if (room - o >= kUtf8Block && simd::NarrowAscii16(src + i, reinterpret_cast<char*>(dst + o))) {
       i += kUtf8Block, o += kUtf8Block;
@@ -333,16 +350,38 @@ size_t EncodeUtf8Blocks([[maybe_unused]] const wchar_t* src, [[maybe_unused]] si
     if (mode == Utf8Blocks::kAscii) break;
     unsigned char stage[kStageBytes];
     uint32_t outside, surrogate;
-    const size_t len = mode == Utf8Blocks::kLow16
-                           ? StageUtf8<true>(src + i, stage, &outside, &surrogate)
-                           : StageUtf8<false>(src + i, stage, &outside, &surrogate);
-    if (outside || (surrogate && mode == Utf8Blocks::kStrict) || len > room - o) break;
+    const size_t len = StageUtf8<mode == Utf8Blocks::kLow16>(src + i, stage, &outside, &surrogate);
+    // The low 16 bits of a unit are never outside (the check is left out).
+    const bool refused =
+        (mode != Utf8Blocks::kLow16 && outside) || (mode == Utf8Blocks::kStrict && surrogate);
+    if (refused || len > room - o) break;
     std::memcpy(dst + o, stage, len);
     i += kUtf8Block, o += len;
   }
-#endif
   *written = o;
   return i;
+}
+
+}  // namespace
+#endif
+
+size_t EncodeUtf8Blocks([[maybe_unused]] const wchar_t* src, [[maybe_unused]] size_t n,
+                        [[maybe_unused]] Utf8Blocks mode, [[maybe_unused]] unsigned char* dst,
+                        [[maybe_unused]] size_t room, size_t* written) {
+#if defined(CWBASE_SIMD_SSE2)
+  switch (mode) {
+    case Utf8Blocks::kLow16:
+      return EncodeBlocks<Utf8Blocks::kLow16>(src, n, dst, room, written);
+    case Utf8Blocks::kBmp:
+      return EncodeBlocks<Utf8Blocks::kBmp>(src, n, dst, room, written);
+    case Utf8Blocks::kStrict:
+      return EncodeBlocks<Utf8Blocks::kStrict>(src, n, dst, room, written);
+    case Utf8Blocks::kAscii:
+      return EncodeBlocks<Utf8Blocks::kAscii>(src, n, dst, room, written);
+  }
+#endif
+  *written = 0;
+  return 0;
 }
 
 }  // namespace cwbase_internal
