@@ -223,9 +223,11 @@ void WriteAndReadBack(CWXMLDocument& doc, int loaded) {
   CheckWriterAgainstReference(doc, wide, false);
   std::wstring wtext = WideOf(wide);
   bool ascii = AllAscii(wtext);
-  if (ascii)
+  if (ascii) {
+    const auto* bytes = static_cast<const unsigned char*>(narrow.GetBuffer());
     for (size_t i = 0; i < wtext.size(); ++i)
-      FUZZ_CHECK(static_cast<unsigned char>(static_cast<char*>(narrow.GetBuffer())[i]) == wtext[i]);
+      FUZZ_CHECK(wtext[i] == static_cast<wchar_t>(bytes[i]));
+  }
   CWXMLDocument backW;
   int rW = backW.LoadFromStream(static_cast<unsigned char*>(wide.GetBuffer()),
                                 static_cast<int>(wide.GetSize()));

@@ -143,9 +143,9 @@ int32_t FastReader<Char>::NextLt(size_t at, size_t limit) {
 template <typename Char>
 size_t FastReader<Char>::EndTag(int32_t entry, size_t content, size_t limit, size_t name,
                                 size_t len) const {
+  // A name the index has no token for holds "<" or ">", or begins with "/".
   if (m_Index.OpenTokenLength(static_cast<size_t>(entry)) != static_cast<int32_t>(len))
-    return LiteralEndTag(content, limit, name,
-                         len);  // the name holds "<" or ">", or begins with "/"
+    return LiteralEndTag(content, limit, name, len);
   int32_t r = m_Index.EndTag(static_cast<size_t>(entry), content, limit);
   return r < 0 ? kNone : m_Index.m_Lt[static_cast<size_t>(r)];
 }

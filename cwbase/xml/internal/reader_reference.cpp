@@ -90,7 +90,7 @@ bool ReadChildren(CWXMLNode* node, int level) {
     node->m_pValue = ParseElement(child.get(), node->m_pValue, level + 1);
     if (!node->m_pValue) return true;  // the child goes, and so does the rest
     if (!node->m_Children.Add(child.get())) return false;
-    child.release();
+    static_cast<void>(child.release());  // the node owns it now
   }
   return true;
 }

@@ -18,7 +18,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "cwbase/core/internal/simd.h"
@@ -75,7 +74,8 @@ inline uint8_t XmlClassOf(Char c) {
   if constexpr (sizeof(Char) == 1) {
     return kXmlCharClass[static_cast<unsigned char>(c)];
   } else {
-    const auto u = static_cast<std::make_unsigned_t<Char>>(c);
+    // A negative unit becomes a large code, outside every class.
+    const auto u = static_cast<uint32_t>(c);  // NOLINT(bugprone-signed-char-misuse)
     return u < 256 ? kXmlCharClass[u] : 0;
   }
 }
