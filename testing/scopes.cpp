@@ -8,7 +8,9 @@ CWTestLocale::CWTestLocale(const char* name) : m_Saved(std::setlocale(LC_ALL, nu
   m_Ok = std::setlocale(LC_ALL, name) != nullptr;
 }
 
-CWTestLocale::~CWTestLocale() { std::setlocale(LC_ALL, m_Saved.c_str()); }
+CWTestLocale::~CWTestLocale() {
+  std::setlocale(LC_ALL, m_Saved.c_str());
+}
 
 CWTestTimeZone::CWTestTimeZone(const char* zone) {
   const char* old = std::getenv("TZ");

@@ -8,9 +8,9 @@
 #include <new>
 #include <vector>
 
-#include "testing/addresslimit.h"
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
+#include "testing/addresslimit.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <new>
 #include <string>
 
-#include "testing/addresslimit.h"
 #include "cwbase/http/httpresponse.h"
+#include "testing/addresslimit.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "testing/threads.h"
 #include "cwbase/http/httpresponse.h"
+#include "testing/threads.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "testing/addresslimit.h"
 #include "cwbase/platform/filecontent.h"
+#include "testing/addresslimit.h"
 #include "testing/tempdir.h"
 
 namespace {

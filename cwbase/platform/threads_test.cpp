@@ -5,11 +5,11 @@
 #include <cwchar>
 #include <string>
 
-#include "testing/threads.h"
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
 #include "cwbase/platform/systime.h"
 #include "testing/tempdir.h"
+#include "testing/threads.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "testing/addresslimit.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
+#include "testing/addresslimit.h"
 
 namespace {
 

@@ -35,14 +35,20 @@ inline unsigned BitsBefore(size_t at, size_t end) {
 }
 
 // Index of the lowest set bit of a non-zero mask.
-inline unsigned FirstBit(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
+inline unsigned FirstBit(unsigned mask) {
+  return static_cast<unsigned>(__builtin_ctz(mask));
+}
 
 #if defined(CWBASE_SIMD_SSE2)
 
 using Vec = __m128i;
 
-inline Vec Load16(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(p)); }
-inline Vec Load16(const char* p) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(p)); }
+inline Vec Load16(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
+}
+inline Vec Load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
+}
 
 inline Vec LoadNarrow16(const wchar_t* p) {
   static_assert(sizeof(wchar_t) == 4, "four units per vector");
@@ -58,7 +64,9 @@ inline unsigned EqMask(Vec v, char c) {
 }
 
 // Bits of the bytes with their top bit set (non-ASCII bytes).
-inline unsigned HighMask(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+inline unsigned HighMask(Vec v) {
+  return static_cast<unsigned>(_mm_movemask_epi8(v));
+}
 
 // Writes the 16 bytes of v zero-extended to 16 wide units.
 inline void Widen16(Vec v, wchar_t* out) {
@@ -77,8 +85,8 @@ inline bool NarrowAscii16(const wchar_t* src, char* dst) {
   const auto* p = reinterpret_cast<const Vec*>(src);
   const Vec a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
   const Vec c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
-  const Vec any = _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)),
-                                _mm_set1_epi32(~0x7F));
+  const Vec any =
+      _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), _mm_set1_epi32(~0x7F));
   if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF) return false;
   const Vec packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
   _mm_storeu_si128(reinterpret_cast<Vec*>(dst), packed);
