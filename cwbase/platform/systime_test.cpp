@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "testing/scopes.h"
+#include "testing/systime.h"
 
 namespace {
 
@@ -18,15 +19,7 @@ static_assert(sizeof(SYSTEMTIME) == 16 && offsetof(SYSTEMTIME, wDayOfWeek) == 4 
 static_assert(sizeof(FILETIME) == 8 && offsetof(FILETIME, dwHighDateTime) == 4, "low half first");
 
 SYSTEMTIME Make(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-  SYSTEMTIME t{};
-  t.wYear = static_cast<unsigned short>(y);
-  t.wMonth = static_cast<unsigned short>(mo);
-  t.wDay = static_cast<unsigned short>(d);
-  t.wHour = static_cast<unsigned short>(h);
-  t.wMinute = static_cast<unsigned short>(mi);
-  t.wSecond = static_cast<unsigned short>(s);
-  t.wMilliseconds = static_cast<unsigned short>(ms);
-  return t;
+  return CWTestSystemTime(y, mo, d, h, mi, s, ms);
 }
 
 std::uint64_t FileTimeOf(SYSTEMTIME t) {

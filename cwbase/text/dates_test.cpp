@@ -4,18 +4,13 @@
 
 #include <string>
 
+#include "testing/systime.h"
+
 namespace {
 
+// Dates in these tests are written day first, as the formats print them.
 SYSTEMTIME Make(int d, int mo, int y, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-  SYSTEMTIME t{};
-  t.wDay = static_cast<unsigned short>(d);
-  t.wMonth = static_cast<unsigned short>(mo);
-  t.wYear = static_cast<unsigned short>(y);
-  t.wHour = static_cast<unsigned short>(h);
-  t.wMinute = static_cast<unsigned short>(mi);
-  t.wSecond = static_cast<unsigned short>(s);
-  t.wMilliseconds = static_cast<unsigned short>(ms);
-  return t;
+  return CWTestSystemTime(y, mo, d, h, mi, s, ms);
 }
 
 // The fields as "d.m.y h:mi:s:ms dow", so a mismatch shows every field.
