@@ -4,13 +4,17 @@
 //   xml-records.xml  ~10 MB, many small elements with 2-5 attributes each
 //   xml-text.xml     ~10 MB, chapters of long wrapped paragraphs
 //   xml-deep.xml     ~10 MB, subtrees nested 20-50 levels deep
+//   xml-text-intl.xml ~10 MB, text like xml-text.xml with ~1% non-ASCII characters
+//                    (typographic punctuation, accented names, some CJK and emoji)
+//   xml-attrs.xml    ~10 MB, records of 6-12 short attributes each, few texts
 //   http.bin         10000 HTTP/1.1 responses, each framed as "<length>\n<bytes>"
 //   utf8-ascii.txt   8 MiB of ASCII text
 //   utf8-mixed.txt   8 MiB of UTF-8 text, ~30% of the characters 2 or 3 bytes long
 //
 // The XML stays inside what the cwbase reader accepts: tab indentation, CR LF,
 // double-quoted attribute values, no comments, entities or markup characters
-// in text, no self-closing element named like one of its ancestors.
+// in text, no self-closing element named like one of its ancestors, no
+// attribute named twice in one element. Non-ASCII text is UTF-8.
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -72,11 +76,37 @@ const char* const kWords[] = {"the",         "of",
                               "evening",     "weather",
                               "journey",     "simple"};
 
-std::string Words(Rng& r, int lo, int hi) {
+// Names and symbols of the international text, UTF-8 encoded.
+const char* const kIntlNames[] = {
+    "Jos\u00e9",           "M\u00fcller",    "Nu\u00f1ez",         "S\u00f8ren",    "Fran\u00e7ois",
+    "Dvo\u0159\u00e1k",    "Ren\u00e9e",     "Zo\u00eb",           "G\u00f6teborg", "Z\u00fcrich",
+    "Espa\u00f1a",         "K\u00f8benhavn", "fa\u00e7ade",        "caf\u00e9",     "na\u00efve",
+    "r\u00e9sum\u00e9",    "Stra\u00dfe",    "\u00c5ngstr\u00f6m", "S\u00e3o",      "Bj\u00f6rk",
+    "\u0141\u00f3d\u017a", "cr\u00e8me",     "Andr\u00e9",         "Fe\u0301lix"};
+const char* const kIntlRare[] = {"\u6771\u4eac", "\u65e5\u672c\u8a9e", "\u5317",     "\u00bd",
+                                 "\u20ac",       "\U0001F600",         "\U0001F680", "\u2713"};
+
+// A word of the international text: mostly plain English, now and then an
+// accented name, typographic quotes, an apostrophe, a dash, an ellipsis, and
+// rarely a CJK word or an emoji. About 1 character in 100 is non-ASCII.
+std::string IntlWord(Rng& r) {
+  std::string w = r.Pick(kWords);
+  int roll = r.Range(0, 999);
+  if (roll < 21) return r.Pick(kIntlNames);
+  if (roll < 31) return "\u201c" + w + "\u201d";
+  if (roll < 43) return w + "\u2019s";
+  if (roll < 49) return w + " \u2013";
+  if (roll < 52) return w + "\u2014";
+  if (roll < 54) return w + "\u2026";
+  if (roll < 57) return r.Pick(kIntlRare);
+  return w;
+}
+
+std::string Words(Rng& r, int lo, int hi, bool intl = false) {
   std::string s;
   for (int i = 0, n = r.Range(lo, hi); i < n; ++i) {
     if (i) s += ' ';
-    s += r.Pick(kWords);
+    s += intl ? IntlWord(r) : std::string(r.Pick(kWords));
   }
   return s;
 }
@@ -131,10 +161,10 @@ std::string XmlRecords(Rng& r) {
 }
 
 // A paragraph wrapped at about 100 columns, continuation lines indented.
-std::string Paragraph(Rng& r, int depth) {
+std::string Paragraph(Rng& r, int depth, bool intl) {
   std::string s, line;
   for (int i = 0, n = r.Range(15, 250); i < n; ++i) {
-    std::string w = r.Pick(kWords);
+    std::string w = intl ? IntlWord(r) : std::string(r.Pick(kWords));
     if (r.Chance(8)) w += r.Pick({",", ";", ":", ".", "!", "?"});
     if (line.size() + w.size() > 100) {
       s += line + "\r\n";
@@ -148,20 +178,69 @@ std::string Paragraph(Rng& r, int depth) {
   return s + line + ".";
 }
 
-std::string XmlText(Rng& r) {
+// With intl=true the words come from IntlWord (see there).
+std::string XmlText(Rng& r, bool intl) {
   std::string out = "<?xml version=\"1.0\"?>\r\n<book title=\"Benchmark Stories\" lang=\"en\">\r\n";
   int chapter = 0;
   while (out.size() < kXmlSize) {
-    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" + Words(r, 2, 5) +
-           "\">\r\n";
-    out += "\t\t<title>" + Words(r, 2, 6) + "</title>\r\n";
+    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" +
+           Words(r, 2, 5, intl) + "\">\r\n";
+    out += "\t\t<title>" + Words(r, 2, 6, intl) + "</title>\r\n";
     for (int i = 0, n = r.Range(10, 30); i < n; ++i) {
-      if (r.Chance(15)) out += "\t\t<heading level=\"2\">" + Words(r, 2, 6) + "</heading>\r\n";
-      out += "\t\t<para>" + Paragraph(r, 2) + "</para>\r\n";
+      if (r.Chance(15))
+        out += "\t\t<heading level=\"2\">" + Words(r, 2, 6, intl) + "</heading>\r\n";
+      out += "\t\t<para>" + Paragraph(r, 2, intl) + "</para>\r\n";
     }
     out += "\t</chapter>\r\n";
   }
   return out + "</book>\r\n";
+}
+
+// Items of 6-12 attributes with short values (numbers, codes, flags), named
+// from a rotating window of the vocabulary so that no name repeats; about one
+// item in 30 has a short text.
+std::string XmlAttrs(Rng& r) {
+  static const char* const kNames[] = {"sku",  "qty",   "price", "unit",  "color", "size",
+                                       "wt",   "bin",   "lot",   "state", "flag",  "rev",
+                                       "zone", "shelf", "tax",   "code"};
+  const size_t kCount = sizeof(kNames) / sizeof(kNames[0]);
+  std::string out = "<?xml version=\"1.0\"?>\r\n<inventory site=\"bench\">\r\n";
+  long id = 0;
+  while (out.size() < kXmlSize) {
+    out += "\t<batch id=\"b" + std::to_string(id) + "\" day=\"" + std::to_string(r.Range(1, 365)) +
+           "\">\r\n";
+    for (int i = 0, n = r.Range(10, 60); i < n; ++i) {
+      out += "\t\t<item id=\"" + std::to_string(++id) + "\"";
+      size_t first = r.Next() % kCount;
+      for (int a = 0, more = r.Range(5, 11); a < more; ++a) {
+        std::string value;
+        switch (r.Range(0, 4)) {
+          case 0:
+            value = std::to_string(r.Range(0, 999));
+            break;
+          case 1:
+            value = std::to_string(r.Range(0, 99)) + "." + std::to_string(r.Range(0, 9));
+            break;
+          case 2:
+            value = r.Chance(50) ? "yes" : "no";
+            break;
+          case 3:
+            value = std::string(1, char('A' + r.Range(0, 25))) + std::to_string(r.Range(0, 99));
+            break;
+          default:
+            value = r.Pick(kWords);
+            break;
+        }
+        out += std::string(" ") + kNames[(first + size_t(a)) % kCount] + "=\"" + value + "\"";
+      }
+      if (r.Chance(3))
+        out += ">" + Words(r, 1, 3) + "</item>\r\n";
+      else
+        out += "/>\r\n";
+    }
+    out += "\t</batch>\r\n";
+  }
+  return out + "</inventory>\r\n";
 }
 
 long g_deepId = 0;
@@ -289,6 +368,17 @@ void AppendUtf8(std::string& s, unsigned cp) {
   }
 }
 
+// Prints how many of the UTF-8 text's characters take more than one byte.
+void ReportNonAscii(const char* name, const std::string& text) {
+  size_t chars = 0, multi = 0;
+  for (unsigned char c : text) {
+    chars += (c & 0xC0) != 0x80;
+    multi += c >= 0xC0;
+  }
+  std::fprintf(stderr, "gen_corpus: %s: %zu characters, %.2f%% of them multibyte\n", name, chars,
+               100.0 * double(multi) / double(chars));
+}
+
 // Words in four scripts: English (ASCII), accented Latin, Cyrillic (2 bytes)
 // and CJK runs (3 bytes). With mixed=false only English words are written.
 std::string Utf8Text(Rng& r, bool mixed) {
@@ -319,13 +409,7 @@ std::string Utf8Text(Rng& r, bool mixed) {
     out += r.Chance(7) ? '\n' : ' ';
   }
   out.resize(kUtf8Size, ' ');
-  size_t chars = 0, multi = 0;
-  for (unsigned char c : out) {
-    chars += (c & 0xC0) != 0x80;
-    multi += c >= 0xC0;
-  }
-  std::fprintf(stderr, "gen_corpus: utf8-%s: %zu characters, %.1f%% of them multibyte\n",
-               mixed ? "mixed" : "ascii", chars, 100.0 * double(multi) / double(chars));
+  ReportNonAscii(mixed ? "utf8-mixed" : "utf8-ascii", out);
   return out;
 }
 
@@ -353,11 +437,21 @@ int main(int argc, char** argv) {
   }
   {
     Rng r(2);
-    ok &= Write(dir, "xml-text.xml", XmlText(r));
+    ok &= Write(dir, "xml-text.xml", XmlText(r, false));
   }
   {
     Rng r(3);
     ok &= Write(dir, "xml-deep.xml", XmlDeep(r));
+  }
+  {
+    Rng r(7);
+    std::string text = XmlText(r, true);
+    ReportNonAscii("xml-text-intl", text);
+    ok &= Write(dir, "xml-text-intl.xml", text);
+  }
+  {
+    Rng r(8);
+    ok &= Write(dir, "xml-attrs.xml", XmlAttrs(r));
   }
   {
     Rng r(4);
