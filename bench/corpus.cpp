@@ -50,12 +50,6 @@ const std::vector<std::string>& HttpResponses() {
   return responses;
 }
 
-std::wstring Widen(const std::string& text) {
-  std::wstring out(text.size(), L'\0');
-  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
-  return out;
-}
-
 std::wstring DecodeUtf8(const std::string& text) {
   std::wstring out;
   utf8::utf8to32(text.begin(), text.end(), std::back_inserter(out));

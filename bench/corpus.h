@@ -14,8 +14,5 @@ const std::string& CorpusFile(const std::string& name);
 // http.bin split into its responses (framing: "<length>\n" then the bytes).
 const std::vector<std::string>& HttpResponses();
 
-// Each byte widened to one wchar_t (the wide form of ASCII text).
-std::wstring Widen(const std::string& text);
-
 // The text decoded from UTF-8 to code points (one wchar_t per character).
 std::wstring DecodeUtf8(const std::string& text);
