@@ -11,10 +11,10 @@
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/multibyte.h"
 #include "cwbase/text/internal/utf8_kernels.h"
 
 using cwbase_internal::Codeset;
-using cwbase_internal::kUtf8WindowReadable;
 
 namespace {
 
@@ -94,8 +94,9 @@ bool IsContinuation(unsigned b) {
 // form only (no overlongs), no surrogates, 1 to 6 bytes for values up to
 // 0x7FFFFFFF. Returns its length with the value in *value, or 0 when the
 // bytes at s are not a character. Never reads past a byte that is not a
-// continuation byte, so it stops at the terminator.
-size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
+// continuation byte, so it stops at the terminator, nor past the `avail`
+// bytes at s (a sequence cut off there is not a character).
+size_t DecodeUtf8(const unsigned char* s, size_t avail, uint32_t* value) {
   const unsigned b = s[0];
   if (b < 0x80) {
     *value = b;
@@ -103,7 +104,7 @@ size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
   }
   if (b < 0xC2) return 0;
   if (b < 0xE0) {
-    if (!IsContinuation(s[1])) return 0;
+    if (avail < 2 || !IsContinuation(s[1])) return 0;
     *value = ((b & 0x1Fu) << 6) | (s[1] & 0x3Fu);
     return 2;
   }
@@ -121,7 +122,7 @@ size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
     return 0;
   }
   for (size_t k = 1; k < len; ++k) {
-    if (!IsContinuation(s[k])) return 0;
+    if (k >= avail || !IsContinuation(s[k])) return 0;
     v = (v << 6) | (s[k] & 0x3Fu);
   }
   if (v < min || (v & 0xFFFFF800) == 0xD800) return 0;
@@ -129,24 +130,27 @@ size_t DecodeUtf8(const unsigned char* s, uint32_t* value) {
   return len;
 }
 
-// mbstowcs(dest, source, limit) in a UTF-8 or ASCII locale: no room for one
-// more unit stops the conversion; an invalid sequence fails (-1) with the
-// converted prefix written; the terminator is written when it fits and is not
-// counted. The text's length is found a block at a time just ahead of the
-// conversion (so the text is read once from memory); the limit needs no
-// length either, since the conversion meets the terminator before it writes
-// length + 1 units.
-size_t MultiByteToWide(Codeset codeset, const unsigned char* source, wchar_t* dest, size_t limit) {
+}  // namespace
+
+namespace cwbase_internal {
+
+// The text's length is found a block at a time just ahead of the conversion
+// (so the text is read once from memory) and never past `bound`; the limit
+// needs no length either, since the conversion meets the end of the text
+// before it writes length + 1 units.
+size_t MultiByteToWideBounded(Codeset codeset, const unsigned char* source, size_t bound,
+                              wchar_t* dest, size_t limit, size_t* converted) {
   constexpr size_t kBlock = 4096;
   const bool utf8 = codeset == Codeset::kUtf8;
   size_t i = 0, o = 0;
   size_t end = 0;           // the bytes before `end` are not the terminator
-  bool terminated = false;  // source[end] is the terminator
+  bool terminated = false;  // the text ends at `end` (the terminator or `bound`)
   for (;;) {
     if (!terminated && end - i < kUtf8WindowReadable) {
-      const size_t k = strnlen(reinterpret_cast<const char*>(source + end), kBlock);
+      const size_t block = bound - end < kBlock ? bound - end : kBlock;
+      const size_t k = strnlen(reinterpret_cast<const char*>(source + end), block);
       end += k;
-      terminated = k < kBlock;
+      terminated = k < kBlock;  // a zero byte, or `bound` within this block
     }
     // Windows of whole characters while they fit; in UTF-8, each character
     // also checked for what the C library refuses (overlongs, surrogates).
@@ -162,6 +166,7 @@ size_t MultiByteToWide(Codeset codeset, const unsigned char* source, wchar_t* de
         cwbase_internal::WidenAsciiRun(source + i, end - i < room ? end - i : room, dest + o);
     i += k;
     o += k;
+    *converted = o;
     if (o >= limit) return o;
     if (i == end) {
       if (!terminated) continue;
@@ -170,14 +175,20 @@ size_t MultiByteToWide(Codeset codeset, const unsigned char* source, wchar_t* de
     }
     if (!utf8) return kFailed;
     uint32_t v;
-    // Reads no further than the first byte that is not a continuation byte,
-    // so never past the terminator.
-    const size_t len = DecodeUtf8(source + i, &v);
+    // Reads no further than the first byte that is not a continuation byte
+    // and not past `end`: a window's worth lies ahead unless the text ends
+    // there, and a sequence cut off by that end fails as at a terminator.
+    const size_t len = DecodeUtf8(source + i, end - i, &v);
     if (len == 0) return kFailed;
     dest[o++] = static_cast<wchar_t>(v);
+    *converted = o;
     i += len;
   }
 }
+
+}  // namespace cwbase_internal
+
+namespace {
 
 // mbstowcs(nullptr, source, 0): the units the whole text needs, or -1.
 size_t MultiByteToWideCount(Codeset codeset, const unsigned char* source) {
@@ -185,7 +196,7 @@ size_t MultiByteToWideCount(Codeset codeset, const unsigned char* source) {
   while (*source) {
     uint32_t v;
     const size_t len =
-        codeset == Codeset::kUtf8 ? DecodeUtf8(source, &v) : (*source < 0x80 ? 1 : 0);
+        codeset == Codeset::kUtf8 ? DecodeUtf8(source, SIZE_MAX, &v) : (*source < 0x80 ? 1 : 0);
     if (len == 0) return kFailed;
     source += len;
     ++count;
@@ -217,5 +228,7 @@ int MultiByteToWideChar(int, unsigned long, const char* source, int, wchar_t* de
   }
   const auto* s = reinterpret_cast<const unsigned char*>(source);
   if (!dest) return Result(MultiByteToWideCount(codeset, s));
-  return Result(MultiByteToWide(codeset, s, dest, static_cast<unsigned>(destSize)));
+  size_t converted;
+  return Result(cwbase_internal::MultiByteToWideBounded(
+      codeset, s, SIZE_MAX, dest, static_cast<unsigned>(destSize), &converted));
 }
