@@ -10,6 +10,7 @@
 
 #include "cwbase/xml/xmlnode.h"
 #include "testing/addresslimit.h"
+#include "testing/scopes.h"
 #include "testing/xmltree.h"
 
 namespace {
@@ -54,6 +55,23 @@ TEST(AllocationFailure, XmlLoadBufferFailureReachesTheCaller) {
     int n = static_cast<int>(huge.size());
     CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, n); }));
     CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStream(bytes, n); }));
+  });
+}
+
+// 8-bit text that is not all ASCII, in a UTF-8 locale, is decoded straight
+// into the buffer: when that cannot be had, the tree is already empty.
+TEST(AllocationFailure, XmlLoadUtf8BufferFailureEmptiesTheTree) {
+  CWTestLocale scope("C.UTF-8");
+  ASSERT_TRUE(scope.Ok());
+  std::string huge = "<r>\xc3\xa9" + std::string(32u << 20, 'x') + "</r>";
+  CWRunWithAddressLimit([&] {
+    CWXMLDocument doc;
+    CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=1><c>\xc3\xa9</c></r>") == 0);
+    CW_CHILD_CHECK(doc.GetChildCount() == 1);
+    auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
+    CW_CHILD_CHECK(
+        CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, static_cast<int>(huge.size())); }));
+    CW_CHILD_CHECK(doc.GetChildCount() == 0 && doc.GetName() == nullptr);
   });
 }
 

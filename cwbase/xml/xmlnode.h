@@ -52,9 +52,10 @@
 /// - The 8-bit loader converts a zero-terminated copy of exactly the n bytes.
 ///   Text of 1024 bytes or more made of ASCII bytes only, in a locale that
 ///   reads each of them as itself, is widened straight into the buffer
-///   instead, which gives the same units; no temporary block is allocated
-///   then, so if the buffer cannot be allocated the tree has already been
-///   emptied (it is left as it was when the temporary block fails).
+///   instead, and any other text in a UTF-8 locale is decoded straight into
+///   it, bounded to the n bytes; both give the same units. No temporary block
+///   is allocated then, so if the buffer cannot be allocated the tree has
+///   already been emptied (it is left as it was when the temporary block fails).
 /// - Reading is indexed: the tree and the buffer are exactly those of the
 ///   reading rules applied literally, in time about linear in the text
 ///   instead of the text times the nesting depth. When the index cannot be

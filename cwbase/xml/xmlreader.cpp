@@ -23,6 +23,9 @@
 //   the caller's bytes, sixteen per vector step, and widened into the buffer
 //   just ahead of the zeros written there; the zeros of end tags beyond the
 //   widened part wait in a stack until the widening passes them.
+// - other 8-bit text in a UTF-8 locale is decoded straight into the buffer by
+//   the locale decoder behind MultiByteToWideChar, bounded to the bytes
+//   given, and then read as wide text.
 // Any other 8-bit text goes through MultiByteToWideChar as described in
 // xmlnode.h. When the index cannot be allocated, the load or parse is read by
 // the reference reader instead.
@@ -34,6 +37,8 @@
 #include <new>
 #include <vector>
 
+#include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/multibyte.h"
 #include "cwbase/xml/internal/index.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/reader_reference.h"
@@ -341,6 +346,28 @@ bool Inside(CWBlock& block, const unsigned char* p) {
   return lo && at >= lo && at < lo + block.GetCapacity();
 }
 
+// Reads the wide text of `units` units (a zero unit among them) in place.
+int ReadWide(CWXMLNode* node, wchar_t* text, size_t units) {
+  XmlIndex index;
+  try {
+    index.IndexWide(text, units);
+  } catch (const std::bad_alloc&) {
+    return cwbase_internal::ReferenceXmlParse(node, text) ? 0 : -1;
+  }
+  return FastReader<wchar_t>(text, units, index).Parse(node, text) == kNone ? -1 : 0;
+}
+
+// Empties the tree, then leaves the buffer as LoadWide leaves it for the 4n + 4
+// bytes of n converted units and their zero unit: at least 4n + 8 bytes of
+// storage, a data length of 4n + 4, zero from there on. The first 4n + 4
+// bytes still hold whatever they held: the caller writes them.
+wchar_t* PrepareConverted(CWXMLDocument& doc, unsigned long n) {
+  const unsigned long size = 4 * n + 4;
+  doc.CleanUp();
+  if (doc.m_Buffer.GetCapacity() < size + 4) doc.m_Buffer.SetSize(size + 4);
+  return static_cast<wchar_t*>(doc.m_Buffer.SetSize(size));
+}
+
 }  // namespace
 
 wchar_t* CWXMLProp::Init(wchar_t* text) {
@@ -407,14 +434,7 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
     m_Buffer.Zero();
     return -1;
   }
-  auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
-  XmlIndex index;
-  try {
-    index.IndexWide(text, units);
-  } catch (const std::bad_alloc&) {
-    return cwbase_internal::ReferenceXmlParse(this, text) ? 0 : -1;
-  }
-  return FastReader<wchar_t>(text, units, index).Parse(this, text) == kNone ? -1 : 0;
+  return ReadWide(this, static_cast<wchar_t*>(m_Buffer.GetBuffer()), units);
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
@@ -425,7 +445,10 @@ int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
 int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
   if (length < 0) return -1;
   const unsigned long n = static_cast<unsigned long>(length);
-  if (data && n >= kAsciiCheckFrom && !Inside(m_Buffer, data) && LocaleKeepsAscii()) {
+  // Text in a buffer of the caller's (not the document's own, which the
+  // load resizes) can be converted straight into the buffer.
+  const bool direct = data && n != 0 && !Inside(m_Buffer, data);
+  if (direct && n >= kAsciiCheckFrom && LocaleKeepsAscii()) {
     XmlIndex index;
     bool ascii = false;
     try {
@@ -433,17 +456,23 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
     } catch (const std::bad_alloc&) {
     }
     if (ascii) {
-      // What LoadWide leaves for the 4n + 4 bytes of the converted text: a
-      // buffer of at least 4n + 8 bytes holding the units and zeros after
-      // them, with a data length of 4n + 4. The units are written as the
-      // parse goes.
-      const unsigned long size = 4 * n + 4;
-      CleanUp();
-      if (m_Buffer.GetCapacity() < size + 4) m_Buffer.SetSize(size + 4);
-      auto* text = static_cast<wchar_t*>(m_Buffer.SetSize(size));
-      memset(text + index.m_End, 0, size - index.m_End * sizeof(wchar_t));
+      // The units are written as the parse goes; the zeros after them now.
+      auto* text = PrepareConverted(*this, n);
+      memset(text + index.m_End, 0, (n + 1 - index.m_End) * sizeof(wchar_t));
       return FastReader<unsigned char>(data, n, index).Parse(this, text) == kNone ? -1 : 0;
     }
+  }
+  if (direct && cwbase_internal::CurrentCodeset() == cwbase_internal::Codeset::kUtf8) {
+    // MultiByteToWideChar's n units at most, written where LoadWide would
+    // copy them: the units before a zero byte, or before the first sequence
+    // the locale refuses (the conversion fails then, keeping those units);
+    // zero after them.
+    auto* text = PrepareConverted(*this, n);
+    size_t units = 0;
+    cwbase_internal::MultiByteToWideBounded(cwbase_internal::Codeset::kUtf8, data, n, text, n,
+                                            &units);
+    memset(text + units, 0, (n + 1 - units) * sizeof(wchar_t));
+    return ReadWide(this, text, n + 2);
   }
   CWBlock wide;
   cwbase_internal::ReferenceXmlConvert(wide, data, length);

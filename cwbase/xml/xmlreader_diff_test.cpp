@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cwbase/xml/internal/reader_reference.h"
@@ -30,6 +32,56 @@ const char* const kPieces[] = {
     "</a>",     "<a ",        "<ab>",        "</ab>", "<b/>",     "<a/>",         "</a >",
     "<a x=1/>", "<!-- c -->", "<a x=\"1\">", "</b>",  "<a\n",     "&amp;",        "\"<a>\""};
 
+using namespace std::string_view_literals;
+
+// UTF-8 as the locale's decoder sees it. Taken: 2-, 3- and 4-byte characters
+// up to their limits, and the 5- and 6-byte forms the C library still reads.
+const std::string_view kUtf8Good[] = {"\xc3\xa9"sv,
+                                      "\xc2\x80"sv,
+                                      "\xdf\xbf"sv,
+                                      "\xe2\x82\xac"sv,
+                                      "\xe6\x97\xa5\xe6\x9c\xac"sv,
+                                      "\xef\xbf\xbf"sv,
+                                      "\xe0\xa0\x80"sv,
+                                      "\xf0\x9f\x98\x80"sv,
+                                      "\xf0\x90\x80\x80"sv,
+                                      "\xf4\x8f\xbf\xbf"sv,
+                                      "\xf4\x90\x80\x80"sv,
+                                      "\xf8\x88\x80\x80\x80"sv,
+                                      "\xfd\xbf\xbf\xbf\xbf\xbf"sv};
+// Refused: overlong forms, surrogates, stray continuation bytes, bytes no
+// sequence starts with, sequences cut short by another byte; and zero bytes,
+// which end the text.
+const std::string_view kUtf8Bad[] = {"\xc0\x80"sv,
+                                     "\xc1\xbf"sv,
+                                     "\xe0\x80\x80"sv,
+                                     "\xe0\x9f\xbf"sv,
+                                     "\xf0\x80\x80\x80"sv,
+                                     "\xf0\x8f\xbf\xbf"sv,
+                                     "\xed\xa0\x80"sv,
+                                     "\xed\xbf\xbf"sv,
+                                     "\x80"sv,
+                                     "\xbf"sv,
+                                     "\xfe"sv,
+                                     "\xff"sv,
+                                     "\xc3"sv,
+                                     "\xe2\x82"sv,
+                                     "\xf0\x9f\x98"sv,
+                                     "\xc3<"sv,
+                                     "\xe2\x82 "sv,
+                                     "\0"sv};
+
+// A run of UTF-8: mostly characters the decoder takes, now and then one it
+// refuses, long at times (so that whole vector windows of it are decoded).
+std::string Utf8Run(CWTestRandom& r, bool good) {
+  std::string out;
+  for (uint32_t i = 0, n = r.Chance(20) ? 20 + r.Below(100) : 1 + r.Below(3); i < n; ++i) {
+    if (r.Chance(30)) out += "ab c"[r.Below(4)];
+    out += good || r.Chance(95) ? r.Pick(kUtf8Good) : r.Pick(kUtf8Bad);
+  }
+  return out;
+}
+
 // Now and then enough attributes for a tag of several hundred units.
 void Attributes(CWTestRandom& r, std::string& out) {
   for (uint32_t i = 0, n = r.Chance(4) ? 30 + r.Below(70) : r.Below(4); i < n; ++i) {
@@ -53,9 +105,10 @@ void Attributes(CWTestRandom& r, std::string& out) {
   }
 }
 
-void Element(CWTestRandom& r, std::string& out, int depth) {
-  const std::string name =
-      r.Chance(85) ? r.Pick(kNames) : r.Pick(kNames) + std::string(r.Pick(kNames));
+// `utf8`: the percentage of elements whose text holds UTF-8.
+void Element(CWTestRandom& r, std::string& out, int depth, uint32_t utf8) {
+  std::string name = r.Chance(85) ? r.Pick(kNames) : r.Pick(kNames) + std::string(r.Pick(kNames));
+  if (r.Chance(utf8 / 2)) name += r.Pick(kUtf8Good);
   if (r.Chance(30)) out += r.Chance(50) ? "\r\n\t" : " text ";
   out += "<" + name;
   Attributes(r, out);
@@ -65,8 +118,9 @@ void Element(CWTestRandom& r, std::string& out, int depth) {
   }
   out += ">";
   uint32_t children = depth < 4 ? r.Below(4) : (r.Chance(30) ? 1 : 0);
-  for (uint32_t i = 0; i < children; ++i) Element(r, out, depth + 1);
+  for (uint32_t i = 0; i < children; ++i) Element(r, out, depth + 1, utf8);
   if (r.Chance(50)) out += r.Chance(50) ? " t\tx " : "\r\n";
+  if (r.Chance(utf8)) out += Utf8Run(r, true);
   if (r.Chance(3)) out += r.Pick(kPieces);
   out += r.Chance(97) ? "</" + name + ">" : "</" + name + " >";
 }
@@ -96,30 +150,49 @@ void Mutate(CWTestRandom& r, std::string& s) {
 }
 
 // A text of one of several shapes, at times long enough for the 8-bit
-// loader's ASCII path (1 KiB and more).
+// loader's ASCII path (1 KiB and more), in half of them with UTF-8 (and then
+// and again at the end, a sequence cut short there).
 std::string MakeText(CWTestRandom& r) {
   std::string s;
+  const uint32_t utf8 = r.Chance(50) ? 1 + r.Below(60) : 0;
   switch (r.Below(4)) {
     case 0:
       for (uint32_t i = 0, n = r.Below(60); i < n; ++i) s += r.Pick(kPieces);
       break;
     case 1:
       if (r.Chance(30)) s += "<?xml version=\"1.0\"?>\r\n";
-      Element(r, s, 0);
+      Element(r, s, 0, utf8);
       break;
     default: {
       // A long document: many children under one root, so that the parts
       // after a mutation still hold plenty of structure.
       s = "<?xml version=\"1.0\"?>\r\n<r x=\"1\">";
-      for (uint32_t i = 0, n = 10 + r.Below(40); i < n; ++i) Element(r, s, 1);
+      for (uint32_t i = 0, n = 10 + r.Below(40); i < n; ++i) Element(r, s, 1, utf8);
       s += "</r>\r\n";
     }
   }
   if (r.Chance(80)) Mutate(r, s);
   // Now and then bytes the locale decodes (or rejects) as more than ASCII.
-  if (r.Chance(15) && !s.empty())
-    s.insert(r.Below(static_cast<uint32_t>(s.size())), r.Chance(50) ? "é" : "\xff");
+  for (uint32_t i = 0, n = utf8 ? r.Below(4) : r.Chance(15); i < n && !s.empty(); ++i)
+    s.insert(r.Below(static_cast<uint32_t>(s.size())), Utf8Run(r, r.Chance(50)));
+  if (utf8 && r.Chance(30)) {
+    const std::string_view last = r.Pick(kUtf8Good);
+    s += last.substr(0, 1 + r.Below(static_cast<uint32_t>(last.size() - 1)));
+  }
   return s;
+}
+
+// Bytes that may follow the text in the caller's memory: continuation bytes
+// that would complete a sequence cut short at the end, or more text.
+std::string MakeTail(CWTestRandom& r) {
+  switch (r.Below(3)) {
+    case 0:
+      return "";
+    case 1:
+      return "\x80\x80\xbf\x80\x80\x80";
+    default:
+      return std::string(r.Pick(kUtf8Good)).substr(1) + "</r>";
+  }
 }
 
 std::string Bytes(CWBlock& b) {
@@ -128,19 +201,24 @@ std::string Bytes(CWBlock& b) {
 }
 
 // Loads `text` into both documents (kept across calls, so buffers are reused
-// the way a caller reuses them) and compares everything.
-void Compare(CWXMLDocument& fast, CWXMLDocument& reference, const std::string& text, bool ascii) {
-  std::vector<unsigned char> bytes;
+// the way a caller reuses them) and compares everything. The bytes lie in a
+// heap block of their exact size, followed by `tail` (8-bit text only), which
+// is not part of the text: reading it, or past the block, must show.
+void Compare(CWXMLDocument& fast, CWXMLDocument& reference, const std::string& text, bool ascii,
+             const std::string& tail = "") {
+  std::string bytes;
   if (ascii) {
-    bytes.assign(text.begin(), text.end());
+    bytes = text + tail;
   } else {
     std::wstring wide(text.begin(), text.end());  // every byte one unit, zero bytes included
     bytes.resize(wide.size() * sizeof(wchar_t) + text.size() % 3);  // at times a partial unit
-    if (!wide.empty()) std::memcpy(bytes.data(), wide.data(), wide.size() * sizeof(wchar_t));
+    if (!wide.empty()) std::memcpy(&bytes[0], wide.data(), wide.size() * sizeof(wchar_t));
   }
-  int n = static_cast<int>(bytes.size());
-  int a = ascii ? fast.LoadFromStreamAscii(bytes.data(), n) : fast.LoadFromStream(bytes.data(), n);
-  int b = ReferenceXmlLoad(reference, bytes.data(), n, ascii);
+  std::unique_ptr<unsigned char[]> block(new unsigned char[bytes.size()]);
+  if (!bytes.empty()) std::memcpy(block.get(), bytes.data(), bytes.size());
+  int n = static_cast<int>(bytes.size() - (ascii ? tail.size() : 0));
+  int a = ascii ? fast.LoadFromStreamAscii(block.get(), n) : fast.LoadFromStream(block.get(), n);
+  int b = ReferenceXmlLoad(reference, block.get(), n, ascii);
   ASSERT_EQ(b, a) << text;
   ASSERT_EQ(Bytes(reference.m_Buffer), Bytes(fast.m_Buffer)) << text;
   ASSERT_EQ(XmlShape(reference), XmlShape(fast)) << text;
@@ -155,8 +233,28 @@ TEST(XmlReaderDiff, RandomAndMutatedTexts) {
     for (int round = 0; round < 500; ++round) {
       std::string text = MakeText(r);
       Compare(fast, reference, text, true);
+      Compare(fast, reference, text, true, MakeTail(r));
       Compare(fast, reference, text, false);
       if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// A character cut short by the end of the text, where its missing bytes
+// follow in memory; the cut placed at the edges of the decoder's vector
+// windows and of the blocks it measures the text in.
+TEST(XmlReaderDiff, Utf8CutShortAtTheEnd) {
+  CWTestLocale scope("C.UTF-8");
+  ASSERT_TRUE(scope.Ok());
+  CWXMLDocument fast, reference;
+  for (size_t pad : {0, 1, 57, 60, 61, 64, 65, 68, 121, 125, 128, 4083, 4086, 4087, 4090, 4093}) {
+    for (std::string_view character : kUtf8Good) {
+      for (size_t cut = 0; cut <= character.size(); ++cut) {
+        const std::string text =
+            "<r>" + std::string(pad, 'a') + "\xc3\xa9</r>" + std::string(character.substr(0, cut));
+        Compare(fast, reference, text, true, std::string(character.substr(cut)) + "\x80\x80");
+        if (HasFatalFailure()) return;
+      }
     }
   }
 }
