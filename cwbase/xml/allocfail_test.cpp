@@ -58,21 +58,25 @@ TEST(AllocationFailure, XmlLoadBufferFailureReachesTheCaller) {
   });
 }
 
-// 8-bit text that is not all ASCII, in a UTF-8 locale, is decoded straight
-// into the buffer: when that cannot be had, the tree is already empty.
-TEST(AllocationFailure, XmlLoadUtf8BufferFailureEmptiesTheTree) {
+// 8-bit text read straight into the buffer (all ASCII, or any text in a
+// UTF-8 locale): when the buffer cannot grow, the earlier tree and its
+// strings are left as they were, as on the converting path.
+TEST(AllocationFailure, XmlLoadBufferFailureKeepsTheEarlierTree) {
   CWTestLocale scope("C.UTF-8");
   ASSERT_TRUE(scope.Ok());
-  std::string huge = "<r>\xc3\xa9" + std::string(32u << 20, 'x') + "</r>";
-  CWRunWithAddressLimit([&] {
-    CWXMLDocument doc;
-    CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=1><c>\xc3\xa9</c></r>") == 0);
-    CW_CHILD_CHECK(doc.GetChildCount() == 1);
-    auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
-    CW_CHILD_CHECK(
-        CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, static_cast<int>(huge.size())); }));
-    CW_CHILD_CHECK(doc.GetChildCount() == 0 && doc.GetName() == nullptr);
-  });
+  const std::string body(32u << 20, 'x');
+  for (std::string huge : {"<r>" + body + "</r>", "<r>\xc3\xa9" + body + "</r>"}) {
+    CWRunWithAddressLimit([&] {
+      CWXMLDocument doc;
+      CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=\"1\"><c>\xc3\xa9</c></r>") == 0);
+      auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
+      CW_CHILD_CHECK(
+          CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, static_cast<int>(huge.size())); }));
+      CW_CHILD_CHECK(doc.GetChildCount() == 1 && wcscmp(doc.GetName(), L"r") == 0);
+      CW_CHILD_CHECK(wcscmp(doc.GetChildAt(0)->GetValue(), L"\u00e9") == 0);
+      CW_CHILD_CHECK(wcscmp(doc.GetPropertyValue(L"a"), L"1") == 0);
+    });
+  }
 }
 
 }  // namespace

@@ -54,8 +54,9 @@
 ///   reads each of them as itself, is widened straight into the buffer
 ///   instead, and any other text in a UTF-8 locale is decoded straight into
 ///   it, bounded to the n bytes; both give the same units. No temporary block
-///   is allocated then, so if the buffer cannot be allocated the tree has
-///   already been emptied (it is left as it was when the temporary block fails).
+///   is allocated then; the buffer grows before the tree is emptied, so when
+///   it cannot be allocated the tree and the buffer are left as they were, as
+///   when the temporary block fails.
 /// - Reading is indexed: the tree and the buffer are exactly those of the
 ///   reading rules applied literally, in time about linear in the text
 ///   instead of the text times the nesting depth. When the index cannot be

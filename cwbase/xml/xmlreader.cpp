@@ -357,14 +357,17 @@ int ReadWide(CWXMLNode* node, wchar_t* text, size_t units) {
   return FastReader<wchar_t>(text, units, index).Parse(node, text) == kNone ? -1 : 0;
 }
 
-// Empties the tree, then leaves the buffer as LoadWide leaves it for the 4n + 4
+// Empties the tree and leaves the buffer as LoadWide leaves it for the 4n + 4
 // bytes of n converted units and their zero unit: at least 4n + 8 bytes of
 // storage, a data length of 4n + 4, zero from there on. The first 4n + 4
 // bytes still hold whatever they held: the caller writes them.
 wchar_t* PrepareConverted(CWXMLDocument& doc, unsigned long n) {
+  // The buffer grows before the tree is emptied, so an allocation failure
+  // leaves both as they were, as on the converting path. Emptying the tree
+  // reads none of its borrowed strings, which the growth has moved.
   const unsigned long size = 4 * n + 4;
-  doc.CleanUp();
   if (doc.m_Buffer.GetCapacity() < size + 4) doc.m_Buffer.SetSize(size + 4);
+  doc.CleanUp();
   return static_cast<wchar_t*>(doc.m_Buffer.SetSize(size));
 }
 
