@@ -53,7 +53,7 @@ void CWTestExhaustMemory();
 
 // Check inside the child: reports the failed condition (with write(2),
 // which needs no memory) and exits with 1.
-#define CW_CHILD_CHECK(cond)                                                             \
+#define CW_TEST_CHILD_CHECK(cond)                                                        \
   do {                                                                                   \
     if (!(cond)) {                                                                       \
       const char message[] = __FILE__ ":" CW_TEST_STR(__LINE__) ": failed: " #cond "\n"; \
@@ -65,14 +65,14 @@ void CWTestExhaustMemory();
 #define CW_TEST_STR(x) CW_TEST_STR2(x)
 #define CW_TEST_STR2(x) #x
 
-// Runs `body()` (which checks with CW_CHILD_CHECK) in a child with a capped
+// Runs `body()` (which checks with CW_TEST_CHILD_CHECK) in a child with a capped
 // address space; the test fails unless the child exits with 0.
 template <typename Body>
 void CWRunWithAddressLimit(Body body) {
   if (!CWTestCanLimitAddressSpace()) GTEST_SKIP() << "the allocator aborts instead of failing here";
   EXPECT_EXIT(
       {
-        CW_CHILD_CHECK(CWTestLimitAddressSpace());
+        CW_TEST_CHILD_CHECK(CWTestLimitAddressSpace());
         body();
         CWTestChildExit(0);
       },

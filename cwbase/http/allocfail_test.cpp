@@ -19,17 +19,19 @@ TEST(AllocationFailure, HttpCopyFailureChangesNothing) {
   CWBlock big(&huge[0], huge.size());
   CWRunWithAddressLimit([&] {
     CWHttpResponceBase parser;
-    CW_CHILD_CHECK(parser.Parse(small) == 0);
+    CW_TEST_CHILD_CHECK(parser.Parse(small) == 0);
     bool threw = false;
     try {
       parser.Parse(big);
     } catch (const std::bad_alloc&) {
       threw = true;
     }
-    CW_CHILD_CHECK(threw);
-    CW_CHILD_CHECK(parser.GetHttpResult() == 301 && std::strcmp(parser.GetReason(), "Moved") == 0);
-    CW_CHILD_CHECK(std::strcmp(parser.GetHeaderValue("Location"), "/x") == 0);
-    CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
+    CW_TEST_CHILD_CHECK(threw);
+    CW_TEST_CHILD_CHECK(parser.GetHttpResult() == 301 &&
+                        std::strcmp(parser.GetReason(), "Moved") == 0);
+    CW_TEST_CHILD_CHECK(std::strcmp(parser.GetHeaderValue("Location"), "/x") == 0);
+    CW_TEST_CHILD_CHECK(parser.GetBodyLength() == 4 &&
+                        std::memcmp(parser.GetBody(), "body", 4) == 0);
   });
 }
 
@@ -44,16 +46,17 @@ TEST(AllocationFailure, HttpHeaderListThatCannotGrow) {
   CWBlock fewBlock(&few[0], few.size()), manyBlock(&many[0], many.size());
   CWRunWithAddressLimit([&] {
     CWHttpResponceBase parser;
-    CW_CHILD_CHECK(parser.Parse(fewBlock) == 0 && parser.GetHeaderCount() == 1);
+    CW_TEST_CHILD_CHECK(parser.Parse(fewBlock) == 0 && parser.GetHeaderCount() == 1);
     CWTestExhaustMemory();
-    CW_CHILD_CHECK(parser.Parse(manyBlock) == 0);
+    CW_TEST_CHILD_CHECK(parser.Parse(manyBlock) == 0);
     int stored = parser.GetHeaderCount();
-    CW_CHILD_CHECK(stored < 200);
+    CW_TEST_CHILD_CHECK(stored < 200);
     for (int i = 0; i < stored; ++i)
-      CW_CHILD_CHECK(std::strcmp(parser.GetHeaderAt(i)->name, ("H" + std::to_string(i)).c_str()) ==
-                     0);
-    CW_CHILD_CHECK(parser.GetHeaderValue("H199") == nullptr);
-    CW_CHILD_CHECK(parser.GetBodyLength() == 4 && std::memcmp(parser.GetBody(), "body", 4) == 0);
+      CW_TEST_CHILD_CHECK(
+          std::strcmp(parser.GetHeaderAt(i)->name, ("H" + std::to_string(i)).c_str()) == 0);
+    CW_TEST_CHILD_CHECK(parser.GetHeaderValue("H199") == nullptr);
+    CW_TEST_CHILD_CHECK(parser.GetBodyLength() == 4 &&
+                        std::memcmp(parser.GetBody(), "body", 4) == 0);
   });
 }
 

@@ -63,12 +63,12 @@ TEST(HostileFiles, UnallocatableFileAnswersEnomemAndBlockKept) {
   close(fd);
   CWRunWithAddressLimit([&] {
     CWBlock block(const_cast<char*>("keep"), 4);
-    CW_CHILD_CHECK(ReadFileContent(path.c_str(), block) == ENOMEM && Kept(block));
+    CW_TEST_CHILD_CHECK(ReadFileContent(path.c_str(), block) == ENOMEM && Kept(block));
     std::wstring wide(path.begin(), path.end());
-    CW_CHILD_CHECK(ReadFileContent(wide.c_str(), block) == ENOMEM && Kept(block));
+    CW_TEST_CHILD_CHECK(ReadFileContent(wide.c_str(), block) == ENOMEM && Kept(block));
     // With no memory left at all, not even the converted path can be had.
     CWTestExhaustMemory();
-    CW_CHILD_CHECK(ReadFileContent(wide.c_str(), block) == -1 && Kept(block));
+    CW_TEST_CHILD_CHECK(ReadFileContent(wide.c_str(), block) == -1 && Kept(block));
   });
 }
 

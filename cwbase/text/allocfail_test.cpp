@@ -16,13 +16,14 @@ TEST(AllocationFailure, ConvertersAnswerNullAndTrimsChangeNothing) {
     wchar_t wide[] = L"  wide  ";
     char narrow[] = "--narrow--";
     CWTestExhaustMemory();
-    CW_CHILD_CHECK(make_utf8_string(L"abc") == nullptr);
-    CW_CHILD_CHECK(make_unicode_string(reinterpret_cast<const unsigned char*>("abc")) == nullptr);
+    CW_TEST_CHILD_CHECK(make_utf8_string(L"abc") == nullptr);
+    CW_TEST_CHILD_CHECK(make_unicode_string(reinterpret_cast<const unsigned char*>("abc")) ==
+                        nullptr);
     _tcstrim(wide, L' ');
     _tcstrimmulti(wide, L" ");
     strtrim(narrow, '-');
-    CW_CHILD_CHECK(std::wcscmp(wide, L"  wide  ") == 0);
-    CW_CHILD_CHECK(std::strcmp(narrow, "--narrow--") == 0);
+    CW_TEST_CHILD_CHECK(std::wcscmp(wide, L"  wide  ") == 0);
+    CW_TEST_CHILD_CHECK(std::strcmp(narrow, "--narrow--") == 0);
   });
 }
 

@@ -18,32 +18,32 @@ namespace {
 TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
   CWRunWithAddressLimit([] {
     CWXMLDocument doc;
-    CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=1><c>x</c></r>") == 0);
+    CW_TEST_CHILD_CHECK(XmlLoadAscii(doc, "<r a=1><c>x</c></r>") == 0);
     CWXMLNode* child = doc.GetChildAt(0);
     CWTestExhaustMemory();
     // Setters leave the field null; the addition answers null.
     child->SetValue(L"new value");
-    CW_CHILD_CHECK(child->GetValue() == nullptr);
+    CW_TEST_CHILD_CHECK(child->GetValue() == nullptr);
     child->SetName(L"renamed");
-    CW_CHILD_CHECK(child->GetName() == nullptr);
+    CW_TEST_CHILD_CHECK(child->GetName() == nullptr);
     child->SetValue(12L);
-    CW_CHILD_CHECK(child->GetValue() == nullptr);
+    CW_TEST_CHILD_CHECK(child->GetValue() == nullptr);
     child->SetValue(L"x");
     child->SetValueA("8-bit");
-    CW_CHILD_CHECK(child->GetValue() == nullptr);
-    CW_CHILD_CHECK(doc.AddChildNode(L"more") == nullptr && doc.GetChildCount() == 1);
+    CW_TEST_CHILD_CHECK(child->GetValue() == nullptr);
+    CW_TEST_CHILD_CHECK(doc.AddChildNode(L"more") == nullptr && doc.GetChildCount() == 1);
     // A new attribute object cannot be had: std::bad_alloc, nothing changed.
-    CW_CHILD_CHECK(CWTestThrows([&] { doc.SetPropertyValue(L"b", L"2"); }));
-    CW_CHILD_CHECK(doc.m_Props.GetSize() == 1 && doc.GetPropertyValue(L"b") == nullptr);
+    CW_TEST_CHILD_CHECK(CWTestThrows([&] { doc.SetPropertyValue(L"b", L"2"); }));
+    CW_TEST_CHILD_CHECK(doc.m_Props.GetSize() == 1 && doc.GetPropertyValue(L"b") == nullptr);
     // The writers stop where the storage ran out and report 0.
     CWBlock out;
-    CW_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStream(out) == 0);
-    CW_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStreamAscii(out) == 0);
-    CW_CHILD_CHECK(out.GetSize() == 0);
+    CW_TEST_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStream(out) == 0);
+    CW_TEST_CHILD_CHECK(doc.CWXMLNode::SaveToXMLStreamAscii(out) == 0);
+    CW_TEST_CHILD_CHECK(out.GetSize() == 0);
     // Copying into another tree skips what it cannot copy.
     CWXMLDocument copy;
     copy = doc;
-    CW_CHILD_CHECK(copy.GetChildCount() <= 1 && copy.m_Props.GetSize() <= 1);
+    CW_TEST_CHILD_CHECK(copy.GetChildCount() <= 1 && copy.m_Props.GetSize() <= 1);
   });
 }
 
@@ -53,8 +53,8 @@ TEST(AllocationFailure, XmlLoadBufferFailureReachesTheCaller) {
     CWXMLDocument doc;
     auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
     int n = static_cast<int>(huge.size());
-    CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, n); }));
-    CW_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStream(bytes, n); }));
+    CW_TEST_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, n); }));
+    CW_TEST_CHILD_CHECK(CWTestThrows([&] { doc.LoadFromStream(bytes, n); }));
   });
 }
 
@@ -68,13 +68,13 @@ TEST(AllocationFailure, XmlLoadBufferFailureKeepsTheEarlierTree) {
   for (std::string huge : {"<r>" + body + "</r>", "<r>\xc3\xa9" + body + "</r>"}) {
     CWRunWithAddressLimit([&] {
       CWXMLDocument doc;
-      CW_CHILD_CHECK(XmlLoadAscii(doc, "<r a=\"1\"><c>\xc3\xa9</c></r>") == 0);
+      CW_TEST_CHILD_CHECK(XmlLoadAscii(doc, "<r a=\"1\"><c>\xc3\xa9</c></r>") == 0);
       auto* bytes = reinterpret_cast<unsigned char*>(&huge[0]);
-      CW_CHILD_CHECK(
+      CW_TEST_CHILD_CHECK(
           CWTestThrows([&] { doc.LoadFromStreamAscii(bytes, static_cast<int>(huge.size())); }));
-      CW_CHILD_CHECK(doc.GetChildCount() == 1 && wcscmp(doc.GetName(), L"r") == 0);
-      CW_CHILD_CHECK(wcscmp(doc.GetChildAt(0)->GetValue(), L"\u00e9") == 0);
-      CW_CHILD_CHECK(wcscmp(doc.GetPropertyValue(L"a"), L"1") == 0);
+      CW_TEST_CHILD_CHECK(doc.GetChildCount() == 1 && wcscmp(doc.GetName(), L"r") == 0);
+      CW_TEST_CHILD_CHECK(wcscmp(doc.GetChildAt(0)->GetValue(), L"\u00e9") == 0);
+      CW_TEST_CHILD_CHECK(wcscmp(doc.GetPropertyValue(L"a"), L"1") == 0);
     });
   }
 }

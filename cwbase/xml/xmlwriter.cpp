@@ -40,7 +40,7 @@ namespace {
 using cwbase_internal::Codeset;
 
 // The per-piece appends are the writer's inner loop: keep them inline.
-#define CW_INLINE inline __attribute__((always_inline))
+#define CWBASE_INLINE inline __attribute__((always_inline))
 
 const wchar_t kDeclaration[] = L"<?xml version=\"1.0\"?>\r\n";
 constexpr unsigned long kDeclarationLength = 23;
@@ -85,14 +85,14 @@ struct Scratch {
 // The growth AddData would show, replayed per piece: the units after which
 // the next append grows the block, and where the last such append ended.
 struct GrowthReplay {
-  size_t grow_at;
-  bool grown = false;
-  size_t grown_end = 0;
+  size_t m_GrowAt;
+  bool m_Grown = false;
+  size_t m_GrownEnd = 0;
   void Piece(size_t end) {
-    if (end > grow_at) {
-      grown = true;
-      grown_end = end;
-      grow_at = end + kSpareUnits;
+    if (end > m_GrowAt) {
+      m_Grown = true;
+      m_GrownEnd = end;
+      m_GrowAt = end + kSpareUnits;
     }
   }
 };
@@ -112,84 +112,84 @@ class WideSink {
  public:
   struct Overflow {};
 
-  explicit WideSink(CWBlock& block) : block_(block), replay_{RoomBeforeGrowth(block)} {
+  explicit WideSink(CWBlock& block) : m_Block(block), m_Replay{RoomBeforeGrowth(block)} {
     const unsigned long length = block.GetSize();
     auto* spare = static_cast<unsigned char*>(block.GetBuffer());
-    resizable_ = length % alignof(wchar_t) == 0;
-    if (spare && resizable_ && replay_.grow_at > 0) {
-      base_ = reinterpret_cast<wchar_t*>(spare + length);
-      room_ = replay_.grow_at;
+    m_Resizable = length % alignof(wchar_t) == 0;
+    if (spare && m_Resizable && m_Replay.m_GrowAt > 0) {
+      m_Base = reinterpret_cast<wchar_t*>(spare + length);
+      m_Room = m_Replay.m_GrowAt;
     }
-    limit_ = room_;
+    m_Limit = m_Room;
   }
 
   WideSink(CWBlock& block, wchar_t* base, size_t room)
-      : block_(block), base_(base), room_(room), limit_(room), replay_{room}, fixed_(true) {}
+      : m_Block(block), m_Base(base), m_Room(room), m_Limit(room), m_Replay{room}, m_Fixed(true) {}
 
-  CW_INLINE void Put(const wchar_t* text, size_t n) {
+  CWBASE_INLINE void Put(const wchar_t* text, size_t n) {
     if (n == 0) return;  // AddData refuses an empty piece
-    if (pos_ + n > limit_) Slow(n);
+    if (m_Pos + n > m_Limit) Slow(n);
     if (n <= 8) {
-      for (size_t k = 0; k < n; ++k) base_[pos_ + k] = text[k];
+      for (size_t k = 0; k < n; ++k) m_Base[m_Pos + k] = text[k];
     } else {
-      std::memcpy(base_ + pos_, text, n * sizeof(wchar_t));
+      std::memcpy(m_Base + m_Pos, text, n * sizeof(wchar_t));
     }
-    pos_ += n;
+    m_Pos += n;
   }
-  CW_INLINE void Put(const Literal& l) { Put(l.wide, l.length); }
-  CW_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
+  CWBASE_INLINE void Put(const Literal& l) { Put(l.wide, l.length); }
+  CWBASE_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
 
   // Each tab is a piece of its own.
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
-    if (pos_ + n > limit_) {
+    if (m_Pos + n > m_Limit) {
       for (size_t k = 0; k < n; ++k) Put(L"\t", 1);
       return;
     }
-    for (size_t k = 0; k < n; ++k) base_[pos_ + k] = L'\t';
-    pos_ += n;
+    for (size_t k = 0; k < n; ++k) m_Base[m_Pos + k] = L'\t';
+    m_Pos += n;
   }
 
-  size_t Units() const { return pos_; }
+  size_t Units() const { return m_Pos; }
 
   // Hands the text to the block as the appends would have left it.
   void Finish() {
-    if (pos_ == 0) return;
-    if (!replay_.grown) {
+    if (m_Pos == 0) return;
+    if (!m_Replay.m_Grown) {
       // No append would have grown the block: all of it fits.
-      block_.AddData(base_, static_cast<unsigned long>(pos_ * sizeof(wchar_t)));
+      m_Block.AddData(m_Base, static_cast<unsigned long>(m_Pos * sizeof(wchar_t)));
       return;
     }
     // Up to the last growth in one append, which grows the block to exactly
     // that length + 8192; the rest fits after it.
-    block_.AddData(base_, static_cast<unsigned long>(replay_.grown_end * sizeof(wchar_t)));
-    if (pos_ > replay_.grown_end)
-      block_.AddData(base_ + replay_.grown_end,
-                     static_cast<unsigned long>((pos_ - replay_.grown_end) * sizeof(wchar_t)));
+    m_Block.AddData(m_Base, static_cast<unsigned long>(m_Replay.m_GrownEnd * sizeof(wchar_t)));
+    if (m_Pos > m_Replay.m_GrownEnd)
+      m_Block.AddData(m_Base + m_Replay.m_GrownEnd,
+                      static_cast<unsigned long>((m_Pos - m_Replay.m_GrownEnd) * sizeof(wchar_t)));
   }
 
  private:
   // Makes room first (which may fail: the piece is then not written), then
   // records the growth this append would have caused.
   __attribute__((noinline)) void Slow(size_t n) {
-    const size_t end = pos_ + n;
-    if (fixed_) throw std::bad_alloc();  // more than was sized: never expected
-    if (resizable_ && end > replay_.grow_at) throw Overflow{};
-    if (end > room_) {
-      base_ = scratch_.Reserve(end, base_, pos_);
-      room_ = scratch_.capacity;
+    const size_t end = m_Pos + n;
+    if (m_Fixed) throw std::bad_alloc();  // more than was sized: never expected
+    if (m_Resizable && end > m_Replay.m_GrowAt) throw Overflow{};
+    if (end > m_Room) {
+      m_Base = m_Scratch.Reserve(end, m_Base, m_Pos);
+      m_Room = m_Scratch.capacity;
     }
-    replay_.Piece(end);
-    limit_ = replay_.grow_at < room_ ? replay_.grow_at : room_;
+    m_Replay.Piece(end);
+    m_Limit = m_Replay.m_GrowAt < m_Room ? m_Replay.m_GrowAt : m_Room;
   }
 
-  CWBlock& block_;
-  wchar_t* base_ = nullptr;
-  size_t pos_ = 0, room_ = 0, limit_ = 0;
-  GrowthReplay replay_;
-  bool resizable_ = false, fixed_ = false;
-  Scratch<wchar_t> scratch_;
+  CWBlock& m_Block;
+  wchar_t* m_Base = nullptr;
+  size_t m_Pos = 0, m_Room = 0, m_Limit = 0;
+  GrowthReplay m_Replay;
+  bool m_Resizable = false, m_Fixed = false;
+  Scratch<wchar_t> m_Scratch;
 };
 
 // Wide form, sizing walk: the units of the text and the growth the appends
@@ -207,7 +207,7 @@ struct CountSink {
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
-    if (pos + n <= replay.grow_at) {
+    if (pos + n <= replay.m_GrowAt) {
       pos += n;
       return;
     }
@@ -232,77 +232,77 @@ struct StringSink {
 // would have failed there: only characters are counted from then on.
 class NarrowSink {
  public:
-  NarrowSink(CWBlock& block, Codeset codeset) : codeset_(codeset) {
+  NarrowSink(CWBlock& block, Codeset codeset) : m_Codeset(codeset) {
     const unsigned long length = block.GetSize(), capacity = block.GetCapacity();
     if (auto* storage = static_cast<char*>(block.GetBuffer())) {
-      base_ = storage + length;
-      room_ = capacity - length;
-      in_block_ = true;
+      m_Base = storage + length;
+      m_Room = capacity - length;
+      m_InBlock = true;
     }
   }
 
   // A piece is counted once it is written whole: one whose room cannot be
   // had is dropped entirely, as the wide text would not have received it.
-  CW_INLINE void Put(const wchar_t* text, size_t n) {
-    if (!failed_) {
-      if (pos_ + n > room_) Reserve(pos_ + n);
-      const size_t start = pos_;
-      size_t k = cwbase_internal::NarrowAsciiRun(text, n, base_ + pos_);
-      pos_ += k;
+  CWBASE_INLINE void Put(const wchar_t* text, size_t n) {
+    if (!m_Failed) {
+      if (m_Pos + n > m_Room) Reserve(m_Pos + n);
+      const size_t start = m_Pos;
+      size_t k = cwbase_internal::NarrowAsciiRun(text, n, m_Base + m_Pos);
+      m_Pos += k;
       if (k < n) {
         try {
           PutOthers(text + k, n - k);
         } catch (const std::bad_alloc&) {
-          pos_ = start;
+          m_Pos = start;
           throw;
         }
       }
     }
-    chars_ += n;
+    m_Chars += n;
   }
-  CW_INLINE void Put(const Literal& l) {
-    if (!failed_) {
-      if (pos_ + l.length > room_) Reserve(pos_ + l.length);
-      for (size_t k = 0; k < l.length; ++k) base_[pos_ + k] = l.narrow[k];
-      pos_ += l.length;
+  CWBASE_INLINE void Put(const Literal& l) {
+    if (!m_Failed) {
+      if (m_Pos + l.length > m_Room) Reserve(m_Pos + l.length);
+      for (size_t k = 0; k < l.length; ++k) m_Base[m_Pos + k] = l.narrow[k];
+      m_Pos += l.length;
     }
-    chars_ += l.length;
+    m_Chars += l.length;
   }
-  CW_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
+  CWBASE_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
-    if (!failed_) {
-      if (pos_ + n > room_) Reserve(pos_ + n);
-      std::memset(base_ + pos_, '\t', n);
-      pos_ += n;
+    if (!m_Failed) {
+      if (m_Pos + n > m_Room) Reserve(m_Pos + n);
+      std::memset(m_Base + m_Pos, '\t', n);
+      m_Pos += n;
     }
-    chars_ += n;
+    m_Chars += n;
   }
 
-  size_t Chars() const { return chars_; }
+  size_t Chars() const { return m_Chars; }
 
   // Reserves one byte per character in the block (SetSize) and fills them as
   // the conversion with that limit would: the bytes of the whole characters
   // that fit, then zeros.
   void Finish(CWBlock& block) {
-    const size_t n = chars_;
+    const size_t n = m_Chars;
     if (n == 0) return;
     // The conversion's limit: the size passed (n as an int), compared as an
     // unsigned number with the length + 1.
     size_t limit = static_cast<unsigned>(static_cast<int>(n));
     if (limit > n + 1) limit = n + 1;
-    size_t cut = pos_;  // the bytes converted before a failure, or all
+    size_t cut = m_Pos;  // the bytes converted before a failure, or all
     if (cut > limit) {
       cut = limit;  // back to the start of the character that does not fit
-      while (cut > 0 && (static_cast<unsigned char>(base_[cut]) & 0xC0) == 0x80) --cut;
+      while (cut > 0 && (static_cast<unsigned char>(m_Base[cut]) & 0xC0) == 0x80) --cut;
     }
     const unsigned long m = block.GetSize();
     // Within the capacity SetSize keeps the bytes below the new length; when
     // it grows, it copies the whole old storage. Either way text written in
     // the block's spare room stays where it is.
     char* out = static_cast<char*>(block.SetSize(m + static_cast<unsigned long>(n))) + m;
-    if (!in_block_ && cut) std::memcpy(out, base_, cut);
+    if (!m_InBlock && cut) std::memcpy(out, m_Base, cut);
     std::memset(out + cut, 0, n - cut);
   }
 
@@ -312,34 +312,34 @@ class NarrowSink {
       // wchar_t is a signed 32-bit type: a negative unit becomes a large code.
       const auto c = static_cast<uint32_t>(text[i]);  // NOLINT(bugprone-signed-char-misuse)
       if (c < 0x80) {                                 // room for it was made with the piece's
-        base_[pos_++] = static_cast<char>(c);
+        m_Base[m_Pos++] = static_cast<char>(c);
         continue;
       }
       unsigned char bytes[cwbase_internal::kMaxMultiByte];
-      int len = cwbase_internal::EncodeMultiByte(codeset_, c, bytes);
+      int len = cwbase_internal::EncodeMultiByte(m_Codeset, c, bytes);
       if (len < 0) {
-        failed_ = true;
+        m_Failed = true;
         return;
       }
       // Room for this character and one byte for each that follows.
-      if (pos_ + static_cast<size_t>(len) + (n - i - 1) > room_)
-        Reserve(pos_ + static_cast<size_t>(len) + (n - i - 1));
-      std::memcpy(base_ + pos_, bytes, static_cast<size_t>(len));
-      pos_ += static_cast<size_t>(len);
+      if (m_Pos + static_cast<size_t>(len) + (n - i - 1) > m_Room)
+        Reserve(m_Pos + static_cast<size_t>(len) + (n - i - 1));
+      std::memcpy(m_Base + m_Pos, bytes, static_cast<size_t>(len));
+      m_Pos += static_cast<size_t>(len);
     }
   }
 
   __attribute__((noinline)) void Reserve(size_t needed) {
-    base_ = scratch_.Reserve(needed, base_, pos_);
-    room_ = scratch_.capacity;
-    in_block_ = false;
+    m_Base = m_Scratch.Reserve(needed, m_Base, m_Pos);
+    m_Room = m_Scratch.capacity;
+    m_InBlock = false;
   }
 
-  Codeset codeset_;
-  char* base_ = nullptr;
-  size_t pos_ = 0, room_ = 0, chars_ = 0;
-  bool in_block_ = false, failed_ = false;
-  Scratch<char> scratch_;
+  Codeset m_Codeset;
+  char* m_Base = nullptr;
+  size_t m_Pos = 0, m_Room = 0, m_Chars = 0;
+  bool m_InBlock = false, m_Failed = false;
+  Scratch<char> m_Scratch;
 };
 
 // Writes one element and its subtree; allocation failures propagate so the
@@ -420,7 +420,7 @@ int CWXMLNode::SaveToXMLStream(CWBlock& block, long depth) {
     CountSink count{GrowthReplay{RoomBeforeGrowth(block)}};
     WriteElement(*this, count, depth);
     const unsigned long length = block.GetSize();
-    const auto units = static_cast<unsigned long>(count.pos), grownEnd = count.replay.grown_end;
+    const auto units = static_cast<unsigned long>(count.pos), grownEnd = count.replay.m_GrownEnd;
     auto* storage = static_cast<unsigned char*>(
         block.SetSize(length + (grownEnd * sizeof(wchar_t) + kSpareUnits * sizeof(wchar_t))));
     WideSink direct(block, reinterpret_cast<wchar_t*>(storage + length), units);
