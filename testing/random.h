@@ -1,5 +1,5 @@
 // Test aid: the one pseudo-random generator of the randomised tests. It is a
-// 64-bit linear congruential generator, so a seed gives the same sequence on
+// 64-bit linear congruential generator, so a starting value gives the same sequence on
 // every compiler and standard library and a failing round can be replayed.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 class CWTestRandom {
  public:
-  explicit CWTestRandom(uint64_t seed) : m_State(seed) {}
+  explicit CWTestRandom(uint64_t start) : m_State(start) {}
 
   // 32 fresh bits.
   uint32_t Next() {
