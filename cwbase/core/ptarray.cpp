@@ -1,31 +1,44 @@
 // CWPtArray: malloc-backed storage of untyped pointers.
 //
-// All re-sizing goes through Resize (realloc), which either yields the new
-// storage with the old entries at its start or fails leaving the array as it
-// was; nothing here can throw.
+// All re-sizing goes through Resize (realloc, or malloc and copy for lent
+// storage), which either yields the new storage with the old entries at its
+// start or fails leaving the array as it was; nothing here can throw.
 #include "cwbase/core/ptarray.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "cwbase/core/internal/lent_slots.h"
+
 namespace {
 
-constexpr int kInitialCapacity = 5;
+constexpr int kInitialCapacity = cwbase_internal::kPtArrayFirstCapacity;
 
 }  // namespace
 
-CWPtArray::CWPtArray() : m_Count(0), m_pData(nullptr), m_Capacity(0) {
+CWPtArray::CWPtArray() : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(false) {
   // Every XML node makes two arrays: plain malloc and five stores, rather
   // than realloc from null and a memset call.
-  auto* fresh = static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity));
-  if (!fresh) return;
-  for (int i = 0; i < kInitialCapacity; ++i) fresh[i] = nullptr;
-  m_pData = fresh;
+  StartStorage(static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity)));
+}
+
+CWPtArray::CWPtArray(const cwbase_internal::LentSlots& slots) noexcept
+    : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(slots.m_pSlots != nullptr) {
+  StartStorage(m_bLent ? slots.m_pSlots
+                       : static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity)));
+}
+
+void CWPtArray::StartStorage(void** slots) noexcept {
+  if (!slots) return;
+  for (int i = 0; i < kInitialCapacity; ++i) slots[i] = nullptr;
+  m_pData = slots;
   m_Capacity = kInitialCapacity;
 }
 
-CWPtArray::CWPtArray(const CWPtArray& other) : m_Count(0), m_pData(nullptr), m_Capacity(0) {
+CWPtArray::CWPtArray(const CWPtArray& other)
+    : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(false) {
   *this = other;
 }
 
@@ -39,21 +52,32 @@ CWPtArray& CWPtArray::operator=(const CWPtArray& other) {
     if (other.m_Count > 0)
       memcpy(fresh, other.m_pData, sizeof(void*) * static_cast<size_t>(other.m_Count));
   }
-  free(m_pData);
+  if (!m_bLent) free(m_pData);
   m_pData = fresh;
+  m_bLent = false;
   m_Capacity = other.m_Capacity;
   m_Count = fresh ? other.m_Count : 0;
   return *this;
 }
 
 CWPtArray::~CWPtArray() {
-  free(m_pData);
+  if (!m_bLent) free(m_pData);
 }
 
 int CWPtArray::Resize(int newCapacity) {
   if (newCapacity < 1) return 0;
-  void* fresh = realloc(m_pData, sizeof(void*) * static_cast<size_t>(newCapacity));
-  if (!fresh) return 0;
+  const size_t bytes = sizeof(void*) * static_cast<size_t>(newCapacity);
+  void* fresh;
+  if (m_bLent) {
+    // As realloc would: the old slots that fit, copied; the lent ones stay.
+    fresh = malloc(bytes);
+    if (!fresh) return 0;
+    memcpy(fresh, m_pData, std::min(bytes, sizeof(void*) * static_cast<size_t>(m_Capacity)));
+    m_bLent = false;
+  } else {
+    fresh = realloc(m_pData, bytes);
+    if (!fresh) return 0;
+  }
   m_pData = static_cast<void**>(fresh);
   m_Capacity = newCapacity;
   if (m_Count > newCapacity) m_Count = newCapacity;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <vector>
+
+#include "cwbase/core/internal/lent_slots.h"
 
 namespace {
 
@@ -130,4 +133,54 @@ TEST(CWPtArray, CopiesOwnTheirStorage) {
   }
   copy.SetAt(0, P(9));
   EXPECT_EQ(a.GetAt(0), P(1));
+}
+
+// An array on lent slots answers every operation exactly as one on malloc
+// storage: the same results, counts, capacities and entries, step by step,
+// while the lent slots are used until the first re-size and never freed.
+TEST(CWPtArray, LentSlotsBehaveAsMallocStorage) {
+  using Op = std::function<int(CWPtArray&)>;
+  const std::vector<std::vector<Op>> scripts = {
+      {[](CWPtArray& a) { return a.Add(P(1)); }, [](CWPtArray& a) { return a.Add(P(2)); },
+       [](CWPtArray& a) { return a.RemoveAt(0); }, [](CWPtArray& a) { return a.Find(P(2)); }},
+      {[](CWPtArray& a) { return a.SetAt(3, P(7)); },   // stays within the lent slots
+       [](CWPtArray& a) { return a.SetAt(4, P(8)); }},  // re-sizes to 11
+      {[](CWPtArray& a) { return a.InsertAt(0, P(3)); }, [](CWPtArray& a) { return a.Add(P(4)); },
+       [](CWPtArray& a) { return a.Add(P(5)); }, [](CWPtArray& a) { return a.Add(P(6)); },
+       [](CWPtArray& a) { return a.Add(P(7)); }, [](CWPtArray& a) { return a.InsertAt(1, P(9)); }},
+      {[](CWPtArray& a) { return a.SetGrowSize(1); }, [](CWPtArray& a) { return a.Add(P(1)); }},
+      {[](CWPtArray& a) { return a.SetGrowSize(0); },
+       [](CWPtArray& a) {
+         a.RemoveAll();
+         return a.GetSize();
+       }},
+      {[](CWPtArray& a) {
+        a = Make({1, 2, 3, 4, 5, 6});
+        return a.GetCapacity();
+      }},
+  };
+  for (size_t s = 0; s < scripts.size(); ++s) {
+    void* slots[cwbase_internal::kPtArrayFirstCapacity + 1];
+    slots[cwbase_internal::kPtArrayFirstCapacity] = P(77);  // just past the lent slots
+    {
+      CWPtArray lent{cwbase_internal::LentSlots{slots}};
+      CWPtArray plain;
+      ASSERT_EQ(lent.GetMemPtr(), slots);
+      ASSERT_EQ(lent.GetCapacity(), plain.GetCapacity());
+      for (size_t k = 0; k < scripts[s].size(); ++k) {
+        SCOPED_TRACE(testing::Message() << "script " << s << " step " << k);
+        EXPECT_EQ(scripts[s][k](lent), scripts[s][k](plain));
+        EXPECT_EQ(lent.GetCapacity(), plain.GetCapacity());
+        EXPECT_EQ(Entries(lent), Entries(plain));
+        EXPECT_EQ(lent.GetMemPtr() == slots, lent.GetCapacity() == 5 && s != 5);
+        CWPtArray copy(lent);
+        EXPECT_EQ(Entries(copy), Entries(plain));
+        EXPECT_NE(copy.GetMemPtr(), slots);
+      }
+    }  // destroying `lent` frees nothing of `slots` (ASan would report it)
+    EXPECT_EQ(slots[cwbase_internal::kPtArrayFirstCapacity], P(77));
+  }
+  CWPtArray none{cwbase_internal::LentSlots{nullptr}};  // lends nothing: malloc storage
+  EXPECT_EQ(none.GetCapacity(), 5);
+  EXPECT_NE(none.GetMemPtr(), nullptr);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -44,6 +45,28 @@ TEST(AllocationFailure, XmlSettersAndAdditionsFailQuietly) {
     CWXMLDocument copy;
     copy = doc;
     CW_TEST_CHILD_CHECK(copy.GetChildCount() <= 1 && copy.m_Props.GetSize() <= 1);
+  });
+}
+
+// Arrays on the room that comes with a node: a growth that cannot get
+// malloc storage is refused and leaves the entries on that room.
+TEST(AllocationFailure, XmlLentArraysRefuseGrowthAndKeepTheirEntries) {
+  CWRunWithAddressLimit([] {
+    CWXMLDocument doc;
+    CW_TEST_CHILD_CHECK(XmlLoadAscii(doc, "<r><a/><b/><c/><d/><e/></r>") == 0);
+    std::unique_ptr<CWXMLNode> made(new CWXMLNode);
+    for (int i = 0; i < 5; ++i) made->m_Props.Add(nullptr);
+    CWTestExhaustMemory();
+    for (CWPtArray* array : {&doc.m_Children, &made->m_Props}) {
+      void** slots = array->GetMemPtr();
+      void* first = array->GetAt(0);
+      CW_TEST_CHILD_CHECK(array->Add(nullptr) == 0 && array->SetGrowSize(9) == 0);
+      array->InsertAt(0, nullptr);
+      array->SetAt(5, nullptr);
+      CW_TEST_CHILD_CHECK(array->GetMemPtr() == slots && array->GetSize() == 5 &&
+                          array->GetCapacity() == 5 && array->GetAt(0) == first);
+    }
+    CW_TEST_CHILD_CHECK(wcscmp(doc.GetChildAt(4)->GetName(), L"e") == 0);
   });
 }
 

@@ -7,12 +7,47 @@
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/strhelp.h"
+#include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/xmlnode.h"
 
+using cwbase_internal::kXmlLentBytes;
 using cwbase_internal::XmlPool;
 
 namespace {
+
+// The note from an allocation to the constructor about to run on it: the
+// object and the room after it (see internal/node_storage.h).
+struct LentRoom {
+  void* m_pObject;
+  void** m_pSlots;
+};
+thread_local LentRoom t_LentRoom{nullptr, nullptr};
+
+// Rounded as the pool rounds, so the room stays pointer-aligned.
+size_t WithRoom(size_t size) {
+  return (size + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*) + kXmlLentBytes;
+}
+
+void* Lend(void* object, size_t size) noexcept {
+  if (object)
+    t_LentRoom = {object, reinterpret_cast<void**>(static_cast<char*>(object) + WithRoom(size) -
+                                                   kXmlLentBytes)};
+  return object;
+}
+
+// The room lent to `object`, or null; the note is cleared either way.
+void** TakeRoom(void* object) noexcept {
+  LentRoom room = t_LentRoom;
+  t_LentRoom = {nullptr, nullptr};
+  return room.m_pObject == object ? room.m_pSlots : nullptr;
+}
+
+// An object released before its constructor ran (it threw, or the
+// allocation was never constructed) leaves no note behind.
+void Forget(void* object) noexcept {
+  if (t_LentRoom.m_pObject == object) t_LentRoom = {nullptr, nullptr};
+}
 
 // Replaces an owned-or-borrowed string field by an owned copy of `source`.
 // Null source: nothing changes. Allocation failure: the field stays null.
@@ -65,7 +100,7 @@ void Dismantle(CWXMLNode* node, XmlPool::Batch& batch, bool clear) {
       if (typeid(*child) == typeid(CWXMLNode)) {
         Dismantle(child, batch, true);
         child->~CWXMLNode();
-        batch.Release(child, sizeof(CWXMLNode));
+        batch.Release(child, WithRoom(sizeof(CWXMLNode)));
       } else {
         delete child;
       }
@@ -139,16 +174,23 @@ void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept {
 }
 
 void* CWXMLNode::operator new(size_t size) {
-  return XmlPool::AllocateOne(size);
+  return Lend(XmlPool::AllocateOne(WithRoom(size)), size);
 }
 void* CWXMLNode::operator new(size_t size, const std::nothrow_t&) noexcept {
-  return XmlPool::AllocateOne(size, std::nothrow);
+  return Lend(XmlPool::AllocateOne(WithRoom(size), std::nothrow), size);
 }
 void CWXMLNode::operator delete(void* object, size_t size) noexcept {
-  XmlPool::Release(object, size);
+  Forget(object);
+  XmlPool::Release(object, WithRoom(size));
 }
 void CWXMLNode::operator delete(void* object, const std::nothrow_t&) noexcept {
+  Forget(object);
   XmlPool::Release(object, 0);
+}
+
+CWXMLNode* cwbase_internal::XmlNewNode(XmlPool& pool, CWXMLNode* parent) {
+  return new (Lend(pool.Allocate(WithRoom(sizeof(CWXMLNode))), sizeof(CWXMLNode)))
+      CWXMLNode(parent);
 }
 
 // ---- CWXMLProp ----
@@ -176,8 +218,17 @@ void CWXMLProp::SetValue(wchar_t const* value) {
 
 CWXMLNode::CWXMLNode() : CWXMLNode(nullptr) {}
 
-CWXMLNode::CWXMLNode(CWXMLNode* parent)
-    : m_pParent(parent), m_pName(nullptr), m_pValue(nullptr), m_bOwnName(0), m_bOwnValue(0) {}
+CWXMLNode::CWXMLNode(CWXMLNode* parent) : CWXMLNode(parent, TakeRoom(this)) {}
+
+CWXMLNode::CWXMLNode(CWXMLNode* parent, void** lentSlots)
+    : m_pParent(parent),
+      m_Children(cwbase_internal::LentSlots{lentSlots}),
+      m_Props(cwbase_internal::LentSlots{
+          lentSlots ? lentSlots + cwbase_internal::kPtArrayFirstCapacity : nullptr}),
+      m_pName(nullptr),
+      m_pValue(nullptr),
+      m_bOwnName(0),
+      m_bOwnValue(0) {}
 
 CWXMLNode::~CWXMLNode() {
   XmlPool::Batch batch;

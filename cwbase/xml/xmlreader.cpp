@@ -40,6 +40,7 @@
 #include "cwbase/text/internal/codeset.h"
 #include "cwbase/text/internal/multibyte.h"
 #include "cwbase/xml/internal/index.h"
+#include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/reader_reference.h"
 #include "cwbase/xml/internal/scan.h"
@@ -65,7 +66,8 @@ class FastReader {
   FastReader(const Char* text, size_t size, const XmlIndex& index)
       : m_Text(text), m_Size(size), m_Index(index), m_Widened(sizeof(Char) == 1 ? 0 : kNone) {
     const size_t objects =
-        index.m_Lt.size() * (sizeof(CWXMLNode) + 8) + index.m_Equals * (sizeof(CWXMLProp) + 8);
+        index.m_Lt.size() * (sizeof(CWXMLNode) + cwbase_internal::kXmlLentBytes + 8) +
+        index.m_Equals * (sizeof(CWXMLProp) + 8);
     m_Pool.Reserve(std::min(objects, 16 * size));
   }
 
@@ -292,7 +294,7 @@ size_t FastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, int
         node->m_pValue = nullptr;  // too deep: fails like a child without end tag
         return result;
       }
-      CWXMLNode* child = new (m_Pool.Allocate(sizeof(CWXMLNode))) CWXMLNode(node);
+      CWXMLNode* child = cwbase_internal::XmlNewNode(m_Pool, node);
       value = Element(child, value, endTag, level + 1, true);
       node->m_pValue = value == kNone ? nullptr : m_Buffer + value;
       if (value == kNone) {
