@@ -63,16 +63,22 @@
 ///   allocated, the load reads by the rules literally instead.
 ///
 /// Writer: wide form appends 4-byte units, no BOM, no terminator. The 8-bit
-/// form reserves one byte per wide character and converts into those bytes
-/// (locale encoding, WideCharToMultiByte): characters needing more than one
-/// byte do not fit; the output is then cut after the last whole character that
-/// fits and the rest of the reserved bytes are zero.
+/// form reserves one byte per wide character and writes each character's
+/// form in the locale's encoding (as WideCharToMultiByte converts it) into
+/// its byte. Choice: a character whose form takes more than one byte, or
+/// that the encoding cannot represent, is written as '?', so the output keeps
+/// one byte per character and the document keeps its structure.
 ///
 /// Storage: nodes and attributes allocate through class-specific operator
 /// new and delete: create them with `new` (the plain, nothrow or placement
 /// form) and destroy them with `delete`; the global operator new paired with
 /// `delete` is not supported. The reader cuts the objects of one load from
-/// shared chunks; a chunk is freed when its last object is.
+/// shared chunks; a chunk is freed when its last object is. A node allocated
+/// that way (by the reader, `new`, AddChildNode or operator=) comes with room
+/// for the first five slots of each of its two arrays, and its arrays start
+/// on that room instead of malloc storage; nothing else differs (capacity 5,
+/// non-null GetMemPtr, growth to malloc storage, see ptarray.h). A node
+/// constructed anywhere else has malloc'd array storage.
 ///
 /// Threads: no locks; one tree per thread at a time.
 #pragma once
@@ -236,9 +242,9 @@ class CWXMLNode {
   /// Nothing is escaped; an element without a name writes nothing.
   /// @return 0 always.
   int SaveToXMLStream(CWBlock& block, long depth = 0);
-  /// Appends the same text in the locale's 8-bit encoding, reserving ONE byte
-  /// per character: characters that need more are cut (see the file
-  /// description). @return 0 always.
+  /// Appends the same text in the locale's 8-bit encoding, ONE byte per
+  /// character: characters that need more, or have no form, are written as
+  /// '?' (see the file description). @return 0 always.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
 
   /// The node whose child list holds this node; null for a root. Never read by the library.
@@ -255,6 +261,10 @@ class CWXMLNode {
   int m_bOwnName;
   /// 1 when m_pValue is owned (new[]), 0 when borrowed.
   int m_bOwnValue;
+
+ private:
+  // The arrays start on `lentSlots` (2 x 5 slots) when it is not null.
+  CWXMLNode(CWXMLNode* parent, void** lentSlots);
 };
 
 /// A document: the root element itself plus m_Buffer, the text the tree was

@@ -16,20 +16,21 @@
 //   AddData leaves it uncleared). Only a block whose length is not a whole
 //   number of units takes the text into a buffer of its own, handed over
 //   with two AddData calls (up to the last growth, then the rest).
-// - 8-bit form: one byte per wide character is reserved with SetSize and
-//   filled with what WideCharToMultiByte would write there (the converted
-//   text, cut after the last whole character that fits, then zeros). In UTF-8
-//   and ASCII locales the walk writes the 8-bit text directly (the same rules
-//   as the conversion, from text/internal/codeset.h); in every other locale it
-//   builds the wide text and converts it as a whole.
+// - 8-bit form: one byte per wide character, reserved with SetSize and
+//   holding the character's one-byte form in the locale's encoding, or '?'
+//   for a character whose form takes more than one byte or that has none
+//   (the reference writer converts character by character with
+//   WideCharToMultiByte). In UTF-8 and ASCII locales the walk narrows ASCII
+//   runs in vector steps; in others each character is converted on its own.
 // An allocation failure stops the walk; the text written up to there is
 // handed over as the reference writer would have kept it (where the
 // storage of a growing block cannot be had at once, nothing is appended).
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
-#include <string>
 
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/internal/codeset.h"
@@ -215,21 +216,29 @@ struct CountSink {
   }
 };
 
-// The wide text whole, for the conversion in other locales.
-struct StringSink {
-  std::wstring text;
-  void Put(const wchar_t* piece, size_t n) { text.append(piece, n); }
-  void Put(const Literal& l) { text.append(l.wide, l.length); }
-  void Put(const wchar_t* piece) { text.append(piece); }
-  void Tabs(long depth) {
-    if (depth > 0) text.append(static_cast<size_t>(depth), L'\t');
+// The byte a character takes in the 8-bit form: its form in the locale's
+// encoding when that is exactly one byte, '?' for a character that needs
+// more or has none, so every character keeps its one reserved byte.
+char OneByteForm(Codeset codeset, wchar_t c) {
+  char bytes[cwbase_internal::kMaxMultiByte + MB_LEN_MAX + 1];
+  int len;
+  if (codeset == Codeset::kOther) {
+    const wchar_t one[2] = {c, 0};
+    int usedDefault = 0;
+    len =
+        WideCharToMultiByte(0, 0, one, 1, bytes, static_cast<int>(sizeof(bytes)), "", &usedDefault);
+  } else {
+    // wchar_t is a signed 32-bit type: a negative unit becomes a large code.
+    const auto code = static_cast<uint32_t>(c);  // NOLINT(bugprone-signed-char-misuse)
+    len = cwbase_internal::EncodeMultiByte(codeset, code, reinterpret_cast<unsigned char*>(bytes));
   }
-};
+  return len == 1 ? bytes[0] : '?';
+}
 
-// 8-bit form in a UTF-8 or ASCII locale: the bytes WideCharToMultiByte would
-// write for the text, converted as it is written, and the count of wide
-// characters. After a character the locale has no form for, the conversion
-// would have failed there: only characters are counted from then on.
+// 8-bit form: one byte per character (OneByteForm), written as the walk goes
+// into the block's spare room while it fits, else into a buffer of its own.
+// In UTF-8 and ASCII locales runs of ASCII characters are narrowed sixteen
+// at a time.
 class NarrowSink {
  public:
   NarrowSink(CWBlock& block, Codeset codeset) : m_Codeset(codeset) {
@@ -241,91 +250,51 @@ class NarrowSink {
     }
   }
 
-  // A piece is counted once it is written whole: one whose room cannot be
-  // had is dropped entirely, as the wide text would not have received it.
+  // A piece whose room cannot be had is dropped entirely, as the wide text
+  // would not have received it.
   CWBASE_INLINE void Put(const wchar_t* text, size_t n) {
-    if (!m_Failed) {
-      if (m_Pos + n > m_Room) Reserve(m_Pos + n);
-      const size_t start = m_Pos;
-      size_t k = cwbase_internal::NarrowAsciiRun(text, n, m_Base + m_Pos);
-      m_Pos += k;
-      if (k < n) {
-        try {
-          PutOthers(text + k, n - k);
-        } catch (const std::bad_alloc&) {
-          m_Pos = start;
-          throw;
-        }
-      }
-    }
-    m_Chars += n;
+    if (m_Pos + n > m_Room) Reserve(m_Pos + n);
+    char* out = m_Base + m_Pos;
+    size_t i = m_Codeset == Codeset::kOther ? 0 : cwbase_internal::NarrowAsciiRun(text, n, out);
+    if (i < n) PutOthers(text, n, out, i);
+    m_Pos += n;
   }
   CWBASE_INLINE void Put(const Literal& l) {
-    if (!m_Failed) {
-      if (m_Pos + l.length > m_Room) Reserve(m_Pos + l.length);
-      for (size_t k = 0; k < l.length; ++k) m_Base[m_Pos + k] = l.narrow[k];
-      m_Pos += l.length;
-    }
-    m_Chars += l.length;
+    if (m_Pos + l.length > m_Room) Reserve(m_Pos + l.length);
+    for (size_t k = 0; k < l.length; ++k) m_Base[m_Pos + k] = l.narrow[k];
+    m_Pos += l.length;
   }
   CWBASE_INLINE void Put(const wchar_t* text) { Put(text, Length(text)); }
   void Tabs(long depth) {
     if (depth <= 0) return;
     auto n = static_cast<size_t>(depth);
-    if (!m_Failed) {
-      if (m_Pos + n > m_Room) Reserve(m_Pos + n);
-      std::memset(m_Base + m_Pos, '\t', n);
-      m_Pos += n;
-    }
-    m_Chars += n;
+    if (m_Pos + n > m_Room) Reserve(m_Pos + n);
+    std::memset(m_Base + m_Pos, '\t', n);
+    m_Pos += n;
   }
 
-  size_t Chars() const { return m_Chars; }
-
-  // Reserves one byte per character in the block (SetSize) and fills them as
-  // the conversion with that limit would: the bytes of the whole characters
-  // that fit, then zeros.
+  // Reserves the one byte per character in the block (SetSize) and puts the
+  // text there, unless it was written there already.
   void Finish(CWBlock& block) {
-    const size_t n = m_Chars;
-    if (n == 0) return;
-    // The conversion's limit: the size passed (n as an int), compared as an
-    // unsigned number with the length + 1.
-    size_t limit = static_cast<unsigned>(static_cast<int>(n));
-    if (limit > n + 1) limit = n + 1;
-    size_t cut = m_Pos;  // the bytes converted before a failure, or all
-    if (cut > limit) {
-      cut = limit;  // back to the start of the character that does not fit
-      while (cut > 0 && (static_cast<unsigned char>(m_Base[cut]) & 0xC0) == 0x80) --cut;
-    }
+    if (m_Pos == 0) return;
     const unsigned long m = block.GetSize();
     // Within the capacity SetSize keeps the bytes below the new length; when
     // it grows, it copies the whole old storage. Either way text written in
     // the block's spare room stays where it is.
-    char* out = static_cast<char*>(block.SetSize(m + static_cast<unsigned long>(n))) + m;
-    if (!m_InBlock && cut) std::memcpy(out, m_Base, cut);
-    std::memset(out + cut, 0, n - cut);
+    char* out = static_cast<char*>(block.SetSize(m + static_cast<unsigned long>(m_Pos))) + m;
+    if (!m_InBlock) std::memcpy(out, m_Base, m_Pos);
   }
 
  private:
-  __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-      // wchar_t is a signed 32-bit type: a negative unit becomes a large code.
-      const auto c = static_cast<uint32_t>(text[i]);  // NOLINT(bugprone-signed-char-misuse)
-      if (c < 0x80) {                                 // room for it was made with the piece's
-        m_Base[m_Pos++] = static_cast<char>(c);
-        continue;
-      }
-      unsigned char bytes[cwbase_internal::kMaxMultiByte];
-      int len = cwbase_internal::EncodeMultiByte(m_Codeset, c, bytes);
-      if (len < 0) {
-        m_Failed = true;
-        return;
-      }
-      // Room for this character and one byte for each that follows.
-      if (m_Pos + static_cast<size_t>(len) + (n - i - 1) > m_Room)
-        Reserve(m_Pos + static_cast<size_t>(len) + (n - i - 1));
-      std::memcpy(m_Base + m_Pos, bytes, static_cast<size_t>(len));
-      m_Pos += static_cast<size_t>(len);
+  // The characters of text[i, n) into out[i, n): ASCII runs in one step
+  // (outside other locales), every other character on its own.
+  __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n, char* out,
+                                           size_t i) const {
+    while (i < n) {
+      out[i] = OneByteForm(m_Codeset, text[i]);
+      ++i;
+      if (m_Codeset != Codeset::kOther)
+        i += cwbase_internal::NarrowAsciiRun(text + i, n - i, out + i);
     }
   }
 
@@ -337,8 +306,8 @@ class NarrowSink {
 
   Codeset m_Codeset;
   char* m_Base = nullptr;
-  size_t m_Pos = 0, m_Room = 0, m_Chars = 0;
-  bool m_InBlock = false, m_Failed = false;
+  size_t m_Pos = 0, m_Room = 0;
+  bool m_InBlock = false;
   Scratch<char> m_Scratch;
 };
 
@@ -437,34 +406,13 @@ int CWXMLNode::SaveToXMLStream(CWBlock& block, long depth) {
 int CWXMLNode::SaveToXMLStreamAscii(CWBlock& block, long depth) {
   if (!m_pName) return 0;
   try {
-    const Codeset codeset = cwbase_internal::CurrentCodeset();
-    if (codeset != Codeset::kOther) {
-      NarrowSink out(block, codeset);
-      try {
-        WriteElement(*this, out, depth);
-      } catch (const std::bad_alloc&) {
-        // convert what was written
-      }
-      out.Finish(block);
-      return 0;
-    }
-    // The whole wide text first, then one conversion into the reserved bytes.
-    StringSink sink;
+    NarrowSink out(block, cwbase_internal::CurrentCodeset());
     try {
-      WriteElement(*this, sink, depth);
+      WriteElement(*this, out, depth);
     } catch (const std::bad_alloc&) {
-      // convert what was written, as the wide form keeps what it appended
+      // keep what was written, as the wide form keeps what it appended
     }
-    const std::wstring& wide = sink.text;
-    auto n = static_cast<unsigned long>(wide.size());
-    if (n == 0) return 0;
-    unsigned long m = block.GetSize();
-    // One byte per character; bytes the conversion leaves unwritten are zero.
-    auto* out = static_cast<char*>(block.SetSize(m + n)) + m;
-    memset(out, 0, n);
-    int usedDefault = 0;
-    WideCharToMultiByte(0, 0, wide.c_str(), static_cast<int>(n), out, static_cast<int>(n), "",
-                        &usedDefault);
+    out.Finish(block);
   } catch (const std::bad_alloc&) {
   }
   return 0;

@@ -92,16 +92,18 @@ int ReferenceXmlSaveAscii(CWXMLNode& node, CWBlock& block, long depth) {
     ReferenceXmlSave(node, wide, depth);
     const auto n = static_cast<unsigned long>(wide.GetSize() / sizeof(wchar_t));
     if (n == 0) return 0;  // nothing could be written
-    wchar_t end = 0;
-    wide.AddData(&end, sizeof(end));
     const unsigned long m = block.GetSize();
     auto* out = static_cast<char*>(block.SetSize(m + n)) + m;
-    // Bytes the conversion leaves unwritten are zero (SetSize within the
-    // capacity keeps what AddData's spare room held there).
-    memset(out, 0, n);
-    int usedDefault = 0;
-    WideCharToMultiByte(0, 0, static_cast<const wchar_t*>(wide.GetBuffer()), static_cast<int>(n),
-                        out, static_cast<int>(n), "", &usedDefault);
+    // One byte per character: its form when that is one byte, else '?'.
+    const auto* text = static_cast<const wchar_t*>(wide.GetBuffer());
+    for (unsigned long i = 0; i < n; ++i) {
+      const wchar_t one[2] = {text[i], 0};
+      char bytes[64];
+      int usedDefault = 0;
+      const int len = WideCharToMultiByte(0, 0, one, 1, bytes, static_cast<int>(sizeof(bytes)), "",
+                                          &usedDefault);
+      out[i] = len == 1 ? bytes[0] : '?';
+    }
   } catch (const std::bad_alloc&) {
   }
   return 0;

@@ -2,9 +2,9 @@
 // the writer of xmlwriter.cpp as its yardstick. The wide form appends every
 // piece of the layout to the caller's block with its own AddData, so the
 // block grows exactly as those appends make it grow; the 8-bit form writes
-// the wide text into a temporary block, ends it with a zero unit, reserves
-// one byte per character with SetSize and converts into them with one
-// WideCharToMultiByte. The differential tests compare the writer's length,
+// the wide text into a temporary block, reserves one byte per character
+// with SetSize and converts each character on its own with
+// WideCharToMultiByte, writing '?' where the result is not one byte. The differential tests compare the writer's length,
 // capacity and bytes with these. Private to the XML subsystem.
 //
 // Results: 0 always. An allocation failure stops the element writers where
