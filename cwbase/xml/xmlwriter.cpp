@@ -32,6 +32,7 @@
 #include <memory>
 #include <new>
 
+#include "cwbase/core/internal/simd.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/internal/codeset.h"
 #include "cwbase/xml/xmlnode.h"
@@ -237,8 +238,9 @@ char OneByteForm(Codeset codeset, wchar_t c) {
 
 // 8-bit form: one byte per character (OneByteForm), written as the walk goes
 // into the block's spare room while it fits, else into a buffer of its own.
-// In UTF-8 and ASCII locales runs of ASCII characters are narrowed sixteen
-// at a time.
+// In UTF-8 locales every piece is narrowed sixteen characters at a time
+// ('?' for all but ASCII); in the ASCII locale runs of ASCII characters
+// are.
 class NarrowSink {
  public:
   NarrowSink(CWBlock& block, Codeset codeset) : m_Codeset(codeset) {
@@ -255,8 +257,12 @@ class NarrowSink {
   CWBASE_INLINE void Put(const wchar_t* text, size_t n) {
     if (m_Pos + n > m_Room) Reserve(m_Pos + n);
     char* out = m_Base + m_Pos;
-    size_t i = m_Codeset == Codeset::kOther ? 0 : cwbase_internal::NarrowAsciiRun(text, n, out);
-    if (i < n) PutOthers(text, n, out, i);
+    if (m_Codeset == Codeset::kUtf8) {
+      PutUtf8(text, n, out);
+    } else {
+      size_t i = m_Codeset == Codeset::kOther ? 0 : cwbase_internal::NarrowAsciiRun(text, n, out);
+      if (i < n) PutOthers(text, n, out, i);
+    }
     m_Pos += n;
   }
   CWBASE_INLINE void Put(const Literal& l) {
@@ -286,8 +292,20 @@ class NarrowSink {
   }
 
  private:
+  // UTF-8 has one-byte forms for ASCII only: every other character is '?'.
+  static CWBASE_INLINE void PutUtf8(const wchar_t* text, size_t n, char* out) {
+    size_t i = 0;
+#if defined(CWBASE_SIMD_SSE2)
+    for (; i + 16 <= n; i += 16) cwbase_internal::simd::NarrowAsciiOr16(text + i, out + i, '?');
+#endif
+    for (; i < n; ++i) {
+      const auto c = static_cast<uint32_t>(text[i]);  // NOLINT(bugprone-signed-char-misuse)
+      out[i] = c < 0x80 ? static_cast<char>(c) : '?';
+    }
+  }
+
   // The characters of text[i, n) into out[i, n): ASCII runs in one step
-  // (outside other locales), every other character on its own.
+  // (in the ASCII locale), every other character on its own.
   __attribute__((noinline)) void PutOthers(const wchar_t* text, size_t n, char* out,
                                            size_t i) const {
     while (i < n) {

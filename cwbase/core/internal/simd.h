@@ -93,6 +93,24 @@ inline bool NarrowAscii16(const wchar_t* src, char* dst) {
   return true;
 }
 
+// Writes the 16 wide units at src to dst as bytes: each unit 0-127 as
+// itself, every other unit (negative ones included) as `mark`.
+inline void NarrowAsciiOr16(const wchar_t* src, char* dst, char mark) {
+  const auto* p = reinterpret_cast<const Vec*>(src);
+  const Vec a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+  const Vec c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
+  const Vec high = _mm_set1_epi32(~0x7F), zero = _mm_setzero_si128();
+  // All ones in the lanes that hold ASCII, packed to one byte per unit.
+  const Vec ascii = _mm_packs_epi16(_mm_packs_epi32(_mm_cmpeq_epi32(_mm_and_si128(a, high), zero),
+                                                    _mm_cmpeq_epi32(_mm_and_si128(b, high), zero)),
+                                    _mm_packs_epi32(_mm_cmpeq_epi32(_mm_and_si128(c, high), zero),
+                                                    _mm_cmpeq_epi32(_mm_and_si128(d, high), zero)));
+  const Vec packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+  const Vec out =
+      _mm_or_si128(_mm_and_si128(ascii, packed), _mm_andnot_si128(ascii, _mm_set1_epi8(mark)));
+  _mm_storeu_si128(reinterpret_cast<Vec*>(dst), out);
+}
+
 #endif  // CWBASE_SIMD_SSE2
 
 }  // namespace simd
