@@ -57,10 +57,13 @@
 ///   is allocated then; the buffer grows before the tree is emptied, so when
 ///   it cannot be allocated the tree and the buffer are left as they were, as
 ///   when the temporary block fails.
-/// - Reading is indexed: the tree and the buffer are exactly those of the
-///   reading rules applied literally, in time about linear in the text
-///   instead of the text times the nesting depth. When the index cannot be
-///   allocated, the load reads by the rules literally instead.
+/// - The tree and the buffer are exactly those of the reading rules applied
+///   literally, in time about linear in the text instead of the text times
+///   the nesting depth: a load reads in one pass, matching end tags as it
+///   meets them, and reads a text where that would differ from the rules
+///   again with an index of its end tags (Parse always uses the index).
+///   When the index cannot be allocated, the text is read by the rules
+///   literally instead.
 ///
 /// Writer: wide form appends 4-byte units, no BOM, no terminator. The 8-bit
 /// form reserves one byte per wide character and writes each character's

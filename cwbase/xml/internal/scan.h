@@ -26,12 +26,13 @@ namespace cwbase_internal {
 
 // The scanner's character classes, one bit each.
 enum XmlClass : uint8_t {
-  kXmlWhite = 1,     // tab, line feed, carriage return, space: trimmed off text values
-  kXmlNameEnd = 2,   // space, ">", "<", zero: end the token after a "<"
-  kXmlSpace = 4,     // space: ends a tag's name and a bare attribute value
-  kXmlQuote = 8,     // double quote
-  kXmlEquals = 16,   // "="
-  kXmlTagClose = 32  // ">"
+  kXmlWhite = 1,      // tab, line feed, carriage return, space: trimmed off text values
+  kXmlNameEnd = 2,    // space, ">", "<", zero: end the token after a "<"
+  kXmlSpace = 4,      // space: ends a tag's name and a bare attribute value
+  kXmlQuote = 8,      // double quote
+  kXmlEquals = 16,    // "="
+  kXmlTagClose = 32,  // ">"
+  kXmlLt = 64         // "<"
 };
 
 // Every character that belongs to some class.
@@ -46,8 +47,9 @@ constexpr uint8_t XmlClassesOf(unsigned char c) {
     case ' ':
       return kXmlWhite | kXmlNameEnd | kXmlSpace;
     case '\0':
-    case '<':
       return kXmlNameEnd;
+    case '<':
+      return kXmlNameEnd | kXmlLt;
     case '>':
       return kXmlNameEnd | kXmlTagClose;
     case '"':
@@ -230,6 +232,25 @@ class XmlTagScan {
   uint64_t m_Space[kUnits / 64] = {};
   uint64_t m_Eq[kUnits / 64] = {};
 };
+
+// Whether the bytes before the first zero byte among the n at `text` (all n
+// when there is none) are ASCII; *end is set to that first zero byte, or to
+// the first byte of 0x80 or above when one comes before it.
+inline bool XmlAsciiEnd(const unsigned char* text, size_t n, size_t* end) {
+  size_t i = 0;
+#if defined(CWBASE_SIMD_SSE2)
+  for (; i + 16 <= n; i += 16) {
+    const simd::Vec v = simd::Load16(text + i);
+    if (const unsigned stop = simd::HighMask(v) | simd::EqMask(v, '\0')) {
+      i += simd::FirstBit(stop);
+      break;
+    }
+  }
+#endif
+  while (i < n && text[i] != 0 && text[i] < 0x80) ++i;
+  *end = i;
+  return i == n || text[i] == 0;
+}
 
 // Widens `count` ASCII bytes to wide units.
 inline void XmlWidenAscii(const unsigned char* from, size_t count, wchar_t* to) {
