@@ -77,12 +77,12 @@ int ReadIndexed(CWXMLNode* node, wchar_t* text, size_t units) {
   return XmlFastReader<wchar_t>(text, units, index).Parse(node, text) == kXmlNone ? -1 : 0;
 }
 
-// Reads the wide text of `units` units (a zero unit among them) in place:
-// in one pass, or, when the text is not regular for that, indexed after
-// `restore` has put the text back as it was (the pass only wrote zeros).
+// Reads the wide text of `units` units, whose first zero unit is at `end`,
+// in place: in one pass, or, when the text is not regular for that,
+// indexed after `restore` has put the text back as it was (the pass only
+// wrote zeros).
 template <typename Restore>
-int ReadWide(CWXMLNode* node, wchar_t* text, size_t units, Restore restore) {
-  const auto end = static_cast<size_t>(wmemchr(text, 0, units) - text);
+int ReadWide(CWXMLNode* node, wchar_t* text, size_t units, size_t end, Restore restore) {
   if (XmlFastReader<wchar_t>(text, units, end).ParseOnePass(node, text)) return 0;
   node->CleanUp();
   restore();
@@ -186,7 +186,8 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
     return -1;
   }
   auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
-  return ReadWide(this, text, units, [&] { memcpy(text, data, size); });
+  const auto end = static_cast<size_t>(wmemchr(text, 0, units) - text);
+  return ReadWide(this, text, units, end, [&] { memcpy(text, data, size); });
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
@@ -221,7 +222,7 @@ int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
     };
     decode();
     memset(text + units, 0, (n + 1 - units) * sizeof(wchar_t));
-    return ReadWide(this, text, n + 2, decode);
+    return ReadWide(this, text, n + 2, units, decode);  // decoded units are never zero
   }
   CWBlock wide;
   cwbase_internal::ReferenceXmlConvert(wide, data, length);

@@ -299,12 +299,76 @@ size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unus
 #endif
 }
 
+#if defined(CWBASE_SIMD_SSE2)
+namespace {
+
+// One character of two to four bytes at `p` as the C library's decoder
+// reads it, when it is one of the common forms: C2-DF with one
+// continuation byte, E0-EF with two (no overlong form, no surrogate), F0-F7
+// with three (no overlong form). Its length, or 0 for anything else.
+inline size_t DecodeCommon(const unsigned char* p, uint32_t* value) {
+  const uint32_t b = p[0];
+  auto cont = [&](size_t k) { return (p[k] & 0xC0u) == 0x80u; };
+  if (b >= 0xC2 && b <= 0xDF && cont(1)) {
+    *value = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+    return 2;
+  }
+  if ((b & 0xF0u) == 0xE0u && cont(1) && cont(2)) {
+    const uint32_t v = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    if (v < 0x800 || (v & 0xFFFFF800u) == 0xD800u) return 0;
+    *value = v;
+    return 3;
+  }
+  if ((b & 0xF8u) == 0xF0u && cont(1) && cont(2) && cont(3)) {
+    const uint32_t v =
+        (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+    if (v < 0x10000) return 0;
+    *value = v;
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+#endif
+
 size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
                                [[maybe_unused]] bool utf8, [[maybe_unused]] wchar_t* dst,
                                [[maybe_unused]] size_t room, size_t* written) {
   size_t i = 0, o = 0;
 #if defined(CWBASE_SIMD_SSE2)
   while (i + kUtf8WindowReadable <= n && room - o >= kUtf8Window) {
+    // Mostly ASCII text: sixteen bytes at a time, and where a few bytes of
+    // sixteen are not ASCII, the ASCII before the first of them and its
+    // character on their own; text denser in such characters goes by
+    // windows.
+    const Vec x = simd::Load16(src + i), x1 = simd::Load16(src + i + 16);
+    const Vec x2 = simd::Load16(src + i + 32), x3 = simd::Load16(src + i + 48);
+    if (simd::HighMask(_mm_or_si128(_mm_or_si128(x, x1), _mm_or_si128(x2, x3))) == 0) {
+      simd::Widen16(x, dst + o);
+      simd::Widen16(x1, dst + o + 16);
+      simd::Widen16(x2, dst + o + 32);
+      simd::Widen16(x3, dst + o + 48);
+      i += 64, o += 64;
+      continue;
+    }
+    const unsigned high = simd::HighMask(x);
+    if (high == 0) {
+      simd::Widen16(x, dst + o);
+      i += 16, o += 16;
+      continue;
+    }
+    if (utf8 && __builtin_popcount(high) <= 4) {
+      const unsigned k = simd::FirstBit(high);
+      for (unsigned j = 0; j < k; ++j) dst[o + j] = static_cast<wchar_t>(src[i + j]);
+      i += k, o += k;
+      uint32_t v;
+      const size_t len = DecodeCommon(src + i, &v);
+      if (len == 0) break;  // the caller's rules decide
+      dst[o++] = static_cast<wchar_t>(v);
+      i += len;
+      continue;
+    }
     const Window w = ScanWindow(src + i, utf8);
     if (w.bytes == kUtf8Window && w.starts == kAll) {
       WidenAsciiRun(src + i, kUtf8Window, dst + o);
