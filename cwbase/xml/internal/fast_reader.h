@@ -92,8 +92,11 @@ class XmlFastReader {
 
   // Widens the 8-bit text up to `to`, then writes the end-tag zeros that
   // were waiting for it.
+  // Tags end in small steps: at least 64 units are widened at a time (up
+  // to the end of the text), so the vector loop does the work.
   void Widen(size_t to) {
     if (to <= m_Widened || m_Widened == kXmlNone) return;
+    to = std::min(std::max(to, m_Widened + 64), m_End);
     XmlWidenAscii(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
                   m_Buffer + m_Widened);
     m_Widened = to;
@@ -139,7 +142,8 @@ class XmlFastReader {
   // How many open names fall on each of 256 hash values: most self-closing
   // tags are cleared of matching an open name without comparing.
   uint16_t m_OpenHashes[256] = {};
-  bool m_Short = false;  // an allocation failed: what was built is short
+  bool m_Short = false;        // an allocation failed: what was built is short
+  size_t m_NextLt = kXmlNone;  // after a one-pass element: the next "<", if known
 };
 
 // The bucket of the name of `len` units at `at` in m_OpenHashes.
@@ -200,7 +204,10 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
   const size_t len = nameEnd - tag;
   // A quoted ">" in the name would end the index's token for it early.
   if (m_Short || XmlSearch<kXmlTagClose>(t, tag, nameEnd, m_Size) != nameEnd) return kXmlNone;
-  if (selfClosing) return close + 1;
+  if (selfClosing) {
+    m_NextLt = lt;  // found with the tag: the caller need not search again
+    return close + 1;
+  }
 
   m_Open[level] = {tag, len};
   const unsigned hash = XmlNameHash(t, tag, len);
@@ -228,7 +235,7 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
       break;
     }
     value = after;
-    lt = XmlSearch<kXmlLt>(t, value, m_End, m_Size);
+    lt = m_NextLt != kXmlNone ? m_NextLt : XmlSearch<kXmlLt>(t, value, m_End, m_Size);
   }
   --m_OpenHashes[hash];
   if (endTag == kXmlNone) return kXmlNone;
@@ -242,6 +249,7 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
     while (end > value && (XmlClassOf(t[end - 1]) & kXmlWhite)) m_Buffer[--end] = 0;
   }
   node->m_pValue = m_Buffer + value;
+  m_NextLt = kXmlNone;
   return endTag + 2 + len + 1;
 }
 
