@@ -187,7 +187,9 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
   }
   auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
   const auto end = static_cast<size_t>(wmemchr(text, 0, units) - text);
-  return ReadWide(this, text, units, end, [&] { memcpy(text, data, size); });
+  return ReadWide(this, text, units, end, [&] {
+    if (data) memcpy(text, data, size);  // SetBuffer took them, so data is not null
+  });
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
