@@ -90,10 +90,10 @@ class XmlFastReader {
   size_t Flow(CWXMLNode* node, size_t lt, int level);
   bool OpensAncestor(size_t token, size_t len, int level) const;
 
-  // Widens the 8-bit text up to `to`, then writes the end-tag zeros that
-  // were waiting for it.
-  // Tags end in small steps: at least 64 units are widened at a time (up
-  // to the end of the text), so the vector loop does the work.
+  // Widens the 8-bit text up to `to` at least, then writes the end-tag
+  // zeros that were waiting for it. Tags end in small steps: at least 64
+  // units are widened at a time (up to the end of the text), so that the
+  // vector loop does the work.
   void Widen(size_t to) {
     if (to <= m_Widened || m_Widened == kXmlNone) return;
     to = std::min(std::max(to, m_Widened + 64), m_End);
