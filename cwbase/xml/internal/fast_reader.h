@@ -74,7 +74,16 @@ class XmlFastReader {
     m_Buffer = buffer;
     node->CleanUp();
     const size_t lt = XmlSearch<kXmlLt>(m_Text, 0, m_End, m_Size);
-    if (lt == m_End || Flow(node, lt, 1) == kXmlNone) return false;
+    bool read = lt != m_End && Flow(node, lt, 1) != kXmlNone;
+    // The node's own child array keeps its capacity through a clean-up, so
+    // its children are added only once the text has proved regular: an
+    // indexed read after a refusal then grows it as the reference would.
+    for (CWXMLNode* child : m_TopChildren)
+      if (!read || !node->m_Children.Add(child)) {
+        read = false;
+        delete child;
+      }
+    if (!read) return false;
     Widen(m_End);
     return true;
   }
@@ -142,8 +151,9 @@ class XmlFastReader {
   // How many open names fall on each of 256 hash values: most self-closing
   // tags are cleared of matching an open name without comparing.
   uint16_t m_OpenHashes[256] = {};
-  bool m_Short = false;        // an allocation failed: what was built is short
-  size_t m_NextLt = kXmlNone;  // after a one-pass element: the next "<", if known
+  bool m_Short = false;                   // an allocation failed: what was built is short
+  size_t m_NextLt = kXmlNone;             // after a one-pass element: the next "<", if known
+  std::vector<CWXMLNode*> m_TopChildren;  // a one pass's children of its node
 };
 
 // The bucket of the name of `len` units at `at` in m_OpenHashes.
@@ -230,7 +240,17 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
       break;
     }
     const size_t after = Flow(child, lt, level + 1);
-    if (after == kXmlNone || !node->m_Children.Add(child)) {
+    bool added = after != kXmlNone;
+    if (added && level == 1) {
+      try {
+        m_TopChildren.push_back(child);
+      } catch (const std::bad_alloc&) {
+        added = false;
+      }
+    } else if (added) {
+      added = node->m_Children.Add(child) != 0;
+    }
+    if (!added) {
       delete child;
       break;
     }
