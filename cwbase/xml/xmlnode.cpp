@@ -99,7 +99,7 @@ void Dismantle(CWXMLNode* node, XmlPool::Batch& batch, bool clear) {
       if (!child) continue;
       if (typeid(*child) == typeid(CWXMLNode)) {
         Dismantle(child, batch, true);
-        child->~CWXMLNode();
+        child->CWXMLNode::~CWXMLNode();  // exactly this class: no virtual call
         batch.Release(child, WithRoom(sizeof(CWXMLNode)));
       } else {
         delete child;
@@ -112,7 +112,7 @@ void Dismantle(CWXMLNode* node, XmlPool::Batch& batch, bool clear) {
       auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetMemPtr()[i]);
       if (!prop) continue;
       if (typeid(*prop) == typeid(CWXMLProp)) {
-        prop->~CWXMLProp();
+        prop->CWXMLProp::~CWXMLProp();
         batch.Release(prop, sizeof(CWXMLProp));
       } else {
         delete prop;
@@ -231,6 +231,8 @@ CWXMLNode::CWXMLNode(CWXMLNode* parent, void** lentSlots)
       m_bOwnValue(0) {}
 
 CWXMLNode::~CWXMLNode() {
+  // A node taken apart by its parent's release has nothing left to release.
+  if (!m_Children.GetSize() && !m_Props.GetSize() && !m_bOwnName && !m_bOwnValue) return;
   XmlPool::Batch batch;
   Dismantle(this, batch, false);  // the arrays go with the node
 }
