@@ -189,9 +189,8 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
   for (;;) {
     tag = lt + 1;
     close = m_Scan.Run(t, tag, m_End, m_Size);
-    if (close == m_End) return kXmlNone;
-    lt = XmlSearch<kXmlLt>(t, tag, m_End, m_Size);  // the first "<" after the tag's
-    if (lt < close) return kXmlNone;
+    if (close == m_End || m_Scan.HasLt()) return kXmlNone;
+    lt = XmlSearch<kXmlLt>(t, close + 1, m_End, m_Size);  // the first "<" after the tag
     Widen(close + 1);
     m_Buffer[close] = 0;
     node->m_pName = m_Buffer + tag;

@@ -148,9 +148,11 @@ class XmlTagScan {
   size_t Run(const Char* text, size_t tag, size_t end, size_t size) {
     m_Tag = tag;
     m_Scanned = 0;
+    m_HasLt = false;
     unsigned quoted = 0;  // all ones inside a quoted stretch
     for (size_t at = tag; at < end; at += 16) {
       const Masks m = Scan16(text, at, end, size);
+      const unsigned lt = m.lt;
       const size_t k = at - tag;
       if (k < kUnits) {
         const size_t w = k / 64, shift = k % 64;
@@ -161,11 +163,19 @@ class XmlTagScan {
         m_Scanned = k + 16;
       }
       const unsigned inside = XmlPrefixXor16(m.quote) ^ quoted;
-      if (unsigned ends = m.close & ~inside & 0xFFFFu) return at + simd::FirstBit(ends);
+      if (unsigned ends = m.close & ~inside & 0xFFFFu) {
+        const unsigned stop = simd::FirstBit(ends);
+        m_HasLt |= (lt & ((1u << stop) - 1)) != 0;
+        return at + stop;
+      }
+      m_HasLt |= lt != 0;
       quoted = (inside & 0x8000u) ? 0xFFFFu : 0;
     }
     return end;
   }
+
+  // Whether a "<" stands in the tag the last Run ended (before its ">").
+  bool HasLt() const { return m_HasLt; }
 
   // Whether the masks cover [m_Tag, end).
   bool Covers(size_t end) const { return end - m_Tag <= m_Scanned; }
@@ -190,9 +200,9 @@ class XmlTagScan {
   }
 
  private:
-  // Bits of 16 units equal to '"', '>', ' ' and '='.
+  // Bits of 16 units equal to '"', '>', ' ', '=' and '<'.
   struct Masks {
-    unsigned quote = 0, close = 0, space = 0, eq = 0;
+    unsigned quote = 0, close = 0, space = 0, eq = 0, lt = 0;
   };
 
   // The masks of the 16 units at `at`, restricted to the units before `end`.
@@ -206,6 +216,7 @@ class XmlTagScan {
       m.close = XmlClassMask<kXmlTagClose>(v);
       m.space = XmlClassMask<kXmlSpace>(v);
       m.eq = XmlClassMask<kXmlEquals>(v);
+      m.lt = XmlClassMask<kXmlLt>(v);
     } else
 #endif
     {
@@ -216,6 +227,7 @@ class XmlTagScan {
         if (c & kXmlTagClose) m.close |= bit;
         if (c & kXmlSpace) m.space |= bit;
         if (c & kXmlEquals) m.eq |= bit;
+        if (c & kXmlLt) m.lt |= bit;
       }
     }
     const unsigned keep = simd::BitsBefore(at, end);
@@ -223,11 +235,13 @@ class XmlTagScan {
     m.close &= keep;
     m.space &= keep;
     m.eq &= keep;
+    m.lt &= keep;
     return m;
   }
 
   size_t m_Tag = 0;
   size_t m_Scanned = 0;  // units [m_Tag, m_Tag + m_Scanned) have masks
+  bool m_HasLt = false;
   uint64_t m_Quote[kUnits / 64] = {};
   uint64_t m_Space[kUnits / 64] = {};
   uint64_t m_Eq[kUnits / 64] = {};
