@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cwbase/xml/xmlnode.h"
 #include "testing/scopes.h"
@@ -45,6 +47,35 @@ TEST(Threads, IndependentXmlDocuments) {
   CWTestLocale locale("C.UTF-8");
   ASSERT_TRUE(locale.Ok());
   ExpectSameOnThreads(XmlWork);
+}
+
+// Objects made with `new` come from a pool of the making thread's: trees
+// built on threads that then end are released by the main thread, and
+// one built here is released on several threads at once.
+TEST(Threads, TreesOutliveTheThreadsThatBuiltThem) {
+  std::vector<CWXMLNode*> trees(4);
+  std::vector<std::thread> builders;
+  for (size_t t = 0; t < trees.size(); ++t)
+    builders.emplace_back([&trees, t] {
+      auto* root = new CWXMLNode;
+      root->SetName(L"root");
+      for (int i = 0; i < 3000; ++i) root->AddChildNode(L"item")->SetPropertyValue(L"n", 1L * i);
+      trees[t] = root;
+    });
+  for (std::thread& b : builders) b.join();
+  for (CWXMLNode* tree : trees) {
+    EXPECT_EQ(tree->GetChildCount(), 3000);
+    delete tree;
+  }
+  CWXMLNode shared;
+  for (int i = 0; i < 4000; ++i) shared.AddChildNode(L"x");
+  std::vector<std::thread> releasers;
+  for (int t = 0; t < 4; ++t)
+    releasers.emplace_back([&shared, t] {
+      for (int i = t; i < 4000; i += 4) delete shared.GetChildAt(i);
+    });
+  for (std::thread& r : releasers) r.join();
+  shared.m_Children.RemoveAll();
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // The XML tree: construction, clean-up, queries, setters and deep copy.
+#include <pthread.h>
+
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -49,6 +51,47 @@ void Forget(void* object) noexcept {
   if (t_LentRoom.m_pObject == object) t_LentRoom = {nullptr, nullptr};
 }
 
+// Objects made with `new` (by callers, the setters and the copy) are cut
+// from a pool of the allocating thread's (see pool.h). The pool is made on
+// the thread's first such allocation and destroyed when the thread ends,
+// through a thread-specific key: a C++ thread_local object with a destructor
+// would need memory merely to register it, and abort when there is none.
+// Where no pool can be had, each object takes a chunk of its own.
+thread_local XmlPool* t_pPool = nullptr;
+
+void DestroyThreadPool(void* pool) {
+  delete static_cast<XmlPool*>(pool);
+  t_pPool = nullptr;  // the destructors of other keys may still allocate
+}
+
+XmlPool* ThreadPool() noexcept {
+  if (t_pPool) return t_pPool;
+  struct Key {
+    pthread_key_t key{};
+    bool ok = pthread_key_create(&key, DestroyThreadPool) == 0;
+  };
+  static const Key key;
+  if (!key.ok) return nullptr;
+  auto* pool = new (std::nothrow) XmlPool;
+  if (pool && pthread_setspecific(key.key, pool) != 0) {
+    delete pool;
+    pool = nullptr;
+  }
+  return t_pPool = pool;
+}
+
+void* AllocateShared(size_t size) {
+  XmlPool* pool = ThreadPool();
+  return pool ? pool->Allocate(size) : XmlPool::AllocateOne(size);
+}
+void* AllocateShared(size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return AllocateShared(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 // Replaces an owned-or-borrowed string field by an owned copy of `source`.
 // Null source: nothing changes. Allocation failure: the field stays null.
 void AssignString(wchar_t*& field, int& own, wchar_t const* source) {
@@ -56,13 +99,11 @@ void AssignString(wchar_t*& field, int& own, wchar_t const* source) {
   if (own && field) delete[] field;
   own = 0;
   field = nullptr;
-  size_t n = wcslen(source);
-  try {
-    wchar_t* copy = new wchar_t[n + 1]();
-    wcscpy(copy, source);
+  const size_t n = wcslen(source) + 1;
+  if (auto* copy = new (std::nothrow) wchar_t[n]) {
+    wmemcpy(copy, source, n);  // the terminator included
     field = copy;
     own = 1;
-  } catch (const std::bad_alloc&) {
   }
 }
 
@@ -161,10 +202,10 @@ static_assert(alignof(CWXMLNode) <= sizeof(void*) && alignof(CWXMLProp) <= sizeo
               "tree objects fit the pool's alignment");
 
 void* CWXMLProp::operator new(size_t size) {
-  return XmlPool::AllocateOne(size);
+  return AllocateShared(size);
 }
 void* CWXMLProp::operator new(size_t size, const std::nothrow_t&) noexcept {
-  return XmlPool::AllocateOne(size, std::nothrow);
+  return AllocateShared(size, std::nothrow);
 }
 void CWXMLProp::operator delete(void* object, size_t size) noexcept {
   XmlPool::Release(object, size);
@@ -174,10 +215,10 @@ void CWXMLProp::operator delete(void* object, const std::nothrow_t&) noexcept {
 }
 
 void* CWXMLNode::operator new(size_t size) {
-  return Lend(XmlPool::AllocateOne(WithRoom(size)), size);
+  return Lend(AllocateShared(WithRoom(size)), size);
 }
 void* CWXMLNode::operator new(size_t size, const std::nothrow_t&) noexcept {
-  return Lend(XmlPool::AllocateOne(WithRoom(size), std::nothrow), size);
+  return Lend(AllocateShared(WithRoom(size), std::nothrow), size);
 }
 void CWXMLNode::operator delete(void* object, size_t size) noexcept {
   Forget(object);
@@ -392,8 +433,15 @@ CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
   SetValue(source.m_pValue);
   for (int i = 0; i < source.m_Children.GetSize(); ++i) {
     auto* from = static_cast<CWXMLNode*>(source.m_Children.GetAt(i));
-    if (!from) continue;
-    if (CWXMLNode* to = AddChildNode(from->m_pName)) *to = *from;
+    if (!from || !from->m_pName) continue;
+    // As AddChildNode, without the name the copy below sets again.
+    auto* to = new (std::nothrow) CWXMLNode(this);
+    if (!to) continue;
+    if (!m_Children.Add(to)) {
+      delete to;
+      continue;
+    }
+    *to = *from;
   }
   for (int i = 0; i < source.m_Props.GetSize(); ++i) {
     CWXMLProp* from = PropAt(source.m_Props, i);

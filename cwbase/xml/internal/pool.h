@@ -13,7 +13,10 @@
 //   state; it keeps nothing after the load and objects cut from it are
 //   released one by one like any other.
 // - Every other allocation (`new CWXMLNode`, AddChildNode, operator=, ...)
-//   takes a chunk of its own object.
+//   is cut from a pool of the allocating thread's, made on its first such
+//   allocation and destroyed (its open chunk handed over to its objects)
+//   when the thread ends. Where that pool cannot be had, the object takes
+//   a chunk of its own (AllocateOne).
 // - Reserve allocates a pool's chunks ahead: the reader does so before the
 //   parse, so that the new tree is laid out in one run of chunks in the order
 //   the parse fills them. A document load releases the previous tree first;
