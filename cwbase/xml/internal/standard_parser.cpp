@@ -1,0 +1,524 @@
+// The standard XML parser: one forward pass over the decoded text with an
+// explicit stack of open elements. Text is decoded where it stands: the
+// write position never passes the read position, so a value, a name or an
+// attribute value ends with a zero written over text already read.
+#include "cwbase/xml/internal/standard_parser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cwbase/xml/internal/xmlchars.h"
+#include "cwbase/xml/xmlnode.h"
+
+namespace cwbase_internal {
+namespace {
+
+using Unit = uint32_t;
+
+inline Unit At(const wchar_t* p) { return static_cast<Unit>(*p); }
+
+// Characters that end a fast run of text: markup, references, line ends,
+// the "]" of a possible "]]>", and the end of the text.
+constexpr bool IsTextStop(Unit c) { return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0; }
+
+struct TextTable {
+  bool m_Stop[128];
+  constexpr TextTable() : m_Stop() {
+    for (Unit c = 0; c < 128; ++c) m_Stop[c] = IsTextStop(c);
+  }
+};
+constexpr TextTable kText;
+
+// One open element and the character data gathered for its value.
+struct Level {
+  CWXMLNode* m_pNode = nullptr;
+  wchar_t* m_pValue = nullptr;     // start of the value kept in place
+  wchar_t* m_pEnd = nullptr;       // end of what was kept
+  wchar_t* m_pSolidEnd = nullptr;  // end of the kept text without trailing literal space
+  bool m_Pieces = false;           // a piece of character data was kept
+  bool m_ChildSince = false;       // a child element follows the in-place value
+  bool m_Mixed = false;            // the value is gathered in m_Owned instead
+  std::wstring m_Owned;
+  size_t m_OwnedSolid = 0;
+};
+
+class Parser {
+ public:
+  Parser(wchar_t* text, size_t units, CWXMLNode* root)
+      : m_pText(text), m_pEndOfText(text + units), m_pRoot(root) {}
+
+  int Run();
+  size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
+
+ private:
+  int Fail(int code, const wchar_t* at) {
+    m_pFault = at;
+    return code;
+  }
+  static wchar_t* SkipSpace(wchar_t* p) {
+    while (XmlIsSpace(At(p))) ++p;
+    return p;
+  }
+  static wchar_t* SkipName(wchar_t* p) {
+    if (!XmlIsNameStart(At(p))) return p;
+    for (++p; XmlIsNameChar(At(p));) ++p;
+    return p;
+  }
+  static bool StartsWith(const wchar_t* p, const wchar_t* s) {
+    for (; *s; ++p, ++s)
+      if (*p != *s) return false;
+    return true;
+  }
+
+  int Declaration(wchar_t*& p);
+  int ProcessingInstruction(wchar_t*& p);
+  int Comment(wchar_t*& p);
+  int Doctype(wchar_t*& p);
+  int DeclarationInSubset(wchar_t*& p);
+  int Reference(wchar_t*& r, wchar_t*& w);
+  int Text(wchar_t*& p);
+  int Cdata(wchar_t*& p);
+  int StartTag(wchar_t*& p);
+  int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
+  int EndTag(wchar_t*& p);
+  int CheckUnique(CWXMLNode* node, const wchar_t* at);
+  void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd);
+  int Close(Level& level, bool empty, wchar_t* zero);
+
+  wchar_t* m_pText;
+  wchar_t* m_pEndOfText;
+  CWXMLNode* m_pRoot;
+  const wchar_t* m_pFault = nullptr;
+  std::vector<Level> m_Levels;
+  size_t m_Depth = 0;  // open elements: m_Levels[0 .. m_Depth)
+  bool m_RootDone = false;
+  bool m_Doctype = false;
+};
+
+// <?xml version=... encoding=... standalone=...?> at the very start.
+int Parser::Declaration(wchar_t*& p) {
+  wchar_t* q = p + 5;
+  bool first = true;
+  for (;;) {
+    wchar_t* name = SkipSpace(q);
+    if (StartsWith(name, L"?>")) break;
+    if (name == q) return Fail(CWXML_ERROR_SYNTAX, q);
+    q = SkipName(name);
+    if (q == name || (first && !StartsWith(name, L"version="))) return Fail(CWXML_ERROR_SYNTAX, name);
+    q = SkipSpace(q);
+    if (*q != '=') return Fail(CWXML_ERROR_SYNTAX, q);
+    q = SkipSpace(q + 1);
+    const wchar_t quote = *q;
+    if (quote != '"' && quote != '\'') return Fail(CWXML_ERROR_SYNTAX, q);
+    const wchar_t* close = std::wcschr(q + 1, quote);
+    const wchar_t* lt = std::wcschr(q + 1, '<');
+    if (!close || (lt && lt < close)) return Fail(CWXML_ERROR_SYNTAX, q);
+    q = const_cast<wchar_t*>(close) + 1;
+    first = false;
+  }
+  if (first) return Fail(CWXML_ERROR_SYNTAX, q);
+  p = SkipSpace(q) + 2;
+  return 0;
+}
+
+int Parser::ProcessingInstruction(wchar_t*& p) {
+  wchar_t* target = p + 2;
+  wchar_t* end = SkipName(target);
+  if (end == target) return Fail(CWXML_ERROR_SYNTAX, target);
+  if (end - target == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' &&
+      (target[2] | 0x20) == 'l')
+    return Fail(CWXML_ERROR_SYNTAX, p);
+  if (!StartsWith(end, L"?>") && !XmlIsSpace(At(end))) return Fail(CWXML_ERROR_SYNTAX, end);
+  const wchar_t* close = std::wcsstr(end, L"?>");
+  if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+  p = const_cast<wchar_t*>(close) + 2;
+  return 0;
+}
+
+int Parser::Comment(wchar_t*& p) {
+  const wchar_t* dashes = std::wcsstr(p + 4, L"--");
+  if (!dashes) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+  if (dashes[2] != '>') return Fail(CWXML_ERROR_SYNTAX, dashes);
+  p = const_cast<wchar_t*>(dashes) + 3;
+  return 0;
+}
+
+// A markup declaration of the internal subset, or a comment or processing
+// instruction there; quoted literals may hold ">".
+int Parser::DeclarationInSubset(wchar_t*& p) {
+  if (StartsWith(p, L"<!--")) return Comment(p);
+  if (StartsWith(p, L"<?")) return ProcessingInstruction(p);
+  if (!StartsWith(p, L"<!")) return Fail(CWXML_ERROR_SYNTAX, p);
+  for (wchar_t* q = p + 2;; ++q) {
+    if (*q == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (*q == '<') return Fail(CWXML_ERROR_SYNTAX, q);
+    if (*q == '>') {
+      p = q + 1;
+      return 0;
+    }
+    if (*q == '"' || *q == '\'') {
+      q = std::wcschr(q + 1, *q);
+      if (!q) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    }
+  }
+}
+
+// <!DOCTYPE name external-id? [internal subset]? >, passed over.
+int Parser::Doctype(wchar_t*& p) {
+  if (m_Doctype || m_RootDone) return Fail(CWXML_ERROR_SYNTAX, p);
+  m_Doctype = true;
+  wchar_t* q = p + 9;
+  if (!XmlIsSpace(At(q))) return Fail(CWXML_ERROR_SYNTAX, q);
+  for (;;) {
+    const Unit c = At(q);
+    if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (c == '>') break;
+    if (c == '<') return Fail(CWXML_ERROR_SYNTAX, q);
+    if (c == '"' || c == '\'') {
+      q = std::wcschr(q + 1, static_cast<wchar_t>(c));
+      if (!q) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    } else if (c == '[') {
+      q = SkipSpace(q + 1);
+      while (*q != ']') {
+        if (*q == '%') {
+          wchar_t* end = SkipName(q + 1);
+          if (end == q + 1 || *end != ';') return Fail(CWXML_ERROR_SYNTAX, q);
+          q = end + 1;
+        } else if (int rc = DeclarationInSubset(q)) {
+          return rc;
+        }
+        q = SkipSpace(q);
+      }
+    }
+    ++q;
+  }
+  p = q + 1;
+  return 0;
+}
+
+// A reference at r ("&"): the character or predefined entity written at w,
+// any other entity reference copied as written.
+int Parser::Reference(wchar_t*& r, wchar_t*& w) {
+  wchar_t* q = r + 1;
+  if (*q == '#') {
+    const bool hex = q[1] == 'x';
+    q += hex ? 2 : 1;
+    Unit value = 0;
+    const wchar_t* digits = q;
+    for (;; ++q) {
+      Unit c = At(q), d;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+        d = (c | 0x20) - 'a' + 10;
+      else
+        break;
+      value = value * (hex ? 16 : 10) + d;
+      if (value > 0x10FFFF) return Fail(CWXML_ERROR_SYNTAX, r);
+    }
+    if (q == digits || *q != ';' || !XmlIsChar(value)) return Fail(CWXML_ERROR_SYNTAX, r);
+    *w++ = static_cast<wchar_t>(value);
+    r = q + 1;
+    return 0;
+  }
+  wchar_t* end = SkipName(q);
+  if (end == q || *end != ';') return Fail(CWXML_ERROR_SYNTAX, r);
+  static const struct {
+    const wchar_t* m_pName;
+    wchar_t m_Char;
+  } kPredefined[] = {{L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
+  for (const auto& e : kPredefined) {
+    if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && StartsWith(q, e.m_pName)) {
+      *w++ = e.m_Char;
+      r = end + 1;
+      return 0;
+    }
+  }
+  while (r <= end) *w++ = *r++;  // kept as written
+  return 0;
+}
+
+// Character data up to the next markup, decoded in place; kept as a piece
+// of the open element's value unless it is only literal white space.
+int Parser::Text(wchar_t*& p) {
+  wchar_t* r = p;
+  wchar_t* w = p;
+  wchar_t* solid = nullptr;  // first character not literal white space
+  wchar_t* solidEnd = p;
+  for (;;) {
+    const Unit c = At(r);
+    if (c >= 128 || !kText.m_Stop[c]) {
+      if (c > 0x20 || !XmlIsSpace(c)) {
+        if (!solid) solid = w;
+        solidEnd = w + 1;
+      }
+      *w++ = *r++;
+      continue;
+    }
+    if (c == '<' || c == 0) break;
+    if (c == '&') {
+      wchar_t* before = w;
+      if (int rc = Reference(r, w)) return rc;
+      if (!solid) solid = before;
+      solidEnd = w;
+    } else if (c == '\r') {
+      *w++ = '\n';
+      r += r[1] == '\n' ? 2 : 1;
+    } else {  // ']'
+      if (r[1] == ']' && r[2] == '>') return Fail(CWXML_ERROR_SYNTAX, r);
+      if (!solid) solid = w;
+      solidEnd = w + 1;
+      *w++ = *r++;
+    }
+  }
+  if (solid) AddPiece(p, w, solid, solidEnd);
+  p = r;
+  return 0;
+}
+
+int Parser::Cdata(wchar_t*& p) {
+  wchar_t* begin = p + 9;
+  const wchar_t* close = std::wcsstr(begin, L"]]>");
+  if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+  wchar_t* w = begin;
+  for (wchar_t* r = begin; r < close;) {
+    if (*r == '\r') {
+      *w++ = '\n';
+      r += r[1] == '\n' ? 2 : 1;
+    } else {
+      *w++ = *r++;
+    }
+  }
+  AddPiece(begin, w, begin, w);
+  p = const_cast<wchar_t*>(close) + 3;
+  return 0;
+}
+
+// Adds [begin, end) to the value of the innermost open element: in place
+// when nothing but markup separates it from the value so far, gathered
+// into an owned string when a child element does. [solid, solidEnd) is the
+// piece without literal white space at its ends.
+void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd) {
+  Level& level = m_Levels[m_Depth - 1];
+  if (!level.m_Pieces) {
+    level.m_Pieces = true;
+    level.m_pValue = solid;
+    level.m_pEnd = end;
+    level.m_pSolidEnd = solidEnd;
+  } else if (!level.m_Mixed && !level.m_ChildSince) {
+    const size_t offset = static_cast<size_t>(begin - level.m_pEnd);
+    std::memmove(level.m_pEnd, begin, static_cast<size_t>(end - begin) * sizeof(wchar_t));
+    level.m_pEnd = end - offset;
+    level.m_pSolidEnd = solidEnd - offset;
+  } else {
+    if (!level.m_Mixed) {
+      level.m_Mixed = true;
+      level.m_Owned.assign(level.m_pValue, level.m_pEnd);
+    }
+    level.m_Owned.append(begin, end);
+    level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+  }
+}
+
+// Ends the innermost element: its value by the mapping rule. `zero` is a
+// position already read that may hold the empty value's terminator.
+int Parser::Close(Level& level, bool empty, wchar_t* zero) {
+  CWXMLNode* node = level.m_pNode;
+  if (level.m_Mixed) {
+    const size_t n = level.m_OwnedSolid;
+    auto* value = new (std::nothrow) wchar_t[n + 1];
+    if (!value) return CWXML_ERROR_OUT_OF_MEMORY;
+    std::wmemcpy(value, level.m_Owned.data(), n);
+    value[n] = 0;
+    node->m_pValue = value;
+    node->m_bOwnValue = 1;
+  } else if (level.m_Pieces) {
+    *level.m_pSolidEnd = 0;
+    node->m_pValue = level.m_pValue;
+  } else if (!empty && node->GetChildCount() == 0) {
+    *zero = 0;
+    node->m_pValue = zero;
+  }
+  level = Level();
+  --m_Depth;
+  if (m_Depth == 0) m_RootDone = true;
+  return 0;
+}
+
+int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
+  wchar_t* name = p;
+  p = SkipName(p);
+  wchar_t* q = SkipSpace(p);
+  if (*q != '=') return Fail(CWXML_ERROR_ATTRIBUTE, q);
+  *p = 0;
+  q = SkipSpace(q + 1);
+  const wchar_t quote = *q;
+  if (quote != '"' && quote != '\'') return Fail(CWXML_ERROR_ATTRIBUTE, q);
+  wchar_t* value = q + 1;
+  wchar_t* r = value;
+  wchar_t* w = value;
+  for (;;) {
+    const Unit u = At(r);
+    if (u == static_cast<Unit>(quote)) break;
+    if (u == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (u == '<') return Fail(CWXML_ERROR_ATTRIBUTE, r);
+    if (u == '&') {
+      if (int rc = Reference(r, w)) return rc;
+    } else if (u == '\t' || u == '\n' || u == '\r') {
+      *w++ = ' ';
+      r += u == '\r' && r[1] == '\n' ? 2 : 1;
+    } else {
+      *w++ = *r++;
+    }
+  }
+  *w = 0;
+  p = r + 1;
+  c = At(p);
+  auto* prop = new (std::nothrow) CWXMLProp();
+  if (!prop) return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  prop->m_pName = name;
+  prop->m_pValue = value;
+  if (!node->m_Props.Add(prop)) {
+    delete prop;
+    return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  }
+  return 0;
+}
+
+int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
+  return XmlPropsUnique(node->m_Props) ? 0 : Fail(CWXML_ERROR_ATTRIBUTE, at);
+}
+
+int Parser::StartTag(wchar_t*& p) {
+  wchar_t* lt = p;
+  if (m_Depth >= static_cast<size_t>(CWXML_MAX_DEPTH)) return Fail(CWXML_ERROR_TOO_DEEP, lt);
+  wchar_t* name = p + 1;
+  p = SkipName(name);
+  if (p == name) return Fail(CWXML_ERROR_SYNTAX, name);
+  CWXMLNode* node = m_pRoot;
+  if (m_Depth > 0) {
+    Level& parent = m_Levels[m_Depth - 1];
+    node = new (std::nothrow) CWXMLNode(parent.m_pNode);
+    if (!node) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
+    if (!parent.m_pNode->m_Children.Add(node)) {
+      delete node;
+      return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
+    }
+    if (parent.m_Pieces) parent.m_ChildSince = true;
+  }
+  node->m_pName = name;
+  if (m_Levels.size() <= m_Depth) m_Levels.emplace_back();
+  m_Levels[m_Depth++].m_pNode = node;
+  Unit c = At(p);
+  *p = 0;
+  for (;;) {
+    const wchar_t* before = p;
+    while (XmlIsSpace(c)) c = At(++p);
+    if (c == '>') {
+      ++p;
+      break;
+    }
+    if (c == '/') {
+      if (p[1] != '>') return Fail(CWXML_ERROR_SYNTAX, p);
+      p += 2;
+      if (int rc = CheckUnique(node, lt)) return rc;
+      return Close(m_Levels[m_Depth - 1], true, nullptr);
+    }
+    if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (p == before || !XmlIsNameStart(c)) return Fail(CWXML_ERROR_SYNTAX, p);
+    if (int rc = Attribute(node, p, c)) return rc;
+  }
+  return CheckUnique(node, lt);
+}
+
+int Parser::EndTag(wchar_t*& p) {
+  wchar_t* lt = p;
+  if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
+  Level& level = m_Levels[m_Depth - 1];
+  const wchar_t* open = level.m_pNode->m_pName;
+  wchar_t* q = p + 2;
+  while (*open && *q == *open) ++q, ++open;
+  if (*open || XmlIsNameChar(At(q))) return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+  q = SkipSpace(q);
+  if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
+  p = q + 1;
+  return Close(level, false, lt);
+}
+
+int Parser::Run() {
+  wchar_t* p = m_pText;
+  if (StartsWith(p, L"<?xml") && XmlIsSpace(At(p + 5)))
+    if (int rc = Declaration(p)) return rc;
+  for (;;) {
+    if (m_Depth > 0) {
+      if (int rc = Text(p)) return rc;
+    } else {
+      p = SkipSpace(p);
+    }
+    if (*p == 0) {
+      if (m_Depth > 0) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, m_pEndOfText);
+      return m_RootDone ? 0 : Fail(CWXML_ERROR_NO_ROOT, p);
+    }
+    if (*p != '<') return Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    int rc;
+    if (p[1] == '/') {
+      rc = EndTag(p);
+    } else if (p[1] == '?') {
+      rc = ProcessingInstruction(p);
+    } else if (StartsWith(p, L"<!--")) {
+      rc = Comment(p);
+    } else if (StartsWith(p, L"<![CDATA[")) {
+      rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    } else if (StartsWith(p, L"<!DOCTYPE")) {
+      rc = m_Depth > 0 ? Fail(CWXML_ERROR_SYNTAX, p) : Doctype(p);
+    } else if (m_RootDone && m_Depth == 0) {
+      rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    } else {
+      rc = StartTag(p);
+    }
+    if (rc) return m_pFault ? rc : Fail(rc, p);
+  }
+}
+
+}  // namespace
+
+bool XmlPropsUnique(CWPtArray& props) {
+  if (props.GetSize() < 2) return true;
+  const wchar_t* few[16];  // few names: compare every pair; many: sort a copy
+  size_t count = 0;
+  std::vector<const wchar_t*> many;
+  for (int i = 0; i < props.GetSize(); ++i) {
+    auto* prop = static_cast<CWXMLProp*>(props.GetAt(i));
+    if (!prop || !prop->m_pName || !prop->m_pValue) continue;
+    if (count < 16) {
+      few[count++] = prop->m_pName;
+      continue;
+    }
+    if (many.empty()) many.assign(few, few + count);
+    many.push_back(prop->m_pName);
+  }
+  auto equal = [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; };
+  if (many.empty()) {
+    for (size_t i = 1; i < count; ++i)
+      for (size_t j = 0; j < i; ++j)
+        if (equal(few[i], few[j])) return false;
+    return true;
+  }
+  std::sort(many.begin(), many.end(),
+            [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) < 0; });
+  return std::adjacent_find(many.begin(), many.end(), equal) == many.end();
+}
+
+int XmlParseStandard(wchar_t* text, size_t units, CWXMLNode* root, size_t* faultUnit) {
+  Parser parser(text, units, root);
+  const int rc = parser.Run();
+  if (rc) *faultUnit = parser.FaultUnit();
+  return rc;
+}
+
+}  // namespace cwbase_internal
