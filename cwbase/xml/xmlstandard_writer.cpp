@@ -35,7 +35,9 @@ class Writer {
   bool Tree(CWXMLNode* root, long depth);
   void Raw(const char* s) { Raw(s, std::strlen(s)); }
   void Flush() {
-    if (m_Used) m_Block.AddData(m_Buffer, static_cast<unsigned long>(m_Used));
+    if (!m_Used) return;
+    Reserve(m_Used);
+    m_Block.AddData(m_Buffer, static_cast<unsigned long>(m_Used));
     m_Used = 0;
   }
 
@@ -46,9 +48,21 @@ class Writer {
     int m_Next;  // the next child to write
   };
 
+  // Room for `n` more bytes in the block, grown by doubling: the block's
+  // own growth adds a fixed amount, which would copy a large output over
+  // and over.
+  void Reserve(size_t n) {
+    const unsigned long length = m_Block.GetSize(), capacity = m_Block.GetCapacity();
+    if (length + n <= capacity) return;
+    unsigned long wanted = capacity * 2;
+    if (wanted < length + n + sizeof m_Buffer) wanted = length + n + sizeof m_Buffer;
+    m_Block.SetSize(wanted);
+    m_Block.SetSize(length);
+  }
   void Raw(const char* s, size_t n) {
     if (m_Used + n > sizeof m_Buffer) Flush();
     if (n > sizeof m_Buffer) {
+      Reserve(n);
       m_Block.AddData(const_cast<char*>(s), static_cast<unsigned long>(n));
       return;
     }
