@@ -37,7 +37,8 @@ TEST(XmlStandardReader, Constructs) {
       {"\xEF\xBB\xBF<a>x</a>", L"a\"x\""},
       {"<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n<!-- c -->\n<?pi data?>"
        "<!DOCTYPE a SYSTEM \"a.dtd\" [ <!ENTITY e \"]>\"> <!-- ]> --> %pe; <?p ]>?> ]>\n"
-       "<a\n x = 'v\"' y=\"1&amp;2\" >t<!-- c --><![CDATA[<&>]]> &lt;&#65;&#x42;</a >\n<!-- end -->",
+       "<a\n x = 'v\"' y=\"1&amp;2\" >t<!-- c --><![CDATA[<&>]]> &lt;&#65;&#x42;</a >\n<!-- end "
+       "-->",
        L"a[x=v\"|y=1&2]\"t<&> <AB\""},
       {"<a> one <b>x</b> two <c/> </a>", L"a\"one  two\"{b\"x\" c}"},
       {"<a>\n  <b/>\n  <c></c>\n</a>", L"a{b c\"\"}"},

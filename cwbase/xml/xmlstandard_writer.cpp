@@ -71,8 +71,8 @@ class Writer {
   }
   void Character(uint32_t c) {
     if (m_Used + cwbase_internal::kMaxUtf8Unit > sizeof m_Buffer) Flush();
-    m_Used += cwbase_internal::ReferenceEncodeUtf8(static_cast<int32_t>(c),
-                                                   reinterpret_cast<unsigned char*>(m_Buffer + m_Used));
+    m_Used += cwbase_internal::ReferenceEncodeUtf8(
+        static_cast<int32_t>(c), reinterpret_cast<unsigned char*>(m_Buffer + m_Used));
   }
   void Reference(uint32_t c) {
     char text[16];

@@ -17,7 +17,8 @@ std::wstring Reload(CWXMLNode& node, std::string* saved = nullptr) {
   if (node.SaveXML(block) != 0) return L"not written";
   if (saved) *saved = Text(block);
   CWXMLDocument back;
-  if (back.LoadXML(static_cast<unsigned char*>(block.GetBuffer()), static_cast<long>(block.GetSize())))
+  if (back.LoadXML(static_cast<unsigned char*>(block.GetBuffer()),
+                   static_cast<long>(block.GetSize())))
     return L"not read: " + std::to_wstring(back.GetLastError().code);
   return XmlDump(back);
 }
@@ -84,7 +85,7 @@ TEST(XmlStandardWriter, RefusesWhatIsNotXmlAndLeavesTheBlock) {
     return node;
   };
   CWXMLDocument* cases[] = {
-      tree(L"1a", L"k", L"v"), tree(L"a b", L"k", L"v"), tree(L"a", L"k=", L"v"),
+      tree(L"1a", L"k", L"v"),   tree(L"a b", L"k", L"v"),    tree(L"a", L"k=", L"v"),
       tree(L"a", L"k", L"\x01"), tree(L"a", L"k", L"\xFFFE"), tree(L"a", L"k", L"\xD800"),
   };
   for (CWXMLDocument* doc : cases) {
@@ -130,8 +131,9 @@ TEST(XmlStandardWriter, NullEmptyAndMixedValuesSurvive) {
 TEST(XmlStandardWriter, RandomTreesReadBackTheSame) {
   CWTestRandom random(14);
   const wchar_t* names[] = {L"a", L"b-c", L"p:q", L"_x.1", L"\u00e9l\u00e9ment", L"\u4e2d"};
-  const wchar_t* texts[] = {L"", L" ", L"x", L"a b", L"<&>\"'", L"\r\n\t", L" lead", L"trail\n",
-                            L"\u0080\u00ff", L"\U0001F600", L"]]>", L"&amp;"};
+  const wchar_t* texts[] = {L"",       L" ",     L"x",       L"a b",          L"<&>\"'",
+                            L"\r\n\t", L" lead", L"trail\n", L"\u0080\u00ff", L"\U0001F600",
+                            L"]]>",    L"&amp;"};
   for (int round = 0; round < 200; ++round) {
     CWXMLNode root;
     root.SetName(random.Pick(names));

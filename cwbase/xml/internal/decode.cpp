@@ -64,8 +64,8 @@ bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
 #if defined(CWBASE_SIMD_SSE2)
 // Bits of the bytes below 0x20 other than tab, LF and CR (for ASCII bytes).
 inline unsigned ControlMask(simd::Vec v) {
-  const unsigned below = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
+  const unsigned below =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
   return below & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n') | simd::EqMask(v, '\r'));
 }
 #endif
@@ -127,7 +127,8 @@ bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 
 // UTF-16 and UTF-32 in either byte order, surrogate pairs joined.
 bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
-  const bool wide32 = s.m_Encoding == XmlEncoding::kUtf32Le || s.m_Encoding == XmlEncoding::kUtf32Be;
+  const bool wide32 =
+      s.m_Encoding == XmlEncoding::kUtf32Le || s.m_Encoding == XmlEncoding::kUtf32Be;
   const bool big = s.m_Encoding == XmlEncoding::kUtf16Be || s.m_Encoding == XmlEncoding::kUtf32Be;
   const size_t step = wide32 ? 4 : 2;
   const unsigned char* d = s.m_pData;
@@ -150,7 +151,8 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
         size = 4;
       }
     }
-    if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    if (!XmlIsChar(c))
+      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
     *out++ = static_cast<wchar_t>(c);
     at += size;
   }
@@ -167,7 +169,8 @@ bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
     if (c >= 0x80 && s.m_Encoding == XmlEncoding::kAscii) c = 0;
     if (c >= 0x80 && c < 0xA0 && s.m_Encoding == XmlEncoding::kWindows1252)
       c = kWindows1252[c - 0x80];
-    if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    if (!XmlIsChar(c))
+      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
     *out++ = static_cast<wchar_t>(c);
   }
   *out = 0;
@@ -178,7 +181,8 @@ bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 // Every other encoding, through iconv into wchar_t.
 bool DecodeIconv(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
   iconv_t cd = iconv_open("WCHAR_T", s.m_Charset);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return Fail(fault, CWXML_ERROR_UNSUPPORTED_ENCODING, 0, 0);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return Fail(fault, CWXML_ERROR_UNSUPPORTED_ENCODING, 0, 0);
   char* in = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
   size_t inLeft = s.m_Length - s.m_Start;
   char* out = reinterpret_cast<char*>(dest);
@@ -214,10 +218,10 @@ XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
     XmlEncoding m_Encoding;
   };
   static const Mark kMarks[] = {
-      {"\xEF\xBB\xBF", 3, 3, XmlEncoding::kUtf8},     {"\0\0\xFE\xFF", 4, 4, XmlEncoding::kUtf32Be},
-      {"\xFF\xFE\0\0", 4, 4, XmlEncoding::kUtf32Le},  {"\xFE\xFF", 2, 2, XmlEncoding::kUtf16Be},
-      {"\xFF\xFE", 2, 2, XmlEncoding::kUtf16Le},      {"\0\0\0<", 4, 0, XmlEncoding::kUtf32Be},
-      {"<\0\0\0", 4, 0, XmlEncoding::kUtf32Le},       {"\0<\0?", 4, 0, XmlEncoding::kUtf16Be},
+      {"\xEF\xBB\xBF", 3, 3, XmlEncoding::kUtf8},    {"\0\0\xFE\xFF", 4, 4, XmlEncoding::kUtf32Be},
+      {"\xFF\xFE\0\0", 4, 4, XmlEncoding::kUtf32Le}, {"\xFE\xFF", 2, 2, XmlEncoding::kUtf16Be},
+      {"\xFF\xFE", 2, 2, XmlEncoding::kUtf16Le},     {"\0\0\0<", 4, 0, XmlEncoding::kUtf32Be},
+      {"<\0\0\0", 4, 0, XmlEncoding::kUtf32Le},      {"\0<\0?", 4, 0, XmlEncoding::kUtf16Be},
       {"<\0?\0", 4, 0, XmlEncoding::kUtf16Le}};
   for (const Mark& m : kMarks) {
     if (starts(m.m_pBytes, m.m_Size)) {
@@ -228,8 +232,8 @@ XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
   }
   if (!DeclaredEncoding(data, length, s.m_Charset, sizeof s.m_Charset)) return s;
   static const char* const kUtf8[] = {"UTF-8", "UTF8", "UTF-16", "UTF-32", nullptr};
-  static const char* const kLatin1[] = {"ISO-8859-1", "ISO8859-1", "ISO_8859-1", "LATIN1",
-                                        "L1", nullptr};
+  static const char* const kLatin1[] = {"ISO-8859-1", "ISO8859-1", "ISO_8859-1",
+                                        "LATIN1",     "L1",        nullptr};
   static const char* const kAscii[] = {"US-ASCII", "ASCII", "ANSI_X3.4-1968", nullptr};
   static const char* const kWindows[] = {"WINDOWS-1252", "CP1252", nullptr};
   if (Equals(s.m_Charset, kUtf8))

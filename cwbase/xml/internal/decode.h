@@ -22,7 +22,17 @@
 
 namespace cwbase_internal {
 
-enum class XmlEncoding { kUtf8, kUtf16Le, kUtf16Be, kUtf32Le, kUtf32Be, kLatin1, kAscii, kWindows1252, kIconv };
+enum class XmlEncoding {
+  kUtf8,
+  kUtf16Le,
+  kUtf16Be,
+  kUtf32Le,
+  kUtf32Be,
+  kLatin1,
+  kAscii,
+  kWindows1252,
+  kIconv
+};
 
 struct XmlSource {
   const unsigned char* m_pData = nullptr;  // the whole input
@@ -39,7 +49,9 @@ struct XmlDecodeFault {
 };
 
 XmlSource XmlDetectEncoding(const unsigned char* data, size_t length);
-inline size_t XmlDecodeRoom(const XmlSource& source) { return source.m_Length - source.m_Start + 1; }
+inline size_t XmlDecodeRoom(const XmlSource& source) {
+  return source.m_Length - source.m_Start + 1;
+}
 bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault);
 size_t XmlByteOffset(const XmlSource& source, size_t unit);
 

@@ -20,11 +20,15 @@ namespace {
 
 using Unit = uint32_t;
 
-inline Unit At(const wchar_t* p) { return static_cast<Unit>(*p); }
+inline Unit At(const wchar_t* p) {
+  return static_cast<Unit>(*p);
+}
 
 // Characters that end a fast run of text: markup, references, line ends,
 // the "]" of a possible "]]>", and the end of the text.
-constexpr bool IsTextStop(Unit c) { return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0; }
+constexpr bool IsTextStop(Unit c) {
+  return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0;
+}
 
 struct TextTable {
   bool m_Stop[128];
@@ -109,7 +113,8 @@ int Parser::Declaration(wchar_t*& p) {
     if (StartsWith(name, L"?>")) break;
     if (name == q) return Fail(CWXML_ERROR_SYNTAX, q);
     q = SkipName(name);
-    if (q == name || (first && !StartsWith(name, L"version="))) return Fail(CWXML_ERROR_SYNTAX, name);
+    if (q == name || (first && !StartsWith(name, L"version=")))
+      return Fail(CWXML_ERROR_SYNTAX, name);
     q = SkipSpace(q);
     if (*q != '=') return Fail(CWXML_ERROR_SYNTAX, q);
     q = SkipSpace(q + 1);
@@ -231,7 +236,8 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
   static const struct {
     const wchar_t* m_pName;
     wchar_t m_Char;
-  } kPredefined[] = {{L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
+  } kPredefined[] = {
+      {L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
   for (const auto& e : kPredefined) {
     if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && StartsWith(q, e.m_pName)) {
       *w++ = e.m_Char;
