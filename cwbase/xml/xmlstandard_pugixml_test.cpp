@@ -88,11 +88,13 @@ std::string Differential(const std::string& bytes, bool* pugiRead = nullptr) {
 }
 
 TEST(XmlStandardPugixml, ConstructsAgree) {
-  const std::string cases[] = {
+  const std::string every =
       "<?xml version='1.0'?>\n<!-- c --><?pi x?>\n"
       "<!DOCTYPE r [ <!ENTITY e 'x'> <!ATTLIST r a CDATA '>'> ]>\n"
       "<r a = \"1\" b='2' xmlns:p=\"urn:p\">\r\n  <p:c\n d='&lt;&amp;&gt;&quot;&apos;'/>"
-      "<![CDATA[ <cdata> ]]>text &#65;&#x263A; &e;<!-- x -->more\r\n</r>",
+      "<![CDATA[ <cdata> ]]>text &#65;&#x263A; &e;<!-- x -->more\r\n</r>";
+  const std::string cases[] = {
+      every,
       "<a t='\t\r\nx&#9;&#10;'>  lead <b/> middle <c>in</c> trail  </a>",
       "<a>\n\t<b>1</b>\n\t<b>2</b>\n</a>",
       "<a><![CDATA[]]></a>",

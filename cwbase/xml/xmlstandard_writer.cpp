@@ -22,6 +22,11 @@ using cwbase_internal::XmlIsControl;
 using cwbase_internal::XmlIsName;
 using cwbase_internal::XmlIsSpace;
 
+// A wide unit as the code it holds (units are 32 bits).
+inline uint32_t CodeOf(wchar_t unit) {
+  return static_cast<uint32_t>(unit);
+}
+
 // Values longer than this go on a line of their own, as with the exact writer.
 constexpr size_t kLongValue = 32;
 
@@ -111,7 +116,7 @@ bool Writer::Escaped(const wchar_t* s, bool attribute) {
     while (trail > lead && XmlIsSpace(static_cast<uint32_t>(s[trail - 1]))) --trail;
   }
   for (size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<uint32_t>(s[i]);
+    const uint32_t c = CodeOf(s[i]);
     if (!XmlIsChar(c)) return false;
     if (c == '&') {
       Raw("&amp;");
