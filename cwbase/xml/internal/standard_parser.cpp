@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cwbase/core/internal/simd.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -257,6 +258,25 @@ int Parser::Text(wchar_t*& p) {
   wchar_t* solid = nullptr;  // first character not literal white space
   wchar_t* solidEnd = p;
   for (;;) {
+#if defined(CWBASE_SIMD_SSE2)
+    // Sixteen units at a time up to the next character that needs a look
+    // (units above 0x7F narrow to 0x7F, which is none of them).
+    while (m_pEndOfText - r >= 16) {
+      const simd::Vec v = simd::LoadNarrow16(r);
+      const unsigned stop = simd::EqMask(v, '<') | simd::EqMask(v, '&') | simd::EqMask(v, '\r') |
+                            simd::EqMask(v, ']');
+      const unsigned space = simd::EqMask(v, ' ') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n');
+      const unsigned n = stop ? simd::FirstBit(stop) : 16;
+      const unsigned solidBits = ~space & ((1u << n) - 1);
+      if (solidBits) {
+        if (!solid) solid = w + simd::FirstBit(solidBits);
+        solidEnd = w + (32 - static_cast<unsigned>(__builtin_clz(solidBits)));
+      }
+      if (w != r) std::wmemmove(w, r, n);
+      w += n, r += n;
+      if (stop) break;
+    }
+#endif
     const Unit c = At(r);
     if (c >= 128 || !kText.m_Stop[c]) {
       if (c > 0x20 || !XmlIsSpace(c)) {
