@@ -272,7 +272,13 @@ int Parser::Text(wchar_t*& p) {
         if (!solid) solid = w + simd::FirstBit(solidBits);
         solidEnd = w + (32 - static_cast<unsigned>(__builtin_clz(solidBits)));
       }
-      if (w != r) std::wmemmove(w, r, n);
+      if (w != r && n == 16) {
+        wchar_t block[16];  // read whole before written: the ranges overlap
+        std::memcpy(block, r, sizeof block);
+        std::memcpy(w, block, sizeof block);
+      } else if (w != r) {
+        std::wmemmove(w, r, n);
+      }
       w += n, r += n;
       if (stop) break;
     }
