@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/standard_markup.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -65,26 +66,6 @@ class Parser {
     m_pFault = at;
     return code;
   }
-  static wchar_t* SkipSpace(wchar_t* p) {
-    while (XmlIsSpace(At(p))) ++p;
-    return p;
-  }
-  static wchar_t* SkipName(wchar_t* p) {
-    if (!XmlIsNameStart(At(p))) return p;
-    for (++p; XmlIsNameChar(At(p));) ++p;
-    return p;
-  }
-  static bool StartsWith(const wchar_t* p, const wchar_t* s) {
-    for (; *s; ++p, ++s)
-      if (*p != *s) return false;
-    return true;
-  }
-
-  int Declaration(wchar_t*& p);
-  int ProcessingInstruction(wchar_t*& p);
-  int Comment(wchar_t*& p);
-  int Doctype(wchar_t*& p);
-  int DeclarationInSubset(wchar_t*& p);
   int Reference(wchar_t*& r, wchar_t*& w);
   int Text(wchar_t*& p);
   int Cdata(wchar_t*& p);
@@ -104,108 +85,6 @@ class Parser {
   bool m_RootDone = false;
   bool m_Doctype = false;
 };
-
-// <?xml version=... encoding=... standalone=...?> at the very start.
-int Parser::Declaration(wchar_t*& p) {
-  wchar_t* q = p + 5;
-  bool first = true;
-  for (;;) {
-    wchar_t* name = SkipSpace(q);
-    if (StartsWith(name, L"?>")) break;
-    if (name == q) return Fail(CWXML_ERROR_SYNTAX, q);
-    q = SkipName(name);
-    if (q == name || (first && !StartsWith(name, L"version=")))
-      return Fail(CWXML_ERROR_SYNTAX, name);
-    q = SkipSpace(q);
-    if (*q != '=') return Fail(CWXML_ERROR_SYNTAX, q);
-    q = SkipSpace(q + 1);
-    const wchar_t quote = *q;
-    if (quote != '"' && quote != '\'') return Fail(CWXML_ERROR_SYNTAX, q);
-    const wchar_t* close = std::wcschr(q + 1, quote);
-    const wchar_t* lt = std::wcschr(q + 1, '<');
-    if (!close || (lt && lt < close)) return Fail(CWXML_ERROR_SYNTAX, q);
-    q = const_cast<wchar_t*>(close) + 1;
-    first = false;
-  }
-  if (first) return Fail(CWXML_ERROR_SYNTAX, q);
-  p = SkipSpace(q) + 2;
-  return 0;
-}
-
-int Parser::ProcessingInstruction(wchar_t*& p) {
-  wchar_t* target = p + 2;
-  wchar_t* end = SkipName(target);
-  if (end == target) return Fail(CWXML_ERROR_SYNTAX, target);
-  if (end - target == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' &&
-      (target[2] | 0x20) == 'l')
-    return Fail(CWXML_ERROR_SYNTAX, p);
-  if (!StartsWith(end, L"?>") && !XmlIsSpace(At(end))) return Fail(CWXML_ERROR_SYNTAX, end);
-  const wchar_t* close = std::wcsstr(end, L"?>");
-  if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-  p = const_cast<wchar_t*>(close) + 2;
-  return 0;
-}
-
-int Parser::Comment(wchar_t*& p) {
-  const wchar_t* dashes = std::wcsstr(p + 4, L"--");
-  if (!dashes) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-  if (dashes[2] != '>') return Fail(CWXML_ERROR_SYNTAX, dashes);
-  p = const_cast<wchar_t*>(dashes) + 3;
-  return 0;
-}
-
-// A markup declaration of the internal subset, or a comment or processing
-// instruction there; quoted literals may hold ">".
-int Parser::DeclarationInSubset(wchar_t*& p) {
-  if (StartsWith(p, L"<!--")) return Comment(p);
-  if (StartsWith(p, L"<?")) return ProcessingInstruction(p);
-  if (!StartsWith(p, L"<!")) return Fail(CWXML_ERROR_SYNTAX, p);
-  for (wchar_t* q = p + 2;; ++q) {
-    if (*q == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-    if (*q == '<') return Fail(CWXML_ERROR_SYNTAX, q);
-    if (*q == '>') {
-      p = q + 1;
-      return 0;
-    }
-    if (*q == '"' || *q == '\'') {
-      q = std::wcschr(q + 1, *q);
-      if (!q) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-    }
-  }
-}
-
-// <!DOCTYPE name external-id? [internal subset]? >, passed over.
-int Parser::Doctype(wchar_t*& p) {
-  if (m_Doctype || m_RootDone) return Fail(CWXML_ERROR_SYNTAX, p);
-  m_Doctype = true;
-  wchar_t* q = p + 9;
-  if (!XmlIsSpace(At(q))) return Fail(CWXML_ERROR_SYNTAX, q);
-  for (;;) {
-    const Unit c = At(q);
-    if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-    if (c == '>') break;
-    if (c == '<') return Fail(CWXML_ERROR_SYNTAX, q);
-    if (c == '"' || c == '\'') {
-      q = std::wcschr(q + 1, static_cast<wchar_t>(c));
-      if (!q) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
-    } else if (c == '[') {
-      q = SkipSpace(q + 1);
-      while (*q != ']') {
-        if (*q == '%') {
-          wchar_t* end = SkipName(q + 1);
-          if (end == q + 1 || *end != ';') return Fail(CWXML_ERROR_SYNTAX, q);
-          q = end + 1;
-        } else if (int rc = DeclarationInSubset(q)) {
-          return rc;
-        }
-        q = SkipSpace(q);
-      }
-    }
-    ++q;
-  }
-  p = q + 1;
-  return 0;
-}
 
 // A reference at r ("&"): the character or predefined entity written at w,
 // any other entity reference copied as written.
@@ -232,7 +111,7 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
     r = q + 1;
     return 0;
   }
-  wchar_t* end = SkipName(q);
+  wchar_t* end = XmlSkipName(q);
   if (end == q || *end != ';') return Fail(CWXML_ERROR_SYNTAX, r);
   static const struct {
     const wchar_t* m_pName;
@@ -240,7 +119,7 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
   } kPredefined[] = {
       {L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
   for (const auto& e : kPredefined) {
-    if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && StartsWith(q, e.m_pName)) {
+    if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && XmlStartsWith(q, e.m_pName)) {
       *w++ = e.m_Char;
       r = end + 1;
       return 0;
@@ -384,11 +263,11 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
 
 int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   wchar_t* name = p;
-  p = SkipName(p);
-  wchar_t* q = SkipSpace(p);
+  p = XmlSkipName(p);
+  wchar_t* q = XmlSkipSpace(p);
   if (*q != '=') return Fail(CWXML_ERROR_ATTRIBUTE, q);
   *p = 0;
-  q = SkipSpace(q + 1);
+  q = XmlSkipSpace(q + 1);
   const wchar_t quote = *q;
   if (quote != '"' && quote != '\'') return Fail(CWXML_ERROR_ATTRIBUTE, q);
   wchar_t* value = q + 1;
@@ -430,7 +309,7 @@ int Parser::StartTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth >= static_cast<size_t>(CWXML_MAX_DEPTH)) return Fail(CWXML_ERROR_TOO_DEEP, lt);
   wchar_t* name = p + 1;
-  p = SkipName(name);
+  p = XmlSkipName(name);
   if (p == name) return Fail(CWXML_ERROR_SYNTAX, name);
   CWXMLNode* node = m_pRoot;
   if (m_Depth > 0) {
@@ -476,7 +355,7 @@ int Parser::EndTag(wchar_t*& p) {
   wchar_t* q = p + 2;
   while (*open && *q == *open) ++q, ++open;
   if (*open || XmlIsNameChar(At(q))) return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
-  q = SkipSpace(q);
+  q = XmlSkipSpace(q);
   if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
   p = q + 1;
   return Close(level, false, lt);
@@ -484,13 +363,13 @@ int Parser::EndTag(wchar_t*& p) {
 
 int Parser::Run() {
   wchar_t* p = m_pText;
-  if (StartsWith(p, L"<?xml") && XmlIsSpace(At(p + 5)))
-    if (int rc = Declaration(p)) return rc;
+  if (XmlStartsWith(p, L"<?xml") && XmlIsSpace(At(p + 5)))
+    if (int rc = XmlSkipDeclaration(p, m_pFault)) return rc;
   for (;;) {
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;
     } else {
-      p = SkipSpace(p);
+      p = XmlSkipSpace(p);
     }
     if (*p == 0) {
       if (m_Depth > 0) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, m_pEndOfText);
@@ -501,13 +380,18 @@ int Parser::Run() {
     if (p[1] == '/') {
       rc = EndTag(p);
     } else if (p[1] == '?') {
-      rc = ProcessingInstruction(p);
-    } else if (StartsWith(p, L"<!--")) {
-      rc = Comment(p);
-    } else if (StartsWith(p, L"<![CDATA[")) {
+      rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
+    } else if (XmlStartsWith(p, L"<!--")) {
+      rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
+    } else if (XmlStartsWith(p, L"<![CDATA[")) {
       rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
-    } else if (StartsWith(p, L"<!DOCTYPE")) {
-      rc = m_Depth > 0 ? Fail(CWXML_ERROR_SYNTAX, p) : Doctype(p);
+    } else if (XmlStartsWith(p, L"<!DOCTYPE")) {
+      if (m_Depth > 0 || m_Doctype || m_RootDone) {
+        rc = Fail(CWXML_ERROR_SYNTAX, p);
+      } else {
+        m_Doctype = true;
+        rc = XmlSkipDoctype(p, m_pEndOfText, m_pFault);
+      }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
     } else {
