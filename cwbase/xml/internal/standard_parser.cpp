@@ -32,6 +32,20 @@ constexpr bool IsTextStop(Unit c) {
   return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0;
 }
 
+#if defined(CWBASE_SIMD_SSE2)
+// Moves n units (at most 16) from r back to w (w <= r) and advances both.
+inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
+  if (w != r && n == 16) {
+    wchar_t block[16];  // read whole before written: the ranges overlap
+    std::memcpy(block, r, sizeof block);
+    std::memcpy(w, block, sizeof block);
+  } else if (w != r) {
+    std::wmemmove(w, r, n);
+  }
+  w += n, r += n;
+}
+#endif
+
 struct TextTable {
   bool m_Stop[128];
   constexpr TextTable() : m_Stop() {
@@ -151,14 +165,7 @@ int Parser::Text(wchar_t*& p) {
         if (!solid) solid = w + simd::FirstBit(solidBits);
         solidEnd = w + (32 - static_cast<unsigned>(__builtin_clz(solidBits)));
       }
-      if (w != r && n == 16) {
-        wchar_t block[16];  // read whole before written: the ranges overlap
-        std::memcpy(block, r, sizeof block);
-        std::memcpy(w, block, sizeof block);
-      } else if (w != r) {
-        std::wmemmove(w, r, n);
-      }
-      w += n, r += n;
+      MoveUnits(w, r, n);
       if (stop) break;
     }
 #endif
@@ -274,6 +281,16 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   wchar_t* r = value;
   wchar_t* w = value;
   for (;;) {
+#if defined(CWBASE_SIMD_SSE2)
+    while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
+      const simd::Vec v = simd::LoadNarrow16(r);
+      const unsigned stop = simd::EqMask(v, static_cast<char>(quote)) | simd::EqMask(v, '&') |
+                            simd::EqMask(v, '<') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n') |
+                            simd::EqMask(v, '\r');
+      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      if (stop) break;
+    }
+#endif
     const Unit u = At(r);
     if (u == static_cast<Unit>(quote)) break;
     if (u == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
