@@ -362,6 +362,7 @@ class CWXMLDocument : public CWXMLNode {
   /// Records the outcome of a load (message from the code).
   void SetLastError(int code, long offset, int line, int column);
 
+  /// What the last load found (see GetLastError).
   CWXMLError m_LastError = {0, 0, 0, 0, "no error"};
 };
 
