@@ -134,6 +134,31 @@ TEST(XmlStandardReader, FaultsAndTheirPositions) {
   }
 }
 
+// The offset counts bytes of the input, whatever its encoding; the column
+// counts characters.
+TEST(XmlStandardReader, FaultOffsetsCountBytes) {
+  const std::string latin = "<?xml version='1.0' encoding='ISO-8859-15'?>\n<a>\xA4\xA4</b>";
+  const std::string windows = "<?xml version='1.0' encoding='cp1252'?>\n<a>\x80</b>";
+  const struct {
+    std::string text;
+    long offset;
+    int column;
+  } cases[] = {
+      {std::string("\xFF\xFE<\0a\0>\0<\0/\0b\0>\0", 16), 8, 4},
+      {std::string("\xFE\xFF\0<\0a\0>\xD8\x3D\xDE\x00\0<\0/\0b\0>", 20), 12, 5},
+      {std::string("\0\0\xFE\xFF\0\0\0<\0\0\0a\0\0\0>\0\0\0<\0\0\0/", 24), 16, 4},
+      {"\xEF\xBB\xBF<\xC3\xA9>\xE2\x82\xAC</b>", 10, 5},
+      {latin, static_cast<long>(latin.size()) - 4, 6},
+      {windows, static_cast<long>(windows.size()) - 4, 5},
+  };
+  for (const auto& c : cases) {
+    CWXMLDocument doc;
+    EXPECT_EQ(-1, Load(doc, c.text));
+    EXPECT_EQ(c.offset, doc.GetLastError().offset) << c.text;
+    EXPECT_EQ(c.column, doc.GetLastError().column) << c.text;
+  }
+}
+
 TEST(XmlStandardReader, DepthLimit) {
   std::string deep;
   for (int i = 0; i < CWXML_MAX_DEPTH; ++i) deep += "<a>";
