@@ -85,9 +85,12 @@
 ///   space anywhere XML allows it. Line ends become LF; in attribute values
 ///   a literal tab, LF or CR becomes a space (one written as a character
 ///   reference stays). Prefixed names and xmlns attributes are kept as
-///   written. Names and values are borrowed from m_Buffer as with the exact
-///   reader, except the value of an element whose text is split by child
-///   elements, which is owned.
+///   written. m_Buffer receives the decoded text (one wide unit per
+///   character, a zero unit after it; its data length is the room reserved,
+///   one unit per input byte plus one) and names and values are borrowed
+///   from it as with the exact reader, except the value of an element whose
+///   text is split by child elements, which is owned. The input may lie
+///   inside m_Buffer.
 /// - Value of an element (mixed content): the concatenation of its character
 ///   data pieces, i.e. the text runs between its markup and its CDATA
 ///   sections, in order, leaving out every text run made only of literal
