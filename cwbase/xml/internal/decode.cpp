@@ -106,9 +106,13 @@ bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 #if defined(CWBASE_SIMD_SSE2)
     while (end - p >= 16) {
       const simd::Vec v = simd::Load16(p);
-      if (simd::HighMask(v) | ControlMask(v)) break;
+      const unsigned look = simd::HighMask(v) | ControlMask(v);
+      // All 16 are widened; only those before the first byte that needs a
+      // look count (the rest is written over next).
       simd::Widen16(v, out);
-      p += 16, out += 16;
+      const unsigned n = look ? simd::FirstBit(look) : 16;
+      p += n, out += n;
+      if (look) break;
     }
     if (p == end) break;
 #endif
