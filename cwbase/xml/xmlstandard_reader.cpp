@@ -74,10 +74,17 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     return -1;
   }
 
+  // Text of one byte per character can be scanned in its bytes.
+  using cwbase_internal::XmlEncoding;
+  const bool single =
+      source.m_Encoding == XmlEncoding::kUtf8 || source.m_Encoding == XmlEncoding::kLatin1 ||
+      source.m_Encoding == XmlEncoding::kAscii || source.m_Encoding == XmlEncoding::kWindows1252;
+  const unsigned char* narrow =
+      single && units == size - source.m_Start ? source.m_pData + source.m_Start : nullptr;
   size_t unit = 0;
   int rc;
   try {
-    rc = cwbase_internal::XmlParseStandard(text, units, this, &unit);
+    rc = cwbase_internal::XmlParseStandard(text, units, narrow, this, &unit);
   } catch (const std::bad_alloc&) {
     rc = CWXML_ERROR_OUT_OF_MEMORY;
   }

@@ -69,8 +69,8 @@ struct Level {
 
 class Parser {
  public:
-  Parser(wchar_t* text, size_t units, CWXMLNode* root)
-      : m_pText(text), m_pEndOfText(text + units), m_pRoot(root) {}
+  Parser(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root)
+      : m_pText(text), m_pEndOfText(text + units), m_pNarrow(narrow), m_pRoot(root) {}
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
@@ -90,8 +90,18 @@ class Parser {
   void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd);
   int Close(Level& level, bool empty, wchar_t* zero);
 
+#if defined(CWBASE_SIMD_SSE2)
+  // The sixteen units at r (not yet rewritten), narrowed: read from the
+  // bytes they were decoded from when there are such, a quarter of the
+  // memory; units above 0x7F narrow to bytes that match no markup.
+  simd::Vec Narrow16(const wchar_t* r) const {
+    return m_pNarrow ? simd::Load16(m_pNarrow + (r - m_pText)) : simd::LoadNarrow16(r);
+  }
+#endif
+
   wchar_t* m_pText;
   wchar_t* m_pEndOfText;
+  const unsigned char* m_pNarrow;  // one byte per unit, or null
   CWXMLNode* m_pRoot;
   const wchar_t* m_pFault = nullptr;
   std::vector<Level> m_Levels;
@@ -144,57 +154,49 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
 }
 
 // Character data up to the next markup, decoded in place; kept as a piece
-// of the open element's value unless it is only literal white space.
+// of the open element's value unless it is only literal white space. The
+// literal white space at its ends is found afterwards: what references
+// produced counts as text whatever it is, so the scans stop at it.
 int Parser::Text(wchar_t*& p) {
   wchar_t* r = p;
   wchar_t* w = p;
-  wchar_t* solid = nullptr;  // first character not literal white space
-  wchar_t* solidEnd = p;
+  wchar_t* firstReference = nullptr;  // where the first reference's character went
+  wchar_t* referenceEnd = p;          // after the last reference's character
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
-    // Sixteen units at a time up to the next character that needs a look
-    // (units above 0x7F narrow to 0x7F, which is none of them).
+    // Sixteen units at a time up to the next character that needs a look.
     while (m_pEndOfText - r >= 16) {
-      const simd::Vec v = simd::LoadNarrow16(r);
+      const simd::Vec v = Narrow16(r);
       const unsigned stop = simd::EqMask(v, '<') | simd::EqMask(v, '&') | simd::EqMask(v, '\r') |
                             simd::EqMask(v, ']');
-      const unsigned space = simd::EqMask(v, ' ') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n');
-      const unsigned n = stop ? simd::FirstBit(stop) : 16;
-      const unsigned solidBits = ~space & ((1u << n) - 1);
-      if (solidBits) {
-        if (!solid) solid = w + simd::FirstBit(solidBits);
-        solidEnd = w + (32 - static_cast<unsigned>(__builtin_clz(solidBits)));
-      }
-      MoveUnits(w, r, n);
+      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
     const Unit c = At(r);
     if (c >= 128 || !kText.m_Stop[c]) {
-      if (c > 0x20 || !XmlIsSpace(c)) {
-        if (!solid) solid = w;
-        solidEnd = w + 1;
-      }
       *w++ = *r++;
       continue;
     }
     if (c == '<' || c == 0) break;
     if (c == '&') {
-      wchar_t* before = w;
+      if (!firstReference) firstReference = w;
       if (int rc = Reference(r, w)) return rc;
-      if (!solid) solid = before;
-      solidEnd = w;
+      referenceEnd = w;
     } else if (c == '\r') {
       *w++ = '\n';
       r += r[1] == '\n' ? 2 : 1;
     } else {  // ']'
       if (r[1] == ']' && r[2] == '>') return Fail(CWXML_ERROR_SYNTAX, r);
-      if (!solid) solid = w;
-      solidEnd = w + 1;
       *w++ = *r++;
     }
   }
-  if (solid) AddPiece(p, w, solid, solidEnd);
+  wchar_t* solid = p;
+  const wchar_t* literalEnd = firstReference ? firstReference : w;
+  while (solid < literalEnd && XmlIsSpace(At(solid))) ++solid;
+  wchar_t* solidEnd = w;
+  while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
+  if (solid < w) AddPiece(p, w, solid, solidEnd);
   p = r;
   return 0;
 }
@@ -283,7 +285,7 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
     while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
-      const simd::Vec v = simd::LoadNarrow16(r);
+      const simd::Vec v = Narrow16(r);
       const unsigned stop = simd::EqMask(v, static_cast<char>(quote)) | simd::EqMask(v, '&') |
                             simd::EqMask(v, '<') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n') |
                             simd::EqMask(v, '\r');
@@ -447,8 +449,9 @@ bool XmlPropsUnique(CWPtArray& props) {
   return std::adjacent_find(many.begin(), many.end(), equal) == many.end();
 }
 
-int XmlParseStandard(wchar_t* text, size_t units, CWXMLNode* root, size_t* faultUnit) {
-  Parser parser(text, units, root);
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
+                     size_t* faultUnit) {
+  Parser parser(text, units, narrow, root);
   const int rc = parser.Run();
   if (rc) *faultUnit = parser.FaultUnit();
   return rc;

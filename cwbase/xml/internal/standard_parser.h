@@ -8,6 +8,10 @@
 //   into the text they replace. The tree's strings are borrowed from it
 //   (own-flags 0), except the value of an element whose character data is
 //   split by child elements, which is owned.
+// - `narrow`, when not null, holds the same text one byte per unit (the
+//   input of a single-byte encoding, or UTF-8 made of ASCII only), each byte
+//   equal to its unit below 0x80 and at or above 0x80 where the unit is; the
+//   parser scans it instead of the wide units ahead of its position.
 // - `root` must be empty; it becomes the root element.
 // - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
 //   the fault was found; the tree is then partial and the caller empties it.
@@ -26,7 +30,8 @@ class CWPtArray;
 
 namespace cwbase_internal {
 
-int XmlParseStandard(wchar_t* text, size_t units, CWXMLNode* root, size_t* faultUnit);
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
+                     size_t* faultUnit);
 
 // True when no two attributes (CWXMLProp*) of `props` that have a name and
 // a value share the name; entries without either are not compared.
