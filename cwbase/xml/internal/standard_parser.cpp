@@ -33,14 +33,24 @@ constexpr bool IsTextStop(Unit c) {
 }
 
 #if defined(CWBASE_SIMD_SSE2)
-// Moves n units (at most 16) from r back to w (w <= r) and advances both.
+// Moves n units (at most 16; the 16 at r may be read) from r back to w
+// (w <= r) and advances both. The units are read whole before any is
+// written, since the ranges overlap; fixed-size copies keep it inline.
 inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
-  if (w != r && n == 16) {
-    wchar_t block[16];  // read whole before written: the ranges overlap
+  if (w != r) {
+    wchar_t block[16];
     std::memcpy(block, r, sizeof block);
-    std::memcpy(w, block, sizeof block);
-  } else if (w != r) {
-    std::wmemmove(w, r, n);
+    if (n == 16) {
+      std::memcpy(w, block, sizeof block);
+    } else if (n >= 8) {
+      std::memcpy(w, block, 8 * sizeof(wchar_t));
+      std::memcpy(w + n - 8, block + n - 8, 8 * sizeof(wchar_t));
+    } else if (n >= 4) {
+      std::memcpy(w, block, 4 * sizeof(wchar_t));
+      std::memcpy(w + n - 4, block + n - 4, 4 * sizeof(wchar_t));
+    } else {
+      for (unsigned i = 0; i < n; ++i) w[i] = block[i];
+    }
   }
   w += n, r += n;
 }
