@@ -12,6 +12,7 @@
 #include "corpus.h"
 
 void RegisterXmlBenchmarks();
+void RegisterXmlStandardBenchmarks();
 void RegisterHttpBenchmarks();
 void RegisterUtf8Benchmarks();
 void RegisterBlockBenchmarks();
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   RegisterXmlBenchmarks();
+  RegisterXmlStandardBenchmarks();
   RegisterHttpBenchmarks();
   RegisterUtf8Benchmarks();
   RegisterBlockBenchmarks();

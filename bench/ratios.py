@@ -33,6 +33,11 @@ def comparisons():
             if op == "save" and kind in XML_KINDS[:3]:
                 out.append((f"xml-save-8bit-fresh-{kind}", group + "cwbase-ascii-fresh", peers))
                 out.append((f"xml-save-wide-fresh-{kind}", group + "cwbase-wide-fresh", peers))
+    # The standard reader against pugixml and against the exact 8-bit reader.
+    for kind in XML_KINDS:
+        group = f"xml-load-standard-{kind}/"
+        out.append((f"xml-load-standard-{kind}", group + "cwbase",
+                    [group + "pugixml", f"xml-load-{kind}/cwbase-ascii"]))
     out.append(("xml-build-records", "xml-build-records/cwbase", ["xml-build-records/pugixml"]))
     out.append(("http-parse", "http-parse/cwbase", ["http-parse/http-parser"]))
     for kind in ("ascii", "mixed"):

@@ -1,6 +1,8 @@
 // cwtool xml / xml-get: load an XML document and write it back in the
-// library's layout, or print one value addressed by a slash path; plus the
-// demo step that walks a document from file to tree to file.
+// library's layout, check files, or print one value addressed by a slash
+// path, with the standard operations (LoadXML / SaveXML) or, with --exact,
+// the exact ones; plus the demo step that walks a document from file to
+// tree to file.
 #include <unistd.h>
 #include <cerrno>
 #include <clocale>
@@ -46,10 +48,37 @@ int Load(CWXMLDocument& doc, const std::string& path, bool wide) {
   return CWTOOL_OK;
 }
 
+// Reads FILE and loads it with LoadXML (standard mode). A malformed file is
+// reported as FILE:LINE:COLUMN: message.
+int LoadStandard(CWXMLDocument& doc, const std::string& path) {
+  std::string text;
+  if (!CWToolReadInput(path, text)) return CWTOOL_REJECTED;
+  if (doc.LoadXML(reinterpret_cast<const unsigned char*>(text.data()),
+                  static_cast<long>(text.size())) == 0)
+    return CWTOOL_OK;
+  const CWXMLError& e = doc.GetLastError();
+  if (e.line == 0) return CWToolFail(CWTOOL_REJECTED, path + ": " + e.message);
+  return CWToolFail(CWTOOL_REJECTED, path + ":" + std::to_string(e.line) + ":" +
+                                         std::to_string(e.column) + ": " + e.message);
+}
+
+// `xml --check FILE...`: whether each file is well-formed.
+int CheckFiles(const std::vector<std::string>& files) {
+  int rc = CWTOOL_OK;
+  for (const std::string& file : files) {
+    CWXMLDocument doc;
+    if (LoadStandard(doc, file) == CWTOOL_OK)
+      std::printf("%s: well-formed\n", file.c_str());
+    else
+      rc = CWTOOL_REJECTED;
+  }
+  return rc;
+}
+
 // True when the 8-bit form `narrow` lost characters: the writer reserves one
-// byte per character, so text needing more is cut (and the cut output need
-// not hold a zero byte). Compared with the wide form converted in full.
-bool IsCut(CWXMLDocument& doc, CWBlock& narrow) {
+// byte per character and writes '?' for a character that needs more.
+// Compared with the wide form converted in full.
+bool LostCharacters(CWXMLDocument& doc, CWBlock& narrow) {
   CWBlock wide;
   doc.SaveToXMLStream(wide, 0);
   std::wstring text(static_cast<const wchar_t*>(wide.GetBuffer()),
@@ -60,38 +89,56 @@ bool IsCut(CWXMLDocument& doc, CWBlock& narrow) {
 }
 
 int RunXml(const std::vector<std::string>& args) {
-  std::string in, out;
-  bool wide = false;
+  std::string out;
+  std::vector<std::string> files;
+  bool wide = false, exact = false, check = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--wide") {
-      wide = true;
+      wide = exact = true;
+    } else if (args[i] == "--exact") {
+      exact = true;
+    } else if (args[i] == "--check") {
+      check = true;
     } else if (args[i] == "-o") {
       if (++i == args.size()) return CWToolFail(CWTOOL_USAGE, "xml: -o needs a file name");
       out = args[i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       return CWToolFail(CWTOOL_USAGE, "xml: unknown option " + args[i]);
-    } else if (in.empty()) {
-      in = args[i];
     } else {
-      return CWToolFail(CWTOOL_USAGE, "xml: only one FILE may be given");
+      files.push_back(args[i]);
     }
   }
-  if (in.empty())
-    return CWToolFail(CWTOOL_USAGE, "xml: FILE missing (usage: cwtool xml FILE [-o OUT] [--wide])");
-  CWToolLocaleScope locale(XmlLocale());
+  if (check) {
+    if (exact || !out.empty())
+      return CWToolFail(CWTOOL_USAGE, "xml: --check takes no -o, --exact or --wide");
+    if (files.empty()) return CWToolFail(CWTOOL_USAGE, "xml: --check needs at least one FILE");
+    return CheckFiles(files);
+  }
+  if (files.size() > 1) return CWToolFail(CWTOOL_USAGE, "xml: only one FILE may be given");
+  if (files.empty())
+    return CWToolFail(CWTOOL_USAGE,
+                      "xml: FILE missing (usage: cwtool xml FILE [-o OUT] [--exact] [--wide])");
+  const std::string& in = files[0];
 
   CWXMLDocument doc;
-  if (int rc = Load(doc, in, wide)) return rc;
   CWBlock block;
-  if (wide) {
-    doc.SaveToXMLStream(block, 0);
+  if (!exact) {
+    if (int rc = LoadStandard(doc, in)) return rc;
+    if (doc.SaveXML(block, 0) != 0)
+      return CWToolFail(CWTOOL_REJECTED, in + ": the tree cannot be written as XML");
   } else {
-    doc.SaveToXMLStreamAscii(block, 0);
-    if (IsCut(doc, block))
-      std::fprintf(stderr,
-                   "cwtool: %s: characters of more than one byte do not fit the 8-bit form; "
-                   "the output is cut (use --wide)\n",
-                   in.c_str());
+    CWToolLocaleScope locale(XmlLocale());
+    if (int rc = Load(doc, in, wide)) return rc;
+    if (wide) {
+      doc.SaveToXMLStream(block, 0);
+    } else {
+      doc.SaveToXMLStreamAscii(block, 0);
+      if (LostCharacters(doc, block))
+        std::fprintf(stderr,
+                     "cwtool: %s: characters of more than one byte do not fit the 8-bit form; "
+                     "they are written as '?' (use --wide)\n",
+                     in.c_str());
+    }
   }
   if (out.empty()) {
     std::fwrite(block.GetBuffer(), 1, block.GetSize(), stdout);
@@ -136,24 +183,26 @@ const wchar_t* Lookup(CWXMLDocument& doc, const std::wstring& path, bool& found)
 
 int RunXmlGet(const std::vector<std::string>& args) {
   std::vector<std::string> plain;
-  bool wide = false;
+  bool wide = false, exact = false;
   for (const std::string& a : args) {
     if (a == "--wide")
-      wide = true;
+      wide = exact = true;
+    else if (a == "--exact")
+      exact = true;
     else if (a.size() > 1 && a[0] == '-')
       return CWToolFail(CWTOOL_USAGE, "xml-get: unknown option " + a);
     else
       plain.push_back(a);
   }
   if (plain.size() != 2 || plain[1].empty())
-    return CWToolFail(CWTOOL_USAGE, "xml-get: usage: cwtool xml-get FILE PATH [--wide]");
+    return CWToolFail(CWTOOL_USAGE, "xml-get: usage: cwtool xml-get FILE PATH [--exact] [--wide]");
   CWToolLocaleScope locale(XmlLocale());
 
   std::vector<wchar_t> path;
   if (!CWToolToWide(plain[1], path))
     return CWToolFail(CWTOOL_REJECTED, plain[1] + ": not valid text in the current locale");
   CWXMLDocument doc;
-  if (int rc = Load(doc, plain[0], wide)) return rc;
+  if (int rc = exact ? Load(doc, plain[0], wide) : LoadStandard(doc, plain[0])) return rc;
   bool found = false;
   const wchar_t* value = Lookup(doc, path.data(), found);
   if (!found) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": " + plain[1] + " not found");
@@ -231,26 +280,34 @@ int DemoXml() {
 }
 
 CWToolCommand xmlCommand(
-    "xml", "FILE [-o OUT] [--wide]", "load an XML document and write it in the library's layout",
-    "Loads FILE (8-bit text in the locale's encoding; with --wide, 32-bit wchar_t\n"
-    "units in machine byte order) and writes the document back in the same form:\n"
-    "declaration, one tab per level, CR LF line ends. Output goes to standard\n"
-    "output, or to OUT with -o. The 8-bit form holds one byte per character; text\n"
-    "needing more is cut (a warning says so). The reader knows no comments,\n"
-    "entities or DOCTYPE. FILE may be - for standard input.\n"
-    "In the plain C locale the 8-bit form is read and written as UTF-8.\n"
-    "Exit codes: 0 done, 1 FILE cannot be read, is not valid text in the\n"
-    "locale's encoding or holds no root element, or OUT cannot be written,\n"
-    "2 usage error.\n",
+    "xml", "FILE [-o OUT] [--exact]",
+    "load an XML document and write it back, or check that files are well-formed",
+    "Also: cwtool xml --check FILE...; cwtool xml --wide FILE [-o OUT].\n"
+    "Loads FILE as XML 1.0 (UTF-8, UTF-16 or UTF-32 by its byte-order mark, or the\n"
+    "encoding it declares; comments, DOCTYPE and CDATA are understood) and writes\n"
+    "it back as UTF-8 in the library's layout: declaration, one tab per level,\n"
+    "CR LF line ends, values escaped. A malformed file is reported as\n"
+    "FILE:LINE:COLUMN: message. Output goes to standard output, or to OUT with -o.\n"
+    "--check FILE... only reports whether each file is well-formed.\n"
+    "--exact uses the exact operations instead: 8-bit text in the locale's\n"
+    "encoding (with --wide, 32-bit wchar_t units in machine byte order), written\n"
+    "back in the same form, one byte per character (a character needing more is\n"
+    "written as '?'; a warning says so); they know no comments, entities or\n"
+    "DOCTYPE, and escape nothing. In the plain C locale that 8-bit form is read\n"
+    "and written as UTF-8.\n"
+    "FILE may be - for standard input.\n"
+    "Exit codes: 0 done (every file well-formed), 1 FILE cannot be read or is not\n"
+    "a document, or OUT cannot be written, 2 usage error.\n",
     RunXml, DemoXml, 20);
 
 CWToolCommand xmlGetCommand(
-    "xml-get", "FILE PATH [--wide]", "print an element's or attribute's value",
+    "xml-get", "FILE PATH [--exact]", "print an element's or attribute's value",
     "Prints the value of the element or attribute that PATH names. PATH starts\n"
     "with the root's name; '/' steps to the first child of that name and a final\n"
     "'@name' picks an attribute: config/server/port, config/server@host.\n"
-    "An element without text prints an empty line. FILE may be - for standard\n"
-    "input.\n"
+    "FILE is read as XML 1.0, or with --exact (and --wide) by the exact\n"
+    "operations as for `cwtool xml`. An element without text prints an empty\n"
+    "line. FILE may be - for standard input.\n"
     "Exit codes: 0 done, 1 FILE unreadable, not a document or PATH not found,\n"
     "2 usage error.\n",
     RunXmlGet);

@@ -83,6 +83,49 @@
 /// non-null GetMemPtr, growth to malloc storage, see ptarray.h). A node
 /// constructed anywhere else has malloc'd array storage.
 ///
+/// Standard mode (LoadXML / SaveXML / GetLastError), beside the exact one:
+/// - LoadXML reads an XML 1.0 document into the same classes: UTF-8 (with or
+///   without a byte-order mark), UTF-16 and UTF-32 by their mark, ISO-8859-1,
+///   US-ASCII and windows-1252 when declared, any other declared encoding
+///   through iconv. Comments, processing instructions and the DOCTYPE (its
+///   internal subset too) are skipped; CDATA sections are text; the five
+///   predefined entities and character references are decoded, a reference
+///   to any other entity is kept as written. Either quote is accepted, white
+///   space anywhere XML allows it. Line ends become LF; in attribute values
+///   a literal tab, LF or CR becomes a space (one written as a character
+///   reference stays). Prefixed names and xmlns attributes are kept as
+///   written. m_Buffer receives the decoded text (one wide unit per
+///   character, a zero unit after it; its data length is the room reserved,
+///   one unit per input byte plus one) and names and values are borrowed
+///   from it as with the exact reader, except the value of an element whose
+///   text is split by child elements, which is owned. The input may lie
+///   inside m_Buffer.
+/// - Value of an element (mixed content): the concatenation of its character
+///   data pieces, i.e. the text runs between its markup and its CDATA
+///   sections, in order, leaving out every text run made only of literal
+///   white space; then literal white space (not written as a character
+///   reference, not inside CDATA) at both ends of the result is removed.
+///   The value is null when the element has no piece and is either written
+///   as an empty-element tag or has child elements; otherwise it is a string,
+///   possibly empty (`<a></a>`, `<a> </a>`).
+/// - A document that is not well-formed, cannot be decoded or nests deeper
+///   than CWXML_MAX_DEPTH gives -1 and an empty tree (nothing partial);
+///   GetLastError() tells where (see xmlerror.h): the offending end tag, or
+///   the end of the input for an element still open there.
+/// - SaveXML appends UTF-8 whatever the locale, in the exact writer's layout
+///   (tabs, CR LF, long values on a line of their own), every attribute value
+///   double-quoted. Text escapes & < > and CR, attribute values & < " tab LF
+///   CR; C1 controls and literal white space at either end of a value are
+///   written as character references. A value and children are both written
+///   (the value first); an empty value with children is written as an empty
+///   CDATA section. Nameless nodes or attributes and incomplete attributes
+///   (IsValid 0) follow the exact writer: they are left out. So for any tree
+///   of valid names, SaveXML then LoadXML gives the same tree.
+/// - SaveXML returns -1, and the block holds exactly what it held before the
+///   call, when a name is not an XML name, an element carries two attributes
+///   of one name, a string holds a character XML forbids, or memory runs
+///   out; the element it starts from must have a name.
+///
 /// Threads: no locks; one tree per thread at a time.
 #pragma once
 
@@ -91,6 +134,7 @@
 
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
+#include "cwbase/xml/xmlerror.h"
 
 /// Deepest nesting level the reader builds (the root is level 1).
 constexpr int CWXML_MAX_DEPTH = 1000;
@@ -249,6 +293,11 @@ class CWXMLNode {
   /// character: characters that need more, or have no form, are written as
   /// '?' (see the file description). @return 0 always.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
+  /// Appends this element and its subtree as XML in UTF-8 (standard mode,
+  /// see the file description) at @p depth tabs of indentation.
+  /// @return 0, or -1 when the tree cannot be written as XML; the block is
+  /// then as it was before the call.
+  int SaveXML(CWBlock& block, long depth = 0);
 
   /// The node whose child list holds this node; null for a root. Never read by the library.
   CWXMLNode* m_pParent;
@@ -299,6 +348,12 @@ class CWXMLDocument : public CWXMLNode {
   /// with MultiByteToWideChar (a zero byte ends the text).
   /// @return 0 when the root element was read; -1 otherwise.
   int LoadFromStreamAscii(unsigned char* data, int length);
+  /// Reads the XML 1.0 document in the @p length bytes at @p data (standard
+  /// mode, see the file description) into m_Buffer and the tree.
+  /// @return 0, or -1 (empty tree; GetLastError says why and where).
+  int LoadXML(const unsigned char* data, long length);
+  /// What the last load found: code 0 after a success.
+  const CWXMLError& GetLastError() const { return m_LastError; }
 
   /// Appends the declaration `<?xml version="1.0"?>` and CR LF, then the root
   /// element as CWXMLNode::SaveToXMLStream, as wide text.
@@ -310,12 +365,24 @@ class CWXMLDocument : public CWXMLNode {
   /// @return 0 always; a failure while appending the declaration throws
   /// std::bad_alloc.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
+  /// Appends `<?xml version="1.0" encoding="UTF-8"?>` and CR LF, then the
+  /// root element as CWXMLNode::SaveXML.
+  /// @return 0, or -1 with the block as it was before the call.
+  int SaveXML(CWBlock& block, long depth = 0);
 
   /// The wide text of the last load, cut in place; the tree's borrowed strings point into it.
   CWBlock m_Buffer;
 
  private:
   int LoadWide(unsigned char* data, unsigned long size);
+  int LoadAscii(unsigned char* data, int length);
+  // Records the outcome of an exact load for GetLastError; returns `result`.
+  int RecordExactLoad(int result, const unsigned char* data, int length);
+  /// Records the outcome of a load (message from the code).
+  void SetLastError(int code, long offset, int line, int column);
+
+  /// What the last load found (see GetLastError).
+  CWXMLError m_LastError = {0, 0, 0, 0, "no error"};
 };
 
 #undef CWBASE_XML_STORAGE_OPERATORS

@@ -193,11 +193,40 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
-  if (length < 0) return -1;
-  return LoadWide(data, static_cast<unsigned long>(length));
+  try {
+    return RecordExactLoad(length < 0 ? -1 : LoadWide(data, static_cast<unsigned long>(length)),
+                           data, length);
+  } catch (const std::bad_alloc&) {
+    SetLastError(CWXML_ERROR_OUT_OF_MEMORY, 0, 0, 0);
+    throw;
+  }
 }
 
 int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
+  try {
+    return RecordExactLoad(LoadAscii(data, length), data, length);
+  } catch (const std::bad_alloc&) {
+    SetLastError(CWXML_ERROR_OUT_OF_MEMORY, 0, 0, 0);
+    throw;
+  }
+}
+
+// A text that holds no character (no data, no length, nothing after
+// conversion) has no root; any other failure is a root the exact reading
+// rules could not read.
+int CWXMLDocument::RecordExactLoad(int result, const unsigned char* data, int length) {
+  int code = CWXML_ERROR_NONE;
+  if (result != 0) {
+    const auto* text = static_cast<const wchar_t*>(m_Buffer.GetBuffer());
+    const bool empty =
+        !data || length <= 0 || !text || m_Buffer.GetSize() < sizeof(wchar_t) || text[0] == 0;
+    code = empty ? CWXML_ERROR_NO_ROOT : CWXML_ERROR_NOT_READ;
+  }
+  SetLastError(code, 0, 0, 0);
+  return result;
+}
+
+int CWXMLDocument::LoadAscii(unsigned char* data, int length) {
   if (length < 0) return -1;
   const unsigned long n = static_cast<unsigned long>(length);
   // Text in a buffer of the caller's (not the document's own, which the

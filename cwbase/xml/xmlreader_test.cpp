@@ -6,6 +6,7 @@
 
 #include "cwbase/xml/xmlnode.h"
 #include "testing/random.h"
+#include "testing/scopes.h"
 #include "testing/xmltree.h"
 
 namespace {
@@ -172,6 +173,41 @@ TEST(XmlReader, SurvivesArbitraryInput) {
     doc.SaveToXMLStream(out, 0);
     doc.SaveToXMLStreamAscii(out, -1);
   }
+}
+
+// The exact loads record their outcome for GetLastError: no root in a text
+// without characters, "not read" for a root the exact rules cannot read.
+TEST(XmlReader, ExactLoadsRecordTheirOutcome) {
+  CWTestLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.Ok());
+  const struct {
+    const char* text;
+    int length;  // -1: the text's own length
+    int result, code;
+  } cases[] = {
+      {"<a>x</a>", -1, 0, CWXML_ERROR_NONE},     {nullptr, 4, -1, CWXML_ERROR_NO_ROOT},
+      {"<a/>", 0, -1, CWXML_ERROR_NO_ROOT},      {"<a/>", -5, -1, CWXML_ERROR_NO_ROOT},
+      {"\xff<a/>", -1, -1, CWXML_ERROR_NO_ROOT},  // nothing before the invalid byte
+      {"   ", -1, -1, CWXML_ERROR_NOT_READ},     {"<a><b/>", -1, -1, CWXML_ERROR_NOT_READ},
+      {"<a", -1, -1, CWXML_ERROR_NOT_READ},
+  };
+  CWXMLDocument doc;
+  for (const auto& c : cases) {
+    const int n = c.length == -1 ? static_cast<int>(strlen(c.text)) : c.length;
+    auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(c.text));
+    EXPECT_EQ(c.result, doc.LoadFromStreamAscii(bytes, n)) << (c.text ? c.text : "null");
+    EXPECT_EQ(c.code, doc.GetLastError().code) << (c.text ? c.text : "null");
+  }
+  // The wide load records the same way.
+  EXPECT_EQ(-1, XmlLoadWide(doc, L"<a><b/>"));
+  EXPECT_EQ(CWXML_ERROR_NOT_READ, doc.GetLastError().code);
+  EXPECT_EQ(-1, XmlLoadWide(doc, L""));
+  EXPECT_EQ(CWXML_ERROR_NO_ROOT, doc.GetLastError().code);
+  // A failed standard load is forgotten by the next exact load.
+  EXPECT_EQ(-1, doc.LoadXML(reinterpret_cast<const unsigned char*>("<a>"), 3));
+  EXPECT_NE(CWXML_ERROR_NONE, doc.GetLastError().code);
+  EXPECT_EQ(0, XmlLoadAscii(doc, "<a/>"));
+  EXPECT_EQ(CWXML_ERROR_NONE, doc.GetLastError().code);
 }
 
 }  // namespace

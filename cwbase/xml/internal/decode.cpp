@@ -1,0 +1,313 @@
+// Encoding detection and decoding for the standard XML reader. UTF-8 is
+// decoded sixteen ASCII bytes per vector step where the text allows; the
+// other encodings a character at a time; names the reader does not know go
+// through iconv.
+#include "cwbase/xml/internal/decode.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/xmlchars.h"
+#include "cwbase/xml/xmlerror.h"
+
+namespace cwbase_internal {
+namespace {
+
+// windows-1252 at 0x80-0x9F; 0 where the code page defines nothing.
+constexpr uint16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+bool Equals(const char* name, const char* const* names) {
+  for (; *names; ++names)
+    if (strcasecmp(name, *names) == 0) return true;
+  return false;
+}
+
+// The value of `encoding="..."` in a declaration at the start of 8-bit
+// text, copied to `out`; false when there is none (or it is too long).
+bool DeclaredEncoding(const unsigned char* p, size_t length, char* out, size_t room) {
+  if (length < 6 || std::memcmp(p, "<?xml", 5) != 0 || !XmlIsSpace(p[5])) return false;
+  const size_t end = length < 512 ? length : 512;
+  for (size_t i = 5; i + 1 < end && !(p[i] == '?' && p[i + 1] == '>'); ++i) {
+    if (i + 8 > end || std::memcmp(p + i, "encoding", 8) != 0) continue;
+    size_t j = i + 8;
+    while (j < end && XmlIsSpace(p[j])) ++j;
+    if (j >= end || p[j] != '=') return false;
+    ++j;
+    while (j < end && XmlIsSpace(p[j])) ++j;
+    if (j >= end || (p[j] != '"' && p[j] != '\'')) return false;
+    const unsigned char quote = p[j++];
+    size_t n = 0;
+    for (; j < end && p[j] != quote; ++j) {
+      if (n + 1 >= room) return false;
+      out[n++] = static_cast<char>(p[j]);
+    }
+    out[n] = 0;
+    return j < end && n > 0;
+  }
+  return false;
+}
+
+bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
+  fault->m_Code = code;
+  fault->m_Byte = byte;
+  fault->m_Unit = unit;
+  return false;
+}
+
+#if defined(CWBASE_SIMD_SSE2)
+// Bits of the bytes below 0x20 other than tab, LF and CR (for ASCII bytes).
+inline unsigned ControlMask(simd::Vec v) {
+  const unsigned below =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
+  return below & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n') | simd::EqMask(v, '\r'));
+}
+#endif
+
+// One UTF-8 sequence at p (end: the input's end): its value, or -1 for a
+// malformed, overlong, surrogate or cut sequence. *size: its bytes.
+int32_t Utf8Character(const unsigned char* p, const unsigned char* end, size_t* size) {
+  const unsigned lead = *p;
+  size_t n;
+  uint32_t value, min;
+  if (lead < 0x80) {
+    *size = 1;
+    return static_cast<int32_t>(lead);
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2, value = lead & 0x1F, min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3, value = lead & 0x0F, min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4, value = lead & 0x07, min = 0x10000;
+  } else {
+    return -1;
+  }
+  if (static_cast<size_t>(end - p) < n) return -1;
+  for (size_t i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return -1;
+    value = (value << 6) | (p[i] & 0x3F);
+  }
+  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return -1;
+  *size = n;
+  return static_cast<int32_t>(value);
+}
+
+bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+  const unsigned char* p = s.m_pData + s.m_Start;
+  const unsigned char* end = s.m_pData + s.m_Length;
+  wchar_t* out = dest;
+  while (p < end) {
+#if defined(CWBASE_SIMD_SSE2)
+    while (end - p >= 16) {
+      const simd::Vec v = simd::Load16(p);
+      const unsigned look = simd::HighMask(v) | ControlMask(v);
+      // All 16 are widened; only those before the first byte that needs a
+      // look count (the rest is written over next).
+      simd::Widen16(v, out);
+      const unsigned n = look ? simd::FirstBit(look) : 16;
+      p += n, out += n;
+      if (look) break;
+    }
+    if (p == end) break;
+#endif
+    size_t size = 1;
+    const int32_t c = Utf8Character(p, end, &size);
+    if (c < 0 || !XmlIsChar(static_cast<uint32_t>(c)))
+      return Fail(fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - s.m_pData),
+                  static_cast<size_t>(out - dest));
+    *out++ = static_cast<wchar_t>(c);
+    p += size;
+  }
+  *out = 0;
+  *units = static_cast<size_t>(out - dest);
+  return true;
+}
+
+// UTF-16 and UTF-32 in either byte order, surrogate pairs joined.
+bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+  const bool wide32 =
+      s.m_Encoding == XmlEncoding::kUtf32Le || s.m_Encoding == XmlEncoding::kUtf32Be;
+  const bool big = s.m_Encoding == XmlEncoding::kUtf16Be || s.m_Encoding == XmlEncoding::kUtf32Be;
+  const size_t step = wide32 ? 4 : 2;
+  const unsigned char* d = s.m_pData;
+  auto unit = [&](size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < step; ++i) v |= uint32_t{d[at + i]} << (8 * (big ? step - 1 - i : i));
+    return v;
+  };
+  wchar_t* out = dest;
+  size_t at = s.m_Start;
+  while (at < s.m_Length) {
+    if (s.m_Length - at < step)
+      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    uint32_t c = unit(at);
+    size_t size = step;
+    if (!wide32 && c >= 0xD800 && c <= 0xDBFF && s.m_Length - at >= 4) {
+      const uint32_t low = unit(at + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        size = 4;
+      }
+    }
+    if (!XmlIsChar(c))
+      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    *out++ = static_cast<wchar_t>(c);
+    at += size;
+  }
+  *out = 0;
+  *units = static_cast<size_t>(out - dest);
+  return true;
+}
+
+// ISO-8859-1, US-ASCII and windows-1252: one byte per character.
+bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+  wchar_t* out = dest;
+  for (size_t at = s.m_Start; at < s.m_Length; ++at) {
+    uint32_t c = s.m_pData[at];
+    if (c >= 0x80 && s.m_Encoding == XmlEncoding::kAscii) c = 0;
+    if (c >= 0x80 && c < 0xA0 && s.m_Encoding == XmlEncoding::kWindows1252)
+      c = kWindows1252[c - 0x80];
+    if (!XmlIsChar(c))
+      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    *out++ = static_cast<wchar_t>(c);
+  }
+  *out = 0;
+  *units = static_cast<size_t>(out - dest);
+  return true;
+}
+
+// Every other encoding, through iconv into wchar_t.
+bool DecodeIconv(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+  iconv_t cd = iconv_open("WCHAR_T", s.m_Charset);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return Fail(fault, CWXML_ERROR_UNSUPPORTED_ENCODING, 0, 0);
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
+  size_t inLeft = s.m_Length - s.m_Start;
+  char* out = reinterpret_cast<char*>(dest);
+  size_t outLeft = (XmlDecodeRoom(s) - 1) * sizeof(wchar_t);
+  const size_t rc = iconv(cd, &in, &inLeft, &out, &outLeft);
+  const bool done = rc != static_cast<size_t>(-1) &&
+                    iconv(cd, nullptr, nullptr, &out, &outLeft) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  const size_t count = static_cast<size_t>(reinterpret_cast<wchar_t*>(out) - dest);
+  if (!done)
+    return Fail(fault, CWXML_ERROR_ENCODING,
+                static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData), count);
+  for (size_t i = 0; i < count; ++i)
+    if (!XmlIsChar(static_cast<uint32_t>(dest[i])))
+      return Fail(fault, CWXML_ERROR_ENCODING, XmlByteOffset(s, i), i);
+  dest[count] = 0;
+  *units = count;
+  return true;
+}
+
+}  // namespace
+
+XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
+  XmlSource s;
+  s.m_pData = data;
+  s.m_Length = length;
+  auto starts = [&](const char* bytes, size_t n) {
+    return length >= n && std::memcmp(data, bytes, n) == 0;
+  };
+  struct Mark {
+    const char* m_pBytes;
+    size_t m_Size, m_Skip;
+    XmlEncoding m_Encoding;
+  };
+  static const Mark kMarks[] = {
+      {"\xEF\xBB\xBF", 3, 3, XmlEncoding::kUtf8},    {"\0\0\xFE\xFF", 4, 4, XmlEncoding::kUtf32Be},
+      {"\xFF\xFE\0\0", 4, 4, XmlEncoding::kUtf32Le}, {"\xFE\xFF", 2, 2, XmlEncoding::kUtf16Be},
+      {"\xFF\xFE", 2, 2, XmlEncoding::kUtf16Le},     {"\0\0\0<", 4, 0, XmlEncoding::kUtf32Be},
+      {"<\0\0\0", 4, 0, XmlEncoding::kUtf32Le},      {"\0<\0?", 4, 0, XmlEncoding::kUtf16Be},
+      {"<\0?\0", 4, 0, XmlEncoding::kUtf16Le}};
+  for (const Mark& m : kMarks) {
+    if (starts(m.m_pBytes, m.m_Size)) {
+      s.m_Start = m.m_Skip;
+      s.m_Encoding = m.m_Encoding;
+      return s;
+    }
+  }
+  if (!DeclaredEncoding(data, length, s.m_Charset, sizeof s.m_Charset)) return s;
+  static const char* const kUtf8[] = {"UTF-8", "UTF8", "UTF-16", "UTF-32", nullptr};
+  static const char* const kLatin1[] = {"ISO-8859-1", "ISO8859-1", "ISO_8859-1",
+                                        "LATIN1",     "L1",        nullptr};
+  static const char* const kAscii[] = {"US-ASCII", "ASCII", "ANSI_X3.4-1968", nullptr};
+  static const char* const kWindows[] = {"WINDOWS-1252", "CP1252", nullptr};
+  if (Equals(s.m_Charset, kUtf8))
+    s.m_Encoding = XmlEncoding::kUtf8;  // UTF-16/32 without a mark: the bytes say otherwise
+  else if (Equals(s.m_Charset, kLatin1))
+    s.m_Encoding = XmlEncoding::kLatin1;
+  else if (Equals(s.m_Charset, kAscii))
+    s.m_Encoding = XmlEncoding::kAscii;
+  else if (Equals(s.m_Charset, kWindows))
+    s.m_Encoding = XmlEncoding::kWindows1252;
+  else
+    s.m_Encoding = XmlEncoding::kIconv;
+  return s;
+}
+
+bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+  switch (source.m_Encoding) {
+    case XmlEncoding::kUtf8:
+      return DecodeUtf8(source, dest, units, fault);
+    case XmlEncoding::kUtf16Le:
+    case XmlEncoding::kUtf16Be:
+    case XmlEncoding::kUtf32Le:
+    case XmlEncoding::kUtf32Be:
+      return DecodeWide(source, dest, units, fault);
+    case XmlEncoding::kIconv:
+      return DecodeIconv(source, dest, units, fault);
+    default:
+      return DecodeByte(source, dest, units, fault);
+  }
+}
+
+size_t XmlByteOffset(const XmlSource& s, size_t unit) {
+  size_t at = s.m_Start;
+  switch (s.m_Encoding) {
+    case XmlEncoding::kUtf8:
+      for (size_t size = 1; unit > 0 && at < s.m_Length; --unit, at += size)
+        if (Utf8Character(s.m_pData + at, s.m_pData + s.m_Length, &size) < 0) size = 1;
+      break;
+    case XmlEncoding::kUtf16Le:
+    case XmlEncoding::kUtf16Be:
+      for (; unit > 0 && at + 1 < s.m_Length; --unit) {
+        const unsigned high = s.m_pData[at + (s.m_Encoding == XmlEncoding::kUtf16Le ? 1 : 0)];
+        at += high >= 0xD8 && high <= 0xDB ? 4 : 2;
+      }
+      break;
+    case XmlEncoding::kUtf32Le:
+    case XmlEncoding::kUtf32Be:
+      at += 4 * unit;
+      break;
+    case XmlEncoding::kIconv: {
+      // One character per call: room for one unit only.
+      iconv_t cd = iconv_open("WCHAR_T", s.m_Charset);
+      if (cd == reinterpret_cast<iconv_t>(-1)) return s.m_Start;
+      char* in = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
+      size_t inLeft = s.m_Length - s.m_Start;
+      for (; unit > 0 && inLeft > 0; --unit) {
+        wchar_t one;
+        char* out = reinterpret_cast<char*>(&one);
+        size_t outLeft = sizeof one;
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) && errno != E2BIG)
+          break;
+      }
+      iconv_close(cd);
+      at = static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData);
+      break;
+    }
+    default:
+      at += unit;
+  }
+  return at < s.m_Length ? at : s.m_Length;
+}
+
+}  // namespace cwbase_internal

@@ -1,0 +1,58 @@
+// Turning the bytes of an XML document into wide text for the standard
+// reader: which encoding the bytes are in (byte-order mark, first bytes,
+// declared encoding), and decoding them into a wide buffer, checking that
+// every character is one XML allows.
+//
+// Contract
+// - XmlDetectEncoding never fails: a name it does not know is left to iconv
+//   (kIconv), whose failure XmlDecode reports.
+// - XmlDecode writes at most XmlDecodeRoom(source) units, the last a zero
+//   unit after the text, and returns true with the unit count (the zero not
+//   counted); or false with the fault: its code (CWXML_ERROR_ENCODING or
+//   CWXML_ERROR_UNSUPPORTED_ENCODING), the byte offset of the offending
+//   sequence and the units decoded before it. A zero byte is a fault like
+//   any other character XML forbids, so the text holds no zero unit.
+// - XmlByteOffset maps a unit offset of the decoded text back to bytes from
+//   the start of the data (the mark included); offsets past the end give
+//   the length.
+// Threads: re-entrant; reads nothing but its arguments.
+#pragma once
+
+#include <cstddef>
+
+namespace cwbase_internal {
+
+enum class XmlEncoding {
+  kUtf8,
+  kUtf16Le,
+  kUtf16Be,
+  kUtf32Le,
+  kUtf32Be,
+  kLatin1,
+  kAscii,
+  kWindows1252,
+  kIconv
+};
+
+struct XmlSource {
+  const unsigned char* m_pData = nullptr;  // the whole input
+  size_t m_Length = 0;
+  size_t m_Start = 0;  // bytes of the byte-order mark
+  XmlEncoding m_Encoding = XmlEncoding::kUtf8;
+  char m_Charset[48] = {};  // the declared name, for kIconv
+};
+
+struct XmlDecodeFault {
+  int m_Code = 0;
+  size_t m_Byte = 0;
+  size_t m_Unit = 0;
+};
+
+XmlSource XmlDetectEncoding(const unsigned char* data, size_t length);
+inline size_t XmlDecodeRoom(const XmlSource& source) {
+  return source.m_Length - source.m_Start + 1;
+}
+bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault);
+size_t XmlByteOffset(const XmlSource& source, size_t unit);
+
+}  // namespace cwbase_internal

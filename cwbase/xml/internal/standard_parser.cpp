@@ -1,0 +1,470 @@
+// The standard XML parser: one forward pass over the decoded text with an
+// explicit stack of open elements. Text is decoded where it stands: the
+// write position never passes the read position, so a value, a name or an
+// attribute value ends with a zero written over text already read.
+#include "cwbase/xml/internal/standard_parser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/standard_markup.h"
+#include "cwbase/xml/internal/xmlchars.h"
+#include "cwbase/xml/xmlnode.h"
+
+namespace cwbase_internal {
+namespace {
+
+using Unit = uint32_t;
+
+inline Unit At(const wchar_t* p) {
+  return static_cast<Unit>(*p);
+}
+
+// Characters that end a fast run of text: markup, references, line ends,
+// the "]" of a possible "]]>", and the end of the text.
+constexpr bool IsTextStop(Unit c) {
+  return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0;
+}
+
+#if defined(CWBASE_SIMD_SSE2)
+// Moves n units (at most 16; the 16 at r may be read) from r back to w
+// (w <= r) and advances both. The units are read whole before any is
+// written, since the ranges overlap; fixed-size copies keep it inline.
+inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
+  if (w != r) {
+    wchar_t block[16];
+    std::memcpy(block, r, sizeof block);
+    if (n == 16) {
+      std::memcpy(w, block, sizeof block);
+    } else if (n >= 8) {
+      std::memcpy(w, block, 8 * sizeof(wchar_t));
+      std::memcpy(w + n - 8, block + n - 8, 8 * sizeof(wchar_t));
+    } else if (n >= 4) {
+      std::memcpy(w, block, 4 * sizeof(wchar_t));
+      std::memcpy(w + n - 4, block + n - 4, 4 * sizeof(wchar_t));
+    } else {
+      for (unsigned i = 0; i < n; ++i) w[i] = block[i];
+    }
+  }
+  w += n, r += n;
+}
+#endif
+
+struct TextTable {
+  bool m_Stop[128];
+  constexpr TextTable() : m_Stop() {
+    for (Unit c = 0; c < 128; ++c) m_Stop[c] = IsTextStop(c);
+  }
+};
+constexpr TextTable kText;
+
+// One open element and the character data gathered for its value.
+struct Level {
+  CWXMLNode* m_pNode = nullptr;
+  wchar_t* m_pValue = nullptr;     // start of the value kept in place
+  wchar_t* m_pEnd = nullptr;       // end of what was kept
+  wchar_t* m_pSolidEnd = nullptr;  // end of the kept text without trailing literal space
+  bool m_Pieces = false;           // a piece of character data was kept
+  bool m_ChildSince = false;       // a child element follows the in-place value
+  bool m_Mixed = false;            // the value is gathered in m_Owned instead
+  std::wstring m_Owned;
+  size_t m_OwnedSolid = 0;
+};
+
+class Parser {
+ public:
+  Parser(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root)
+      : m_pText(text), m_pEndOfText(text + units), m_pNarrow(narrow), m_pRoot(root) {}
+
+  int Run();
+  size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
+
+ private:
+  int Fail(int code, const wchar_t* at) {
+    m_pFault = at;
+    return code;
+  }
+  int Reference(wchar_t*& r, wchar_t*& w);
+  int Text(wchar_t*& p);
+  int Cdata(wchar_t*& p);
+  int StartTag(wchar_t*& p);
+  int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
+  int EndTag(wchar_t*& p);
+  int CheckUnique(CWXMLNode* node, const wchar_t* at);
+  void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd);
+  int Close(Level& level, bool empty, wchar_t* zero);
+
+#if defined(CWBASE_SIMD_SSE2)
+  // The sixteen units at r (not yet rewritten), narrowed: read from the
+  // bytes they were decoded from when there are such, a quarter of the
+  // memory; units above 0x7F narrow to bytes that match no markup.
+  simd::Vec Narrow16(const wchar_t* r) const {
+    return m_pNarrow ? simd::Load16(m_pNarrow + (r - m_pText)) : simd::LoadNarrow16(r);
+  }
+#endif
+
+  wchar_t* m_pText;
+  wchar_t* m_pEndOfText;
+  const unsigned char* m_pNarrow;  // one byte per unit, or null
+  CWXMLNode* m_pRoot;
+  const wchar_t* m_pFault = nullptr;
+  std::vector<Level> m_Levels;
+  size_t m_Depth = 0;  // open elements: m_Levels[0 .. m_Depth)
+  bool m_RootDone = false;
+  bool m_Doctype = false;
+};
+
+// A reference at r ("&"): the character or predefined entity written at w,
+// any other entity reference copied as written.
+int Parser::Reference(wchar_t*& r, wchar_t*& w) {
+  wchar_t* q = r + 1;
+  if (*q == '#') {
+    const bool hex = q[1] == 'x';
+    q += hex ? 2 : 1;
+    Unit value = 0;
+    const wchar_t* digits = q;
+    for (;; ++q) {
+      Unit c = At(q), d;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+        d = (c | 0x20) - 'a' + 10;
+      else
+        break;
+      value = value * (hex ? 16 : 10) + d;
+      if (value > 0x10FFFF) return Fail(CWXML_ERROR_SYNTAX, r);
+    }
+    if (q == digits || *q != ';' || !XmlIsChar(value)) return Fail(CWXML_ERROR_SYNTAX, r);
+    *w++ = static_cast<wchar_t>(value);
+    r = q + 1;
+    return 0;
+  }
+  wchar_t* end = XmlSkipName(q);
+  if (end == q || *end != ';') return Fail(CWXML_ERROR_SYNTAX, r);
+  static const struct {
+    const wchar_t* m_pName;
+    wchar_t m_Char;
+  } kPredefined[] = {
+      {L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
+  for (const auto& e : kPredefined) {
+    if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && XmlStartsWith(q, e.m_pName)) {
+      *w++ = e.m_Char;
+      r = end + 1;
+      return 0;
+    }
+  }
+  while (r <= end) *w++ = *r++;  // kept as written
+  return 0;
+}
+
+// Character data up to the next markup, decoded in place; kept as a piece
+// of the open element's value unless it is only literal white space. The
+// literal white space at its ends is found afterwards: what references
+// produced counts as text whatever it is, so the scans stop at it.
+int Parser::Text(wchar_t*& p) {
+  wchar_t* r = p;
+  wchar_t* w = p;
+  wchar_t* firstReference = nullptr;  // where the first reference's character went
+  wchar_t* referenceEnd = p;          // after the last reference's character
+  for (;;) {
+#if defined(CWBASE_SIMD_SSE2)
+    // Sixteen units at a time up to the next character that needs a look.
+    while (m_pEndOfText - r >= 16) {
+      const simd::Vec v = Narrow16(r);
+      const unsigned stop = simd::EqMask(v, '<') | simd::EqMask(v, '&') | simd::EqMask(v, '\r') |
+                            simd::EqMask(v, ']');
+      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      if (stop) break;
+    }
+#endif
+    const Unit c = At(r);
+    if (c >= 128 || !kText.m_Stop[c]) {
+      *w++ = *r++;
+      continue;
+    }
+    if (c == '<' || c == 0) break;
+    if (c == '&') {
+      if (!firstReference) firstReference = w;
+      if (int rc = Reference(r, w)) return rc;
+      referenceEnd = w;
+    } else if (c == '\r') {
+      *w++ = '\n';
+      r += r[1] == '\n' ? 2 : 1;
+    } else {  // ']'
+      if (r[1] == ']' && r[2] == '>') return Fail(CWXML_ERROR_SYNTAX, r);
+      *w++ = *r++;
+    }
+  }
+  wchar_t* solid = p;
+  const wchar_t* literalEnd = firstReference ? firstReference : w;
+  while (solid < literalEnd && XmlIsSpace(At(solid))) ++solid;
+  wchar_t* solidEnd = w;
+  while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
+  if (solid < w) AddPiece(p, w, solid, solidEnd);
+  p = r;
+  return 0;
+}
+
+int Parser::Cdata(wchar_t*& p) {
+  wchar_t* begin = p + 9;
+  const wchar_t* close = std::wcsstr(begin, L"]]>");
+  if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+  wchar_t* w = begin;
+  for (wchar_t* r = begin; r < close;) {
+    if (*r == '\r') {
+      *w++ = '\n';
+      r += r[1] == '\n' ? 2 : 1;
+    } else {
+      *w++ = *r++;
+    }
+  }
+  AddPiece(begin, w, begin, w);
+  p = const_cast<wchar_t*>(close) + 3;
+  return 0;
+}
+
+// Adds [begin, end) to the value of the innermost open element: in place
+// when nothing but markup separates it from the value so far, gathered
+// into an owned string when a child element does. [solid, solidEnd) is the
+// piece without literal white space at its ends.
+void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd) {
+  Level& level = m_Levels[m_Depth - 1];
+  if (!level.m_Pieces) {
+    level.m_Pieces = true;
+    level.m_pValue = solid;
+    level.m_pEnd = end;
+    level.m_pSolidEnd = solidEnd;
+  } else if (!level.m_Mixed && !level.m_ChildSince) {
+    const size_t offset = static_cast<size_t>(begin - level.m_pEnd);
+    std::memmove(level.m_pEnd, begin, static_cast<size_t>(end - begin) * sizeof(wchar_t));
+    level.m_pEnd = end - offset;
+    level.m_pSolidEnd = solidEnd - offset;
+  } else {
+    if (!level.m_Mixed) {
+      level.m_Mixed = true;
+      level.m_Owned.assign(level.m_pValue, level.m_pEnd);
+    }
+    level.m_Owned.append(begin, end);
+    level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+  }
+}
+
+// Ends the innermost element: its value by the mapping rule. `zero` is a
+// position already read that may hold the empty value's terminator.
+int Parser::Close(Level& level, bool empty, wchar_t* zero) {
+  CWXMLNode* node = level.m_pNode;
+  if (level.m_Mixed) {
+    const size_t n = level.m_OwnedSolid;
+    auto* value = new (std::nothrow) wchar_t[n + 1];
+    if (!value) return CWXML_ERROR_OUT_OF_MEMORY;
+    std::wmemcpy(value, level.m_Owned.data(), n);
+    value[n] = 0;
+    node->m_pValue = value;
+    node->m_bOwnValue = 1;
+  } else if (level.m_Pieces) {
+    *level.m_pSolidEnd = 0;
+    node->m_pValue = level.m_pValue;
+  } else if (!empty && node->GetChildCount() == 0) {
+    *zero = 0;
+    node->m_pValue = zero;
+  }
+  level = Level();
+  --m_Depth;
+  if (m_Depth == 0) m_RootDone = true;
+  return 0;
+}
+
+int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
+  wchar_t* name = p;
+  p = XmlSkipName(p);
+  wchar_t* q = XmlSkipSpace(p);
+  if (*q != '=') return Fail(CWXML_ERROR_ATTRIBUTE, q);
+  *p = 0;
+  q = XmlSkipSpace(q + 1);
+  const wchar_t quote = *q;
+  if (quote != '"' && quote != '\'') return Fail(CWXML_ERROR_ATTRIBUTE, q);
+  wchar_t* value = q + 1;
+  wchar_t* r = value;
+  wchar_t* w = value;
+  for (;;) {
+#if defined(CWBASE_SIMD_SSE2)
+    while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
+      const simd::Vec v = Narrow16(r);
+      const unsigned stop = simd::EqMask(v, static_cast<char>(quote)) | simd::EqMask(v, '&') |
+                            simd::EqMask(v, '<') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n') |
+                            simd::EqMask(v, '\r');
+      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      if (stop) break;
+    }
+#endif
+    const Unit u = At(r);
+    if (u == static_cast<Unit>(quote)) break;
+    if (u == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (u == '<') return Fail(CWXML_ERROR_ATTRIBUTE, r);
+    if (u == '&') {
+      if (int rc = Reference(r, w)) return rc;
+    } else if (u == '\t' || u == '\n' || u == '\r') {
+      *w++ = ' ';
+      r += u == '\r' && r[1] == '\n' ? 2 : 1;
+    } else {
+      *w++ = *r++;
+    }
+  }
+  *w = 0;
+  p = r + 1;
+  c = At(p);
+  auto* prop = new (std::nothrow) CWXMLProp();
+  if (!prop) return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  prop->m_pName = name;
+  prop->m_pValue = value;
+  if (!node->m_Props.Add(prop)) {
+    delete prop;
+    return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  }
+  return 0;
+}
+
+int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
+  return XmlPropsUnique(node->m_Props) ? 0 : Fail(CWXML_ERROR_ATTRIBUTE, at);
+}
+
+int Parser::StartTag(wchar_t*& p) {
+  wchar_t* lt = p;
+  if (m_Depth >= static_cast<size_t>(CWXML_MAX_DEPTH)) return Fail(CWXML_ERROR_TOO_DEEP, lt);
+  wchar_t* name = p + 1;
+  p = XmlSkipName(name);
+  if (p == name) return Fail(CWXML_ERROR_SYNTAX, name);
+  CWXMLNode* node = m_pRoot;
+  if (m_Depth > 0) {
+    Level& parent = m_Levels[m_Depth - 1];
+    node = new (std::nothrow) CWXMLNode(parent.m_pNode);
+    if (!node) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
+    if (!parent.m_pNode->m_Children.Add(node)) {
+      delete node;
+      return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
+    }
+    if (parent.m_Pieces) parent.m_ChildSince = true;
+  }
+  node->m_pName = name;
+  if (m_Levels.size() <= m_Depth) m_Levels.emplace_back();
+  m_Levels[m_Depth++].m_pNode = node;
+  Unit c = At(p);
+  *p = 0;
+  for (;;) {
+    const wchar_t* before = p;
+    while (XmlIsSpace(c)) c = At(++p);
+    if (c == '>') {
+      ++p;
+      break;
+    }
+    if (c == '/') {
+      if (p[1] != '>') return Fail(CWXML_ERROR_SYNTAX, p);
+      p += 2;
+      if (int rc = CheckUnique(node, lt)) return rc;
+      return Close(m_Levels[m_Depth - 1], true, nullptr);
+    }
+    if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
+    if (p == before || !XmlIsNameStart(c)) return Fail(CWXML_ERROR_SYNTAX, p);
+    if (int rc = Attribute(node, p, c)) return rc;
+  }
+  return CheckUnique(node, lt);
+}
+
+int Parser::EndTag(wchar_t*& p) {
+  wchar_t* lt = p;
+  if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
+  Level& level = m_Levels[m_Depth - 1];
+  const wchar_t* open = level.m_pNode->m_pName;
+  wchar_t* q = p + 2;
+  while (*open && *q == *open) ++q, ++open;
+  if (*open || XmlIsNameChar(At(q))) return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+  q = XmlSkipSpace(q);
+  if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
+  p = q + 1;
+  return Close(level, false, lt);
+}
+
+int Parser::Run() {
+  wchar_t* p = m_pText;
+  if (XmlStartsWith(p, L"<?xml") && XmlIsSpace(At(p + 5)))
+    if (int rc = XmlSkipDeclaration(p, m_pFault)) return rc;
+  for (;;) {
+    if (m_Depth > 0) {
+      if (int rc = Text(p)) return rc;
+    } else {
+      p = XmlSkipSpace(p);
+    }
+    if (*p == 0) {
+      if (m_Depth > 0) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, m_pEndOfText);
+      return m_RootDone ? 0 : Fail(CWXML_ERROR_NO_ROOT, p);
+    }
+    if (*p != '<') return Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    int rc;
+    if (p[1] == '/') {
+      rc = EndTag(p);
+    } else if (p[1] == '?') {
+      rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
+    } else if (XmlStartsWith(p, L"<!--")) {
+      rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
+    } else if (XmlStartsWith(p, L"<![CDATA[")) {
+      rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    } else if (XmlStartsWith(p, L"<!DOCTYPE")) {
+      if (m_Depth > 0 || m_Doctype || m_RootDone) {
+        rc = Fail(CWXML_ERROR_SYNTAX, p);
+      } else {
+        m_Doctype = true;
+        rc = XmlSkipDoctype(p, m_pEndOfText, m_pFault);
+      }
+    } else if (m_RootDone && m_Depth == 0) {
+      rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+    } else {
+      rc = StartTag(p);
+    }
+    if (rc) return m_pFault ? rc : Fail(rc, p);
+  }
+}
+
+}  // namespace
+
+bool XmlPropsUnique(CWPtArray& props) {
+  if (props.GetSize() < 2) return true;
+  const wchar_t* few[16];  // few names: compare every pair; many: sort a copy
+  size_t count = 0;
+  std::vector<const wchar_t*> many;
+  for (int i = 0; i < props.GetSize(); ++i) {
+    auto* prop = static_cast<CWXMLProp*>(props.GetAt(i));
+    if (!prop || !prop->m_pName || !prop->m_pValue) continue;
+    if (count < 16) {
+      few[count++] = prop->m_pName;
+      continue;
+    }
+    if (many.empty()) many.assign(few, few + count);
+    many.push_back(prop->m_pName);
+  }
+  auto equal = [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; };
+  if (many.empty()) {
+    for (size_t i = 1; i < count; ++i)
+      for (size_t j = 0; j < i; ++j)
+        if (equal(few[i], few[j])) return false;
+    return true;
+  }
+  std::sort(many.begin(), many.end(),
+            [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) < 0; });
+  return std::adjacent_find(many.begin(), many.end(), equal) == many.end();
+}
+
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
+                     size_t* faultUnit) {
+  Parser parser(text, units, narrow, root);
+  const int rc = parser.Run();
+  if (rc) *faultUnit = parser.FaultUnit();
+  return rc;
+}
+
+}  // namespace cwbase_internal

@@ -1,0 +1,40 @@
+// The standard reader's parser: XML 1.0 markup over decoded wide text,
+// building the tree in one pass and cutting the text in place.
+//
+// Contract
+// - `text` holds `units` units and a zero unit after them, and no zero unit
+//   before (the decoder guarantees it). It is rewritten in place: names and
+//   values end with written zeros, references and line ends are decoded
+//   into the text they replace. The tree's strings are borrowed from it
+//   (own-flags 0), except the value of an element whose character data is
+//   split by child elements, which is owned.
+// - `narrow`, when not null, holds the same text one byte per unit (the
+//   input of a single-byte encoding, or UTF-8 made of ASCII only), each byte
+//   equal to its unit below 0x80 and at or above 0x80 where the unit is; the
+//   parser scans it instead of the wide units ahead of its position.
+// - `root` must be empty; it becomes the root element.
+// - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
+//   the fault was found; the tree is then partial and the caller empties it.
+// - XmlPropsUnique is shared with the standard writer.
+// - Nesting deeper than CWXML_MAX_DEPTH is a fault; no recursion.
+// - Allocation: nodes and attributes with new (std::nothrow) (a failure is
+//   CWXML_ERROR_OUT_OF_MEMORY); the parser's own stack may throw
+//   std::bad_alloc, which the caller catches.
+// Threads: re-entrant.
+#pragma once
+
+#include <cstddef>
+
+class CWXMLNode;
+class CWPtArray;
+
+namespace cwbase_internal {
+
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
+                     size_t* faultUnit);
+
+// True when no two attributes (CWXMLProp*) of `props` that have a name and
+// a value share the name; entries without either are not compared.
+bool XmlPropsUnique(CWPtArray& props);
+
+}  // namespace cwbase_internal

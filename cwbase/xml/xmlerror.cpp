@@ -1,0 +1,47 @@
+// The texts of the load errors and the document's record of the last one.
+#include "cwbase/xml/xmlerror.h"
+
+#include "cwbase/xml/xmlnode.h"
+
+namespace {
+
+const char* ErrorMessage(int code) {
+  switch (code) {
+    case CWXML_ERROR_NONE:
+      return "no error";
+    case CWXML_ERROR_NO_ROOT:
+      return "no root element";
+    case CWXML_ERROR_ENCODING:
+      return "text that is not valid in the document's encoding or not allowed in XML";
+    case CWXML_ERROR_UNSUPPORTED_ENCODING:
+      return "the declared encoding cannot be converted";
+    case CWXML_ERROR_SYNTAX:
+      return "malformed markup";
+    case CWXML_ERROR_MISMATCHED_TAG:
+      return "end tag does not match the open element";
+    case CWXML_ERROR_UNCLOSED_ELEMENT:
+      return "element not closed at the end of the input";
+    case CWXML_ERROR_ATTRIBUTE:
+      return "malformed or repeated attribute";
+    case CWXML_ERROR_OUTSIDE_ROOT:
+      return "content outside the root element";
+    case CWXML_ERROR_TOO_DEEP:
+      return "elements nested too deeply";
+    case CWXML_ERROR_OUT_OF_MEMORY:
+      return "out of memory";
+    case CWXML_ERROR_NOT_READ:
+      return "no root element the exact reader can read";
+    default:
+      return "unknown error";
+  }
+}
+
+}  // namespace
+
+void CWXMLDocument::SetLastError(int code, long offset, int line, int column) {
+  m_LastError.code = code;
+  m_LastError.offset = offset;
+  m_LastError.line = line;
+  m_LastError.column = column;
+  m_LastError.message = ErrorMessage(code);
+}

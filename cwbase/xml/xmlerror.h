@@ -1,0 +1,51 @@
+/// @file
+/// CWXMLError: what the last load of a CWXMLDocument found wrong, and the
+/// codes it may hold.
+///
+/// Contract
+/// - `code` is 0 after a successful load and one of the CWXML_ERROR_ codes
+///   below after a failed one. `message` is a static English text for the
+///   code (never null, never to be released).
+/// - `offset` is where the fault was found, in bytes from the start of the
+///   data given (a byte-order mark included); `line` and `column` count from
+///   1, the column in characters after the last line end (CR LF, CR or LF).
+///   They are 0 when the fault has no position (no data, out of memory) and
+///   after a successful load.
+/// Threads: a plain record; it belongs to its document.
+#pragma once
+
+/// The position and kind of the fault a load found (see the file comment).
+struct CWXMLError {
+  int code;             ///< 0, or a CWXML_ERROR_ code.
+  long offset;          ///< Bytes from the start of the data.
+  int line;             ///< Line, from 1; 0 when there is no position.
+  int column;           ///< Column in characters, from 1; 0 when there is no position.
+  const char* message;  ///< Static English text for `code`.
+};
+
+/// No error: the last load succeeded.
+constexpr int CWXML_ERROR_NONE = 0;
+/// Null data, a length of 0 or below, or no element in the text.
+constexpr int CWXML_ERROR_NO_ROOT = 1;
+/// The bytes are not text in the document's encoding, or hold a character
+/// that XML does not allow.
+constexpr int CWXML_ERROR_ENCODING = 2;
+/// The declared encoding cannot be converted.
+constexpr int CWXML_ERROR_UNSUPPORTED_ENCODING = 3;
+/// Markup that is not well-formed (a tag, comment, declaration or reference).
+constexpr int CWXML_ERROR_SYNTAX = 4;
+/// An end tag whose name is not the open element's.
+constexpr int CWXML_ERROR_MISMATCHED_TAG = 5;
+/// The input ends while an element is still open.
+constexpr int CWXML_ERROR_UNCLOSED_ELEMENT = 6;
+/// An attribute without "=" and a quoted value, a "<" inside a value, or an
+/// attribute written twice on one element.
+constexpr int CWXML_ERROR_ATTRIBUTE = 7;
+/// A second root element, or text outside the root element.
+constexpr int CWXML_ERROR_OUTSIDE_ROOT = 8;
+/// Elements nested deeper than CWXML_MAX_DEPTH.
+constexpr int CWXML_ERROR_TOO_DEEP = 9;
+/// Memory for the text or the tree could not be allocated.
+constexpr int CWXML_ERROR_OUT_OF_MEMORY = 10;
+/// The exact reader found no root element it could read.
+constexpr int CWXML_ERROR_NOT_READ = 11;

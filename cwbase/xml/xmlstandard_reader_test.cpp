@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cwbase/xml/xmlnode.h"
+#include "testing/xmltree.h"
+
+namespace {
+
+int Load(CWXMLDocument& doc, const std::string& text) {
+  std::vector<unsigned char> bytes(text.begin(), text.end());  // exactly the bytes, for ASan
+  return doc.LoadXML(bytes.data(), static_cast<long>(bytes.size()));
+}
+
+// ASCII text as UTF-16LE without a byte-order mark.
+std::string Utf16Le(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) out += std::string(1, c) + '\0';
+  return out;
+}
+
+std::wstring Read(const std::string& text) {
+  CWXMLDocument doc;
+  if (Load(doc, text) != 0) return L"error " + std::to_wstring(doc.GetLastError().code);
+  return XmlDump(doc);
+}
+
+TEST(XmlStandardReader, Constructs) {
+  const struct {
+    const char* text;
+    const wchar_t* tree;
+  } cases[] = {
+      {"<a/>", L"a"},
+      {"<a></a>", L"a\"\""},
+      {"<a> \r\n </a>", L"a\"\""},
+      {"\xEF\xBB\xBF<a>x</a>", L"a\"x\""},
+      {"<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n<!-- c -->\n<?pi data?>"
+       "<!DOCTYPE a SYSTEM \"a.dtd\" [ <!ENTITY e \"]>\"> <!-- ]> --> %pe; <?p ]>?> ]>\n"
+       "<a\n x = 'v\"' y=\"1&amp;2\" >t<!-- c --><![CDATA[<&>]]> &lt;&#65;&#x42;</a >\n<!-- end "
+       "-->",
+       L"a[x=v\"|y=1&2]\"t<&> <AB\""},
+      {"<a> one <b>x</b> two <c/> </a>", L"a\"one  two\"{b\"x\" c}"},
+      {"<a>\n  <b/>\n  <c></c>\n</a>", L"a{b c\"\"}"},
+      {"<a>x<!--c--> <?p?>y</a>", L"a\"xy\""},
+      {"<a>&unknown;&lt;</a>", L"a\"&unknown;<\""},
+      {"<a v=\"x\ty\r\nz&#10;&#9;&e;\"/>", L"a[v=x y z\n\t&e;]"},
+      {"<a>x\r\ny\rz\r</a>", L"a\"x\ny\nz\""},
+      {"<p:a xmlns:p=\"urn:x\" p:k='1'/>", L"p:a[xmlns:p=urn:x|p:k=1]"},
+      {"<a>&#32;x&#x20;</a>", L"a\" x \""},
+      {"<a><![CDATA[ ]]></a>", L"a\" \""},
+      {"<a><![CDATA[]]><b/></a>", L"a\"\"{b}"},
+      {"<a>]>]</a>", L"a\"]>]\""},
+      {"<\xC3\xA9 \xE2\x82\xAC='\xF0\x9F\x98\x80'/>", L"\u00e9[\u20ac=\U0001F600]"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.tree, Read(c.text)) << c.text;
+}
+
+TEST(XmlStandardReader, Encodings) {
+  const struct {
+    std::string text;
+    const wchar_t* tree;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9\x80</a>", L"a\"\u00e9\u0080\""},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80\xE9</a>", L"a\"\u20ac\u00e9\""},
+      {"<?xml version=\"1.0\" encoding=\"us-ascii\"?><a>x</a>", L"a\"x\""},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-15\"?><a>\xA4</a>", L"a\"\u20ac\""},
+      {std::string("\xFF\xFE<\0a\0/\0>\0", 10), L"a"},
+      {std::string("\xFE\xFF\0<\0a\0>\xD8\x3D\xDE\x00\0<\0/\0a\0>", 20), L"a\"\U0001F600\""},
+      {Utf16Le("<?xml version='1.0'?><a/>"), L"a"},
+      {std::string("\0\0\xFE\xFF\0\0\0<\0\0\0a\0\0\0/\0\0\0>", 20), L"a"},
+      {"<?xml version=\"1.0\" encoding=\"us-ascii\"?><a>\xE9</a>", L"error 2"},
+      {"<?xml version=\"1.0\" encoding=\"no-such-set\"?><a/>", L"error 3"},
+      {"<a>\xC3</a>", L"error 2"},
+      {"<a>\xC0\xAF</a>", L"error 2"},
+      {"<a>\xED\xA0\x80</a>", L"error 2"},
+      {std::string("<a>\0</a>", 8), L"error 2"},
+      {"<a>\x01</a>", L"error 2"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.tree, Read(c.text)) << c.text;
+}
+
+TEST(XmlStandardReader, FaultsAndTheirPositions) {
+  const struct {
+    const char* text;
+    int code;
+    long offset;
+    int line, column;
+  } cases[] = {
+      {"", CWXML_ERROR_NO_ROOT, 0, 0, 0},
+      {"  <!-- only -->", CWXML_ERROR_NO_ROOT, 15, 1, 16},
+      {"<a></b>", CWXML_ERROR_MISMATCHED_TAG, 3, 1, 4},
+      {"<a>\n <b>\n</a>", CWXML_ERROR_MISMATCHED_TAG, 9, 3, 1},
+      {"<a>\r\n<ab></a>", CWXML_ERROR_MISMATCHED_TAG, 9, 2, 5},
+      {"<a><b></a>", CWXML_ERROR_MISMATCHED_TAG, 6, 1, 7},
+      {"<a>\n<b>", CWXML_ERROR_UNCLOSED_ELEMENT, 7, 2, 4},
+      {"<\xC3\xA9>\n</x>", CWXML_ERROR_MISMATCHED_TAG, 5, 2, 1},
+      {"<a/><b/>", CWXML_ERROR_OUTSIDE_ROOT, 4, 1, 5},
+      {"x<a/>", CWXML_ERROR_OUTSIDE_ROOT, 0, 1, 1},
+      {"<a/>x", CWXML_ERROR_OUTSIDE_ROOT, 4, 1, 5},
+      {"<a x/>", CWXML_ERROR_ATTRIBUTE, 4, 1, 5},
+      {"<a x=1/>", CWXML_ERROR_ATTRIBUTE, 5, 1, 6},
+      {"<a x=\"<\"/>", CWXML_ERROR_ATTRIBUTE, 6, 1, 7},
+      {"<a x='1' x=\"2\"/>", CWXML_ERROR_ATTRIBUTE, 0, 1, 1},
+      {"<a x='1'y='2'/>", CWXML_ERROR_SYNTAX, 8, 1, 9},
+      {"<a x='1", CWXML_ERROR_SYNTAX, 7, 1, 8},
+      {"<a>&bogus</a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a>& </a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a>&#0;</a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a>&#x110000;</a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a>]]></a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a><!-- -- --></a>", CWXML_ERROR_SYNTAX, 8, 1, 9},
+      {"<a><!-- x", CWXML_ERROR_SYNTAX, 9, 1, 10},
+      {"<a><![CDATA[x</a>", CWXML_ERROR_SYNTAX, 17, 1, 18},
+      {"<a><?xml version='1.0'?></a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<a><!DOCTYPE a></a>", CWXML_ERROR_SYNTAX, 3, 1, 4},
+      {"<!DOCTYPE a><!DOCTYPE a><a/>", CWXML_ERROR_SYNTAX, 12, 1, 13},
+      {"<?xml encoding='UTF-8'?><a/>", CWXML_ERROR_SYNTAX, 6, 1, 7},
+      {"<1a/>", CWXML_ERROR_SYNTAX, 1, 1, 2},
+      {"<a/ >", CWXML_ERROR_SYNTAX, 2, 1, 3},
+      {"</a>", CWXML_ERROR_OUTSIDE_ROOT, 0, 1, 1},
+  };
+  for (const auto& c : cases) {
+    CWXMLDocument doc;
+    EXPECT_EQ(-1, Load(doc, c.text)) << c.text;
+    const CWXMLError& e = doc.GetLastError();
+    EXPECT_EQ(c.code, e.code) << c.text;
+    EXPECT_EQ(c.offset, e.offset) << c.text;
+    EXPECT_EQ(c.line, e.line) << c.text;
+    EXPECT_EQ(c.column, e.column) << c.text;
+    EXPECT_NE(nullptr, e.message);
+    EXPECT_EQ(nullptr, doc.GetName()) << c.text;  // nothing partial
+    EXPECT_EQ(0, doc.GetChildCount() + doc.m_Props.GetSize()) << c.text;
+  }
+}
+
+// The offset counts bytes of the input, whatever its encoding; the column
+// counts characters.
+TEST(XmlStandardReader, FaultOffsetsCountBytes) {
+  const std::string latin = "<?xml version='1.0' encoding='ISO-8859-15'?>\n<a>\xA4\xA4</b>";
+  const std::string windows = "<?xml version='1.0' encoding='cp1252'?>\n<a>\x80</b>";
+  const struct {
+    std::string text;
+    long offset;
+    int column;
+  } cases[] = {
+      {std::string("\xFF\xFE<\0a\0>\0<\0/\0b\0>\0", 16), 8, 4},
+      {std::string("\xFE\xFF\0<\0a\0>\xD8\x3D\xDE\x00\0<\0/\0b\0>", 20), 12, 5},
+      {std::string("\0\0\xFE\xFF\0\0\0<\0\0\0a\0\0\0>\0\0\0<\0\0\0/", 24), 16, 4},
+      {"\xEF\xBB\xBF<\xC3\xA9>\xE2\x82\xAC</b>", 10, 5},
+      {latin, static_cast<long>(latin.size()) - 4, 6},
+      {windows, static_cast<long>(windows.size()) - 4, 5},
+  };
+  for (const auto& c : cases) {
+    CWXMLDocument doc;
+    EXPECT_EQ(-1, Load(doc, c.text));
+    EXPECT_EQ(c.offset, doc.GetLastError().offset) << c.text;
+    EXPECT_EQ(c.column, doc.GetLastError().column) << c.text;
+  }
+}
+
+TEST(XmlStandardReader, DepthLimit) {
+  std::string deep;
+  for (int i = 0; i < CWXML_MAX_DEPTH; ++i) deep += "<a>";
+  for (int i = 0; i < CWXML_MAX_DEPTH; ++i) deep += "</a>";
+  CWXMLDocument doc;
+  EXPECT_EQ(0, Load(doc, deep));
+  EXPECT_EQ(-1, Load(doc, "<b>" + deep + "</b>"));
+  EXPECT_EQ(CWXML_ERROR_TOO_DEEP, doc.GetLastError().code);
+  EXPECT_EQ(3L * CWXML_MAX_DEPTH, doc.GetLastError().offset);
+  std::string endless(200000, '<');
+  EXPECT_EQ(-1, Load(doc, endless));  // neither deep recursion nor a crash
+}
+
+TEST(XmlStandardReader, StringsAreBorrowedExceptSplitValues) {
+  CWXMLDocument doc;
+  ASSERT_EQ(0, Load(doc, "<a k='v'>x<b>y</b>z</a>"));
+  const auto* begin = static_cast<const wchar_t*>(doc.m_Buffer.GetBuffer());
+  const wchar_t* end = begin + doc.m_Buffer.GetSize() / sizeof(wchar_t);
+  auto inside = [&](const wchar_t* s) { return s >= begin && s < end; };
+  auto* prop = static_cast<CWXMLProp*>(doc.m_Props.GetAt(0));
+  CWXMLNode* b = doc.GetChildAt(0);
+  EXPECT_TRUE(inside(doc.m_pName) && inside(prop->m_pName) && inside(prop->m_pValue));
+  EXPECT_TRUE(inside(b->m_pName) && inside(b->m_pValue));
+  EXPECT_EQ(0, doc.m_bOwnName + prop->m_bOwnName + prop->m_bOwnValue + b->m_bOwnValue);
+  EXPECT_STREQ(L"xz", doc.GetValue());
+  EXPECT_EQ(1, doc.m_bOwnValue);
+  EXPECT_FALSE(inside(doc.GetValue()));
+  EXPECT_EQ(0, doc.GetLastError().code);
+  EXPECT_STREQ("no error", doc.GetLastError().message);
+}
+
+TEST(XmlStandardReader, ReloadsAndLoadsFromItsOwnBuffer) {
+  CWXMLDocument doc;
+  ASSERT_EQ(0, Load(doc, "<a><b/></a>"));
+  ASSERT_EQ(-1, Load(doc, "<a>"));
+  EXPECT_EQ(CWXML_ERROR_UNCLOSED_ELEMENT, doc.GetLastError().code);
+  ASSERT_EQ(0, Load(doc, "<c>1</c>"));
+  EXPECT_EQ(L"c\"1\"", XmlDump(doc));
+  EXPECT_EQ(0, doc.GetLastError().code);
+  std::string text = "<d e='f'/>";
+  std::memcpy(doc.m_Buffer.GetBuffer(), text.data(), text.size());
+  ASSERT_EQ(0, doc.LoadXML(static_cast<unsigned char*>(doc.m_Buffer.GetBuffer()),
+                           static_cast<long>(text.size())));
+  EXPECT_EQ(L"d[e=f]", XmlDump(doc));
+  EXPECT_EQ(-1, doc.LoadXML(nullptr, 4));
+  EXPECT_EQ(-1, doc.LoadXML(reinterpret_cast<const unsigned char*>("<a/>"), -1));
+  EXPECT_EQ(CWXML_ERROR_NO_ROOT, doc.GetLastError().code);
+  EXPECT_EQ(nullptr, doc.GetName());
+}
+
+}  // namespace

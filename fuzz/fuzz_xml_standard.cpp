@@ -1,0 +1,67 @@
+// Fuzzing of the standard XML reader and writer. Each input is read with
+// LoadXML. A failure must leave an empty tree and a fault position inside
+// the input. A success must give a tree that SaveXML writes without
+// refusal, that LoadXML reads back to the same tree, and whose second
+// writing gives the same bytes as the first.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cwbase/xml/xmlnode.h"
+#include "fuzz_util.h"
+#include "testing/xmltree.h"
+
+namespace {
+
+std::string Bytes(CWBlock& block) {
+  return std::string(static_cast<const char*>(block.GetBuffer()), block.GetSize());
+}
+
+// Depth of the tree, without recursion.
+int Depth(CWXMLNode& root) {
+  struct Item {
+    CWXMLNode* m_pNode;
+    int m_Level;
+  };
+  std::vector<Item> stack;
+  int deepest = 0;
+  stack.push_back({&root, 1});
+  while (!stack.empty()) {
+    Item item = stack.back();
+    stack.pop_back();
+    deepest = item.m_Level > deepest ? item.m_Level : deepest;
+    for (int i = 0; i < item.m_pNode->GetChildCount(); ++i) {
+      CWXMLNode* child = item.m_pNode->GetChildAt(i);
+      FUZZ_CHECK(child && child->GetName() && child->m_pParent == item.m_pNode);
+      stack.push_back({child, item.m_Level + 1});
+    }
+  }
+  return deepest;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CWXMLDocument doc;
+  const long length = static_cast<long>(size);
+  if (doc.LoadXML(data, length) != 0) {
+    const CWXMLError& e = doc.GetLastError();
+    FUZZ_CHECK(e.code != 0 && e.message && e.offset >= 0 && e.offset <= length);
+    FUZZ_CHECK(!doc.GetName() && doc.GetChildCount() == 0 && doc.m_Props.GetSize() == 0);
+    return 0;
+  }
+  FUZZ_CHECK(doc.GetLastError().code == 0 && doc.GetName());
+  FUZZ_CHECK(Depth(doc) <= CWXML_MAX_DEPTH);
+
+  CWBlock first;
+  FUZZ_CHECK(doc.SaveXML(first) == 0);
+  CWXMLDocument back;
+  FUZZ_CHECK(back.LoadXML(static_cast<unsigned char*>(first.GetBuffer()),
+                          static_cast<long>(first.GetSize())) == 0);
+  FUZZ_CHECK(XmlDump(doc) == XmlDump(back));
+  CWBlock second;
+  FUZZ_CHECK(back.SaveXML(second) == 0);
+  FUZZ_CHECK(Bytes(first) == Bytes(second));
+  return 0;
+}
