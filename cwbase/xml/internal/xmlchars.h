@@ -28,9 +28,23 @@ inline bool XmlIsControl(uint32_t c) {
   return c >= 0x7F && c <= 0x9F;
 }
 
+// The ASCII characters of names: 1 may start one, 2 may stand in one.
+constexpr uint8_t XmlAsciiNameClass(uint32_t c) {
+  const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+  const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  return static_cast<uint8_t>((start ? 1 : 0) | (inner ? 2 : 0));
+}
+struct XmlAsciiNameTable {
+  uint8_t m_Class[128];
+  constexpr XmlAsciiNameTable() : m_Class() {
+    for (uint32_t c = 0; c < 128; ++c) m_Class[c] = XmlAsciiNameClass(c);
+  }
+};
+inline constexpr XmlAsciiNameTable kXmlAsciiName{};
+
 // NameStartChar.
 inline bool XmlIsNameStart(uint32_t c) {
-  if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+  if (c < 0x80) return (kXmlAsciiName.m_Class[c] & 1) != 0;
   return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
          (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D ||
          (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) ||
@@ -40,9 +54,7 @@ inline bool XmlIsNameStart(uint32_t c) {
 
 // NameChar.
 inline bool XmlIsNameChar(uint32_t c) {
-  if (c < 0x80)
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == ':' || c == '-' || c == '.';
+  if (c < 0x80) return (kXmlAsciiName.m_Class[c] & 2) != 0;
   return XmlIsNameStart(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) ||
          (c >= 0x203F && c <= 0x2040);
 }
