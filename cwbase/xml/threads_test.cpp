@@ -55,6 +55,7 @@ TEST(Threads, IndependentXmlDocuments) {
 TEST(Threads, TreesOutliveTheThreadsThatBuiltThem) {
   std::vector<CWXMLNode*> trees(4);
   std::vector<std::thread> builders;
+  builders.reserve(trees.size());
   for (size_t t = 0; t < trees.size(); ++t)
     builders.emplace_back([&trees, t] {
       auto* root = new CWXMLNode;
@@ -70,6 +71,7 @@ TEST(Threads, TreesOutliveTheThreadsThatBuiltThem) {
   CWXMLNode shared;
   for (int i = 0; i < 4000; ++i) shared.AddChildNode(L"x");
   std::vector<std::thread> releasers;
+  releasers.reserve(4);
   for (int t = 0; t < 4; ++t)
     releasers.emplace_back([&shared, t] {
       for (int i = t; i < 4000; i += 4) delete shared.GetChildAt(i);
