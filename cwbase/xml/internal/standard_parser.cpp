@@ -461,7 +461,11 @@ bool XmlPropsUnique(CWPtArray& props) {
     if (many.empty()) many.assign(few, few + count);
     many.push_back(prop->m_pName);
   }
-  auto equal = [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; };
+  // Inline: names of one element mostly differ in their first unit.
+  auto equal = [](const wchar_t* a, const wchar_t* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+  };
   if (many.empty()) {
     for (size_t i = 1; i < count; ++i)
       for (size_t j = 0; j < i; ++j)
