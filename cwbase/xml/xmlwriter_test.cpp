@@ -103,7 +103,10 @@ TEST(XmlWriter, CharactersWithoutAOneByteFormBecomeQuestionMarks) {
     std::string expected;
   } cases[] = {
       {"C.UTF-8", L"\u20ac\u20ac\u20ac\u20ac", "????"},  // 3 bytes each in UTF-8
-      {"C.UTF-8", L"a\u00e9b\U0001F600c\xd800" L"d", "a?b?c?d"},
+      {"C.UTF-8",
+       L"a\u00e9b\U0001F600c\xd800"
+       L"d",
+       "a?b?c?d"},
       {"C", L"x\u00e9y", "x?y"},
       {"en_US.ISO-8859-1", L"\u00e9\u20ac\u00ff", "\xe9?\xff"},
       {"ja_JP.EUC-JP", L"k\u65e5z", "k?z"},  // two bytes in EUC-JP

@@ -4,8 +4,8 @@
 // block grows exactly as those appends make it grow; the 8-bit form writes
 // the wide text into a temporary block, reserves one byte per character
 // with SetSize and converts each character on its own with
-// WideCharToMultiByte, writing '?' where the result is not one byte. The differential tests compare the writer's length,
-// capacity and bytes with these. Private to the XML subsystem.
+// WideCharToMultiByte, writing '?' where the result is not one byte. The differential tests compare
+// the writer's length, capacity and bytes with these. Private to the XML subsystem.
 //
 // Results: 0 always. An allocation failure stops the element writers where
 // it happens (the wide form keeps what it appended, the 8-bit form converts
