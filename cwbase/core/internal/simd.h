@@ -63,6 +63,12 @@ inline unsigned EqMask(Vec v, char c) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
 }
 
+// Bits of the bytes below c, compared as signed bytes (non-ASCII bytes count
+// as below any ASCII c).
+inline unsigned LessMask(Vec v, char c) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(c))));
+}
+
 // Bits of the bytes with their top bit set (non-ASCII bytes).
 inline unsigned HighMask(Vec v) {
   return static_cast<unsigned>(_mm_movemask_epi8(v));

@@ -64,8 +64,7 @@ bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
 #if defined(CWBASE_SIMD_SSE2)
 // Bits of the bytes below 0x20 other than tab, LF and CR (for ASCII bytes).
 inline unsigned ControlMask(simd::Vec v) {
-  const unsigned below =
-      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20))));
+  const unsigned below = simd::LessMask(v, 0x20);
   return below & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n') | simd::EqMask(v, '\r'));
 }
 #endif

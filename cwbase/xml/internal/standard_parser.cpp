@@ -13,26 +13,13 @@
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/standard_markup.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace cwbase_internal {
 namespace {
-
-// The first unit in [p, end) that is not white space, or end.
-const wchar_t* SkipSpaces(const wchar_t* p, const wchar_t* end) {
-#if defined(CWBASE_SIMD_SSE2)
-  for (; end - p >= 16; p += 16) {
-    const simd::Vec v = simd::LoadNarrow16(p);
-    const unsigned space = simd::EqMask(v, ' ') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n') |
-                           simd::EqMask(v, '\r');
-    if (space != 0xFFFFu) return p + simd::FirstBit(~space & 0xFFFFu);
-  }
-#endif
-  while (p < end && XmlIsSpace(static_cast<uint32_t>(*p))) ++p;
-  return p;
-}
 
 using Unit = uint32_t;
 
@@ -217,7 +204,9 @@ int Parser::Text(wchar_t*& p) {
   }
   wchar_t* solid = p;
   const wchar_t* literalEnd = firstReference ? firstReference : w;
-  solid += SkipSpaces(solid, literalEnd) - solid;
+  // XML white space is the scanner's white class: skip it sixteen units at a time.
+  const auto rest = static_cast<size_t>(literalEnd - solid);
+  solid += XmlSearch<kXmlWhite, false>(static_cast<const wchar_t*>(solid), 0, rest, rest);
   wchar_t* solidEnd = w;
   while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
   if (solid < w) AddPiece(p, w, solid, solidEnd);
