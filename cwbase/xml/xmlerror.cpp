@@ -31,6 +31,12 @@ const char* ErrorMessage(int code) {
       return "out of memory";
     case CWXML_ERROR_NOT_READ:
       return "no root element the exact reader can read";
+    case CWXML_ERROR_UNDECLARED_ENTITY:
+      return "reference to an undeclared entity";
+    case CWXML_ERROR_ENTITY:
+      return "entity used where XML forbids it";
+    case CWXML_ERROR_ENTITY_LIMIT:
+      return "entity expansion beyond the limits";
     default:
       return "unknown error";
   }

@@ -49,3 +49,15 @@ constexpr int CWXML_ERROR_TOO_DEEP = 9;
 constexpr int CWXML_ERROR_OUT_OF_MEMORY = 10;
 /// The exact reader found no root element it could read.
 constexpr int CWXML_ERROR_NOT_READ = 11;
+/// A reference to an entity that is not declared, where XML makes that a
+/// fatal error: no DTD, an internal subset without parameter-entity
+/// references, or standalone="yes".
+constexpr int CWXML_ERROR_UNDECLARED_ENTITY = 12;
+/// An entity used where XML forbids it: a reference to itself (directly or
+/// through others), to an unparsed entity, to an external entity in an
+/// attribute value, a "<" brought into an attribute value, a predefined
+/// entity redeclared otherwise than XML allows.
+constexpr int CWXML_ERROR_ENTITY = 13;
+/// Entity references nested deeper than CWXML_MAX_ENTITY_DEPTH, or more
+/// text produced by entities than the expansion limit allows (xmlnode.h).
+constexpr int CWXML_ERROR_ENTITY_LIMIT = 14;

@@ -139,6 +139,19 @@
 /// Deepest nesting level the reader builds (the root is level 1).
 constexpr int CWXML_MAX_DEPTH = 1000;
 
+/// LoadXML: deepest nesting of entity references (an entity referenced from
+/// the replacement text of another counts one level more).
+constexpr int CWXML_MAX_ENTITY_DEPTH = 32;
+/// LoadXML: the characters that entity references may produce in all, counted
+/// as each expansion's replacement text plus CWXML_ENTITY_COST: at most this
+/// many per character of the input ...
+constexpr long CWXML_ENTITY_AMPLIFICATION = 100;
+/// ... and never fewer than this many, whatever the input's size.
+constexpr long CWXML_ENTITY_FLOOR = 8L << 20;
+/// LoadXML: what one expansion costs beyond its replacement text, so that
+/// references to empty entities are counted too.
+constexpr long CWXML_ENTITY_COST = 16;
+
 // The class-specific storage operators of CWXMLProp and CWXMLNode, the same
 // in both. Objects of the tree come from its chunked storage: create them
 // with `new` and destroy them with `delete`; the global operator new paired
