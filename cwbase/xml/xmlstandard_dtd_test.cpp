@@ -292,9 +292,16 @@ TEST(XmlStandardEntities, ExpansionLimits) {
       {chain + "<r>&c0;</r>", CWXML_ERROR_ENTITY_LIMIT, chainAt, 1, chainAt + 1},
       {chain + "<r k='&c0;'/>", CWXML_ERROR_ENTITY_LIMIT, chainAt + 3, 1, chainAt + 4},
   });
+  // Defaults are copies of the DTD's text too.
+  std::string defaults = "<!DOCTYPE r [<!ATTLIST i d CDATA \"" + big + "\">]><r>";
+  for (int i = 0; i < 1000; ++i) defaults += "<i/>";
+  defaults += "</r>";
+  for (const std::string& text : {quadratic, defaults}) {
+    CWXMLDocument doc;
+    EXPECT_EQ(-1, Load(doc, text));
+    EXPECT_EQ(CWXML_ERROR_ENTITY_LIMIT, doc.GetLastError().code);
+  }
   CWXMLDocument doc;
-  EXPECT_EQ(-1, Load(doc, quadratic));
-  EXPECT_EQ(CWXML_ERROR_ENTITY_LIMIT, doc.GetLastError().code);
   // One level less deep, and ordinary use, read as usual.
   EXPECT_EQ(L"r\"end\"", Read(chain + "<r>&c2;</r>"));
   EXPECT_EQ(L"r[k=end]", Read(chain + "<r k='&c2;'/>"));

@@ -33,7 +33,8 @@
 //   references, or standalone="yes"); when it is not, the reference is
 //   dropped, as is one to an external parsed entity in content.
 // - Expansion limits: every expansion (content, attribute values, parameter
-//   entities) spends its replacement text's length plus CWXML_ENTITY_COST
+//   entities, and each attribute default the parser adds to a tag) spends
+//   its replacement text's length plus CWXML_ENTITY_COST
 //   from a budget of max(CWXML_ENTITY_FLOOR, CWXML_ENTITY_AMPLIFICATION x the
 //   input's bytes); nesting stops at CWXML_MAX_ENTITY_DEPTH. Passing either
 //   is CWXML_ERROR_ENTITY_LIMIT.

@@ -464,7 +464,7 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
 // The attribute-list declarations of the DTD for the element: attributes of
 // a type other than CDATA are normalised further, and the defaults of the
 // attributes the tag leaves out are added after the others, in declaration
-// order, as owned strings.
+// order, as owned strings (counted against the expansion limit).
 int Parser::Declared(CWXMLNode* node) {
   const std::vector<XmlAttributeDecl>* decls = m_Dtd.Attributes(node->m_pName);
   if (!decls) return 0;
@@ -480,6 +480,9 @@ int Parser::Declared(CWXMLNode* node) {
       continue;
     }
     if (!decl.m_HasDefault) continue;
+    // Each default is a copy of text the document holds once: it counts
+    // against the expansion limit like an entity's text.
+    if (!m_Dtd.Spend(decl.m_Default.size())) return CWXML_ERROR_ENTITY_LIMIT;
     auto* prop = new (std::nothrow) CWXMLProp();
     if (!prop) return CWXML_ERROR_OUT_OF_MEMORY;
     if (!node->m_Props.Add(prop)) {
