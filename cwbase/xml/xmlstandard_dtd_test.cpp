@@ -183,6 +183,13 @@ TEST(XmlStandardEntities, ExpandedInContentAndAttributes) {
        L"r{b{c[k=1]}}"},
       {"<!DOCTYPE r [<!ENTITY c \"<![CDATA[<x>]]><!--c--><?p?>\">]><r>&c;</r>", L"r\"<x>\""},
       {"<!DOCTYPE r [<!ENTITY s \"  \"><!ENTITY n \"\">]><r>&s;x&n;y&s;</r>", L"r\"xy\""},
+      // A run of text goes on across references: only a run of white space
+      // alone, or white space at the ends of the value, is dropped.
+      {"<!DOCTYPE r [<!ENTITY s ' '>]><r>x&s;y</r>", L"r\"x y\""},
+      {"<!DOCTYPE r [<!ENTITY x 'x'>]><r>&x; &x;<b/> &x;\n</r>", L"r\"x x x\"{b}"},
+      {"<!DOCTYPE r [<!ENTITY s ' '><!ENTITY x 'x'>]><r>a<b/>&s; &s;&x;&s;<c/>&s;</r>",
+       L"r\"a   x\"{b c}"},
+      {"<!DOCTYPE r [<!ENTITY e '<b/> y '>]><r>x &e;z</r>", L"r\"x  y z\"{b}"},
       {"<!DOCTYPE r [<!ENTITY e \"1\"><!ENTITY e \"2\">]><r>&e;</r>", L"r\"1\""},
       {"<!DOCTYPE r [<!ENTITY v \"1 &w; 2\"><!ENTITY w \"&#9;x\">]><r k=\"a&v;b\"/>",
        L"r[k=a1  x 2b]"},

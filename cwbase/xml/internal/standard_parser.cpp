@@ -157,7 +157,8 @@ class Parser {
   int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
   int EndTag(wchar_t*& p);
   int CheckUnique(CWXMLNode* node, const wchar_t* at);
-  void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd);
+  void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool transient);
+  void Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool runGoesOn);
   int Close(Level& level, bool empty, wchar_t* zero);
 
 #if defined(CWBASE_SIMD_SSE2)
@@ -182,7 +183,12 @@ class Parser {
   XmlDtd m_Dtd;
   std::vector<Frame> m_Frames;
   bool m_Special = false;  // in an entity's text, or the DTD declares attributes
-  int m_ExpandFault = 0;   // what ExpandedAttribute found wrong
+  // A text run open across an entity boundary: whether it holds text yet,
+  // and the white space held back before its first text.
+  bool m_Run = false;
+  bool m_RunText = false;
+  std::wstring m_RunSpace;
+  int m_ExpandFault = 0;  // what ExpandedAttribute found wrong
 };
 
 // A reference at r ("&"): the character or predefined entity written at w;
@@ -266,6 +272,7 @@ int Parser::Text(wchar_t*& p) {
   wchar_t* w = p;
   wchar_t* firstReference = nullptr;  // where the first reference's character went
   wchar_t* referenceEnd = p;          // after the last reference's character
+  bool atEntity = false;              // stopped at an entity reference
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
     // Sixteen units at a time up to the next character that needs a look.
@@ -286,7 +293,10 @@ int Parser::Text(wchar_t*& p) {
     if (c == '&') {
       wchar_t* before = w;
       const int rc = Reference(r, w);
-      if (rc == kEntityReference) break;  // the caller reads the entity
+      if (rc == kEntityReference) {  // the caller reads the entity
+        atEntity = true;
+        break;
+      }
       if (rc) return rc;
       if (!firstReference) firstReference = before;
       referenceEnd = w;
@@ -305,7 +315,11 @@ int Parser::Text(wchar_t*& p) {
   solid += XmlSearch<kXmlWhite, false>(static_cast<const wchar_t*>(solid), 0, rest, rest);
   wchar_t* solidEnd = w;
   while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
-  if (solid < w) AddPiece(p, w, solid, solidEnd);
+  const bool runGoesOn = atEntity || (*r == 0 && InEntity());
+  if (m_Run || runGoesOn)
+    Segment(p, w, solid, solidEnd, runGoesOn);
+  else if (solid < w)
+    AddPiece(p, w, solid, solidEnd, InEntity());
   p = r;
   return 0;
 }
@@ -323,7 +337,7 @@ int Parser::Cdata(wchar_t*& p) {
       *w++ = *r++;
     }
   }
-  AddPiece(begin, w, begin, w);
+  AddPiece(begin, w, begin, w, InEntity());
   p = const_cast<wchar_t*>(close) + 3;
   return 0;
 }
@@ -332,18 +346,24 @@ int Parser::Cdata(wchar_t*& p) {
 // when nothing but markup separates it from the value so far, gathered
 // into an owned string when a child element does. [solid, solidEnd) is the
 // piece without literal white space at its ends.
-void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd) {
+void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd,
+                      bool transient) {
   Level& level = m_Levels[m_Depth - 1];
-  if (InEntity() && !level.m_Mixed) {
-    // An entity's copy ends with its frame: the value is gathered instead.
+  if (transient && !level.m_Mixed) {
+    // Text that does not live in the document's buffer (an entity's copy,
+    // held-back white space): the value is gathered instead.
     if (level.m_Pieces) {
       level.m_Owned.assign(level.m_pValue, level.m_pEnd);
-      level.m_Owned.append(begin, end);
+      level.m_OwnedSolid = static_cast<size_t>(level.m_pSolidEnd - level.m_pValue);
     } else {
-      level.m_Owned.assign(solid, end);
+      level.m_Owned.clear();
+      begin = solid;
     }
     level.m_Pieces = level.m_Mixed = true;
-    level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+  }
+  if (level.m_Mixed) {
+    level.m_Owned.append(begin, end);
+    if (solidEnd) level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
     return;
   }
   if (!level.m_Pieces) {
@@ -351,18 +371,45 @@ void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* sol
     level.m_pValue = solid;
     level.m_pEnd = end;
     level.m_pSolidEnd = solidEnd;
-  } else if (!level.m_Mixed && !level.m_ChildSince) {
+  } else if (!level.m_ChildSince) {
     const size_t offset = static_cast<size_t>(begin - level.m_pEnd);
     std::memmove(level.m_pEnd, begin, static_cast<size_t>(end - begin) * sizeof(wchar_t));
     level.m_pEnd = end - offset;
-    level.m_pSolidEnd = solidEnd - offset;
+    if (solidEnd) level.m_pSolidEnd = solidEnd - offset;
   } else {
-    if (!level.m_Mixed) {
-      level.m_Mixed = true;
-      level.m_Owned.assign(level.m_pValue, level.m_pEnd);
-    }
+    level.m_Mixed = true;
+    level.m_Owned.assign(level.m_pValue, level.m_pEnd);
+    level.m_OwnedSolid = static_cast<size_t>(level.m_pSolidEnd - level.m_pValue);
     level.m_Owned.append(begin, end);
-    level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+    if (solidEnd) level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+  }
+}
+
+// A segment of a text run that an entity boundary cuts: the run goes on
+// across references and the ends of replacement text, as if the text stood
+// in place, so its white space is dropped only when the whole run is white
+// space. White space before any text of the run is held back until text
+// follows (or markup ends the run and drops it).
+void Parser::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd,
+                     bool runGoesOn) {
+  Level& level = m_Levels[m_Depth - 1];
+  if (solid < end) {
+    if (!m_RunSpace.empty() && level.m_Pieces) {
+      wchar_t* space = m_RunSpace.data();
+      AddPiece(space, space + m_RunSpace.size(), space, nullptr, true);
+    }
+    m_RunSpace.clear();
+    AddPiece(begin, end, solid, solidEnd, InEntity());
+    m_RunText = true;
+  } else if (end > begin && m_RunText) {
+    AddPiece(begin, end, begin, nullptr, InEntity());  // white space inside the run
+  } else if (end > begin && runGoesOn) {
+    m_RunSpace.append(begin, end);
+  }
+  m_Run = runGoesOn;
+  if (!runGoesOn) {
+    m_RunText = false;
+    m_RunSpace.clear();
   }
 }
 
