@@ -77,8 +77,8 @@ TEST(XmlStandardLibxml2, ConstructsAgree) {
       "<!DOCTYPE r [<!ENTITY e '&#9;a&#10;&#38;#9;&#13;'>]><r k='&e;'>&e;</r>",
       "<!DOCTYPE r [<!ENTITY e '<![CDATA[<c>]]><!-- c --><?p x?>x'>]><r>&e;</r>",
       "<!DOCTYPE r [<!ENTITY e 'first'><!ENTITY e 'second'>]><r>&e;</r>",
-      "<!DOCTYPE r [<!ENTITY lt '&#38;#60;'><!ENTITY amp '&#38;#38;'><!ENTITY gt '>'>]>"
-      "<r k='&lt;&amp;&gt;'>&lt;&amp;&gt;</r>",
+      "<!DOCTYPE r [<!ENTITY lt '&#38;#60;'><!ENTITY gt '>'>]><r k='&lt;&gt;'>&lt;&gt;</r>",
+      "<!DOCTYPE r [<!ENTITY amp '&#38;#38;'><!ENTITY quot '&#34;'>]><r k='&amp;'>&amp;</r>",
       // Parameter entities between declarations.
       "<!DOCTYPE r [<!ENTITY % p '<!ENTITY e \"v\"><!ATTLIST r k CDATA \"d\">'>%p;]><r>&e;</r>",
       "<!DOCTYPE r [<!ENTITY % p '<!ENTITY e \"v\">'>%p;<!ENTITY e 'w'>]><r>&e;</r>",
@@ -86,22 +86,21 @@ TEST(XmlStandardLibxml2, ConstructsAgree) {
       "<!DOCTYPE r [<!ENTITY % p '<!-- c -->'>%p;]><r>a&u;b</r>",
       "<!DOCTYPE r SYSTEM 'r.dtd'><r>a&u;b</r>",
       // External entities: declared, referenced in content, never read.
-      "<!DOCTYPE r [<!ENTITY x SYSTEM 'x.ent'><!ENTITY y PUBLIC '-//P//x' "
-      "'y.ent'>]><r>a&x;&y;b</r>",
+      "<!DOCTYPE r [<!ENTITY x SYSTEM 'x'><!ENTITY y PUBLIC '-//P//x' 'y'>]><r>a&x;&y;b</r>",
       "<!DOCTYPE r [<!NOTATION n SYSTEM 'n'><!ENTITY u SYSTEM 'u.bin' NDATA n>]><r/>",
       // Attribute defaults and normalisation.
-      "<!DOCTYPE r [<!ATTLIST r a CDATA 'd' b NMTOKENS '  x   y ' c CDATA #IMPLIED d ID "
-      "#REQUIRED e (x|y) ' y ' f CDATA #FIXED ' f '>]><r z='1' d=' i  d '/>",
-      "<!DOCTYPE r [<!ATTLIST r a NMTOKENS 'x'><!ATTLIST r a CDATA 'z' b CDATA ' 2 '>]>"
-      "<r a='  p&#32;&#32;q  '/>",
+      ("<!DOCTYPE r [<!ATTLIST r a CDATA 'd' b NMTOKENS '  x   y ' c CDATA #IMPLIED d ID "
+       "#REQUIRED e (x|y) ' y ' f CDATA #FIXED ' f '>]><r z='1' d=' i  d '/>"),
+      ("<!DOCTYPE r [<!ATTLIST r a NMTOKENS 'x'><!ATTLIST r a CDATA 'z' b CDATA ' 2 '>]>"
+       "<r a='  p&#32;&#32;q  '/>"),
       "<!DOCTYPE r [<!ENTITY s '  a  b  '><!ATTLIST r a NMTOKENS #IMPLIED>]><r a=' &s; &#9;x'/>",
       "<!DOCTYPE r [<!ATTLIST b k CDATA 'd'><!ENTITY e '<b/><b k=\"s\"/>'>]><r>&e;<b/></r>",
       "<!DOCTYPE r [<!ATTLIST r xmlns:p CDATA 'urn:p' p:a CDATA 'pa'>]><r><p:x/></r>",
       "<!DOCTYPE r [<!ENTITY e 'v'><!ATTLIST r a CDATA '&e;&#60;'>]><r/>",
       // Markup declarations of every kind.
-      "<!DOCTYPE r [<!ELEMENT r (#PCDATA|a|b)*><!ELEMENT a ((b,c?)+|d*)><!ELEMENT b EMPTY>"
-      "<!ELEMENT c ANY><!ELEMENT d ( a | b )><!NOTATION n PUBLIC 'p'><!NOTATION m PUBLIC 'p' "
-      "'s'><!ATTLIST r n NOTATION (n|m) #IMPLIED><!-- c --><?p x?>]><r/>",
+      ("<!DOCTYPE r [<!ELEMENT r (#PCDATA|a|b)*><!ELEMENT a ((b,c?)+|d*)><!ELEMENT b EMPTY>"
+       "<!ELEMENT c ANY><!ELEMENT d ( a | b )><!NOTATION n PUBLIC 'p'><!NOTATION m PUBLIC 'p' "
+       "'s'><!ATTLIST r n NOTATION (n|m) #IMPLIED><!-- c --><?p x?>]><r/>"),
       // Malformed.
       "<r>&u;</r>",
       "<!DOCTYPE r><r>&u;</r>",
