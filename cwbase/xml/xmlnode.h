@@ -84,22 +84,47 @@
 /// constructed anywhere else has malloc'd array storage.
 ///
 /// Standard mode (LoadXML / SaveXML / GetLastError), beside the exact one:
-/// - LoadXML reads an XML 1.0 document into the same classes: UTF-8 (with or
-///   without a byte-order mark), UTF-16 and UTF-32 by their mark, ISO-8859-1,
-///   US-ASCII and windows-1252 when declared, any other declared encoding
-///   through iconv. Comments, processing instructions and the DOCTYPE (its
-///   internal subset too) are skipped; CDATA sections are text; the five
-///   predefined entities and character references are decoded, a reference
-///   to any other entity is kept as written. Either quote is accepted, white
-///   space anywhere XML allows it. Line ends become LF; in attribute values
-///   a literal tab, LF or CR becomes a space (one written as a character
-///   reference stays). Prefixed names and xmlns attributes are kept as
-///   written. m_Buffer receives the decoded text (one wide unit per
+/// - LoadXML reads an XML 1.0 document as a non-validating processor does,
+///   into the same classes: UTF-8 (with or without a byte-order mark), UTF-16
+///   and UTF-32 by their mark, ISO-8859-1, US-ASCII and windows-1252 when
+///   declared, any other declared encoding through iconv. The XML
+///   declaration must follow its grammar (version, then encoding, then
+///   standalone yes/no); a declared encoding that contradicts the mark or
+///   the bytes is an error. Comments and processing instructions are
+///   skipped; CDATA sections are text; character references are decoded.
+///   Either quote is accepted, white space anywhere XML allows it. Line ends
+///   become LF; in attribute values a literal tab, LF or CR becomes a space
+///   (one written as a character reference stays). Prefixed names and xmlns
+///   attributes are kept as written.
+/// - The DOCTYPE's internal subset is checked by the grammar of markup
+///   declarations and used: internal entities are expanded in content (their
+///   text is read as if it stood where the reference does) and in attribute
+///   values (tab, LF and CR in their text become spaces); attribute-list
+///   defaults are added to the tags that leave them out, after the given
+///   attributes, in declaration order; attributes declared with a type other
+///   than CDATA lose leading and trailing spaces and have runs of spaces
+///   collapsed. The first declaration of an entity or of an attribute wins.
+///   Nothing is read from outside: no external subset, no external entity,
+///   whatever the document names. A reference in content to an external
+///   parsed entity is dropped (it expands to nothing); so is a reference to
+///   an undeclared entity where XML does not make that a fatal error (the
+///   document has an external subset or references a parameter entity, and
+///   is not standalone="yes"); elsewhere it is CWXML_ERROR_UNDECLARED_ENTITY.
+///   After a reference to a parameter entity that is not read, later entity
+///   and attribute-list declarations are not used (unless standalone="yes").
+///   Recursion, references to unparsed entities, external entities or "<"
+///   in attribute values are CWXML_ERROR_ENTITY; entities nested deeper than
+///   CWXML_MAX_ENTITY_DEPTH, or expanding to more than the expansion limit,
+///   CWXML_ERROR_ENTITY_LIMIT. A fault inside an entity's text is reported
+///   at the outermost reference in the document.
+/// - Storage: m_Buffer receives the decoded text (one wide unit per
 ///   character, a zero unit after it; its data length is the room reserved,
 ///   one unit per input byte plus one) and names and values are borrowed
-///   from it as with the exact reader, except the value of an element whose
-///   text is split by child elements, which is owned. The input may lie
-///   inside m_Buffer.
+///   from it as with the exact reader. Owned instead (own-flag 1, released
+///   with the tree): the value of an element whose text is split by child
+///   elements or comes partly from an entity; names and values read from an
+///   entity's text; attribute values in which an entity was expanded;
+///   attributes added from defaults. The input may lie inside m_Buffer.
 /// - Value of an element (mixed content): the concatenation of its character
 ///   data pieces, i.e. the text runs between its markup and its CDATA
 ///   sections, in order, leaving out every text run made only of literal

@@ -1,6 +1,7 @@
-// CWXMLDocument::LoadXML: the standard reader. The bytes are decoded into
-// the document's buffer (internal/decode.h), then parsed there in place
-// (internal/standard_parser.h). A fault empties the tree; its position is
+// CWXMLDocument::LoadXML: the standard reader. The XML declaration is read
+// from the bytes to choose the encoding (internal/declaration.h), the bytes
+// are decoded into the document's buffer (internal/decode.h), then parsed
+// there in place (internal/standard_parser.h). A fault empties the tree; its position is
 // then found again from the input: the parse has rewritten the text before
 // it, so the text is decoded once more to count lines and columns.
 #include <climits>
@@ -67,6 +68,11 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
   size_t units = 0;
   cwbase_internal::XmlDecodeFault fault;
   int line = 0, column = 0;
+  if (source.m_Code) {  // a malformed declaration or a contradicting encoding
+    SetLastError(source.m_Code, static_cast<long>(source.m_FaultByte), source.m_FaultLine,
+                 source.m_FaultColumn);
+    return -1;
+  }
   if (!cwbase_internal::XmlDecode(source, text, &units, &fault)) {
     if (fault.m_Code != CWXML_ERROR_UNSUPPORTED_ENCODING)
       LineAndColumn(text, fault.m_Unit, &line, &column);
@@ -83,8 +89,12 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
       single && units == size - source.m_Start ? source.m_pData + source.m_Start : nullptr;
   size_t unit = 0;
   int rc;
+  cwbase_internal::XmlParseSetup setup;
+  setup.m_DeclarationUnits = source.m_DeclarationUnits;
+  setup.m_Standalone = source.m_Standalone == 1;
+  setup.m_InputBytes = size;
   try {
-    rc = cwbase_internal::XmlParseStandard(text, units, narrow, this, &unit);
+    rc = cwbase_internal::XmlParseStandard(text, units, narrow, setup, this, &unit);
   } catch (const std::bad_alloc&) {
     rc = CWXML_ERROR_OUT_OF_MEMORY;
   }

@@ -5,12 +5,14 @@
 #include "cwbase/xml/internal/decode.h"
 
 #include <iconv.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/declaration.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlerror.h"
 
@@ -29,29 +31,32 @@ bool Equals(const char* name, const char* const* names) {
   return false;
 }
 
-// The value of `encoding="..."` in a declaration at the start of 8-bit
-// text, copied to `out`; false when there is none (or it is too long).
-bool DeclaredEncoding(const unsigned char* p, size_t length, char* out, size_t room) {
-  if (length < 6 || std::memcmp(p, "<?xml", 5) != 0 || !XmlIsSpace(p[5])) return false;
-  const size_t end = length < 512 ? length : 512;
-  for (size_t i = 5; i + 1 < end && !(p[i] == '?' && p[i + 1] == '>'); ++i) {
-    if (i + 8 > end || std::memcmp(p + i, "encoding", 8) != 0) continue;
-    size_t j = i + 8;
-    while (j < end && XmlIsSpace(p[j])) ++j;
-    if (j >= end || p[j] != '=') return false;
-    ++j;
-    while (j < end && XmlIsSpace(p[j])) ++j;
-    if (j >= end || (p[j] != '"' && p[j] != '\'')) return false;
-    const unsigned char quote = p[j++];
-    size_t n = 0;
-    for (; j < end && p[j] != quote; ++j) {
-      if (n + 1 >= room) return false;
-      out[n++] = static_cast<char>(p[j]);
-    }
-    out[n] = 0;
-    return j < end && n > 0;
+// Names of one encoding family (ASCII case ignored).
+const char* const kUtf8Names[] = {"UTF-8", "UTF8", nullptr};
+const char* const kUtf16Names[] = {"UTF-16", "UTF16", "ISO-10646-UCS-2", "UCS-2", "UCS2", nullptr};
+const char* const kUtf32Names[] = {"UTF-32", "UTF32", "ISO-10646-UCS-4", "UCS-4", "UCS4", nullptr};
+
+bool IsMultiUnitName(const char* name) {
+  return Equals(name, kUtf16Names) || Equals(name, kUtf32Names) ||
+         strncasecmp(name, "UTF-16", 6) == 0 || strncasecmp(name, "UTF-32", 6) == 0 ||
+         strncasecmp(name, "UCS-", 4) == 0;
+}
+
+// Whether `name` may be declared in text of encoding `e` found by its mark
+// or first bytes (`marked`: a byte-order mark was there).
+bool Agrees(const char* name, XmlEncoding e, bool marked) {
+  switch (e) {
+    case XmlEncoding::kUtf16Le:
+      return Equals(name, kUtf16Names) || strcasecmp(name, "UTF-16LE") == 0;
+    case XmlEncoding::kUtf16Be:
+      return Equals(name, kUtf16Names) || strcasecmp(name, "UTF-16BE") == 0;
+    case XmlEncoding::kUtf32Le:
+      return Equals(name, kUtf32Names) || strcasecmp(name, "UTF-32LE") == 0;
+    case XmlEncoding::kUtf32Be:
+      return Equals(name, kUtf32Names) || strcasecmp(name, "UTF-32BE") == 0;
+    default:
+      return marked ? Equals(name, kUtf8Names) : !IsMultiUnitName(name);
   }
-  return false;
 }
 
 bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
@@ -230,17 +235,35 @@ XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
     if (starts(m.m_pBytes, m.m_Size)) {
       s.m_Start = m.m_Skip;
       s.m_Encoding = m.m_Encoding;
-      return s;
+      break;
     }
   }
-  if (!DeclaredEncoding(data, length, s.m_Charset, sizeof s.m_Charset)) return s;
-  static const char* const kUtf8[] = {"UTF-8", "UTF8", "UTF-16", "UTF-32", nullptr};
+  const bool marked = s.m_Start > 0;
+  const XmlEncoding family = s.m_Encoding;
+  unsigned width = 1;
+  if (family == XmlEncoding::kUtf16Le || family == XmlEncoding::kUtf16Be) width = 2;
+  if (family == XmlEncoding::kUtf32Le || family == XmlEncoding::kUtf32Be) width = 4;
+  const bool big = family == XmlEncoding::kUtf16Be || family == XmlEncoding::kUtf32Be;
+  const XmlDeclaration d = XmlReadDeclaration(data + s.m_Start, length - s.m_Start, width, big);
+  s.m_DeclarationUnits = d.m_Units;
+  s.m_Standalone = d.m_Standalone;
+  auto fault = [&](int code, size_t unit) {
+    s.m_Code = code;
+    s.m_FaultByte = s.m_Start + unit * width;
+    XmlDeclarationPosition(data + s.m_Start, width, big, unit, &s.m_FaultLine, &s.m_FaultColumn);
+    return s;
+  };
+  if (d.m_Code) return fault(d.m_Code, d.m_FaultUnit);
+  if (!d.m_Encoding[0]) return s;
+  if (!Agrees(d.m_Encoding, family, marked)) return fault(CWXML_ERROR_ENCODING, d.m_EncodingUnit);
+  if (width > 1) return s;
+  std::memcpy(s.m_Charset, d.m_Encoding, sizeof s.m_Charset);
   static const char* const kLatin1[] = {"ISO-8859-1", "ISO8859-1", "ISO_8859-1",
                                         "LATIN1",     "L1",        nullptr};
   static const char* const kAscii[] = {"US-ASCII", "ASCII", "ANSI_X3.4-1968", nullptr};
   static const char* const kWindows[] = {"WINDOWS-1252", "CP1252", nullptr};
-  if (Equals(s.m_Charset, kUtf8))
-    s.m_Encoding = XmlEncoding::kUtf8;  // UTF-16/32 without a mark: the bytes say otherwise
+  if (Equals(s.m_Charset, kUtf8Names))
+    s.m_Encoding = XmlEncoding::kUtf8;
   else if (Equals(s.m_Charset, kLatin1))
     s.m_Encoding = XmlEncoding::kLatin1;
   else if (Equals(s.m_Charset, kAscii))

@@ -4,8 +4,14 @@
 // every character is one XML allows.
 //
 // Contract
-// - XmlDetectEncoding never fails: a name it does not know is left to iconv
-//   (kIconv), whose failure XmlDecode reports.
+// - XmlDetectEncoding finds the encoding family from the byte-order mark or
+//   the first bytes, reads the XML declaration in it (declaration.h) and
+//   takes the declared encoding. A malformed declaration, or a declared
+//   encoding that contradicts the mark or the family (UTF-16 declared in
+//   8-bit text, anything but UTF-8 after a UTF-8 mark, ...), is recorded in
+//   m_Code and its position (CWXML_ERROR_SYNTAX, CWXML_ERROR_ENCODING); a name
+//   it does not know is left to iconv (kIconv), whose failure XmlDecode
+//   reports.
 // - XmlDecode writes at most XmlDecodeRoom(source) units, the last a zero
 //   unit after the text, and returns true with the unit count (the zero not
 //   counted); or false with the fault: its code (CWXML_ERROR_ENCODING or
@@ -39,7 +45,12 @@ struct XmlSource {
   size_t m_Length = 0;
   size_t m_Start = 0;  // bytes of the byte-order mark
   XmlEncoding m_Encoding = XmlEncoding::kUtf8;
-  char m_Charset[48] = {};  // the declared name, for kIconv
+  char m_Charset[48] = {};        // the declared name, for kIconv
+  size_t m_DeclarationUnits = 0;  // characters of the XML declaration, 0 when none
+  int m_Standalone = -1;          // standalone: 1 yes, 0 no, -1 not declared
+  int m_Code = 0;                 // a fault found in the declaration, or 0
+  size_t m_FaultByte = 0;         // where: bytes from the start of the data
+  int m_FaultLine = 0, m_FaultColumn = 0;
 };
 
 struct XmlDecodeFault {

@@ -1,7 +1,7 @@
-// Markup of a standard XML document that builds no part of the tree: the
-// XML declaration, processing instructions, comments and the document type
-// declaration with its internal subset, each checked for its form and
-// passed over.
+// Markup of a standard XML document that builds no part of the tree
+// (processing instructions and comments, checked for their form and passed
+// over), and the reading of references shared by content, attribute values
+// and the internal subset.
 #include "cwbase/xml/internal/standard_markup.h"
 
 #include <cstdint>
@@ -24,52 +24,39 @@ int Fail(const wchar_t*& fault, int code, const wchar_t* at) {
   return code;
 }
 
-// A markup declaration of the internal subset, or a comment or processing
-// instruction there; quoted literals may hold ">".
-int SkipDeclarationInSubset(wchar_t*& p, const wchar_t* end, const wchar_t*& fault) {
-  if (XmlStartsWith(p, L"<!--")) return XmlSkipComment(p, end, fault);
-  if (XmlStartsWith(p, L"<?")) return XmlSkipProcessingInstruction(p, end, fault);
-  if (!XmlStartsWith(p, L"<!")) return Fail(fault, CWXML_ERROR_SYNTAX, p);
-  for (wchar_t* q = p + 2;; ++q) {
-    if (*q == 0) return Fail(fault, CWXML_ERROR_SYNTAX, end);
-    if (*q == '<') return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    if (*q == '>') {
-      p = q + 1;
-      return 0;
-    }
-    if (*q == '"' || *q == '\'') {
-      q = std::wcschr(q + 1, *q);
-      if (!q) return Fail(fault, CWXML_ERROR_SYNTAX, end);
-    }
-  }
-}
-
 }  // namespace
 
-// <?xml version=... encoding=... standalone=...?> at the very start.
-int XmlSkipDeclaration(wchar_t*& p, const wchar_t*& fault) {
-  wchar_t* q = p + 5;
-  bool first = true;
-  for (;;) {
-    wchar_t* name = XmlSkipSpace(q);
-    if (XmlStartsWith(name, L"?>")) break;
-    if (name == q) return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    q = XmlSkipName(name);
-    if (q == name || (first && !XmlStartsWith(name, L"version=")))
-      return Fail(fault, CWXML_ERROR_SYNTAX, name);
-    q = XmlSkipSpace(q);
-    if (*q != '=') return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    q = XmlSkipSpace(q + 1);
-    const wchar_t quote = *q;
-    if (quote != '"' && quote != '\'') return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    const wchar_t* close = std::wcschr(q + 1, quote);
-    const wchar_t* lt = std::wcschr(q + 1, '<');
-    if (!close || (lt && lt < close)) return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    q = const_cast<wchar_t*>(close) + 1;
-    first = false;
+uint32_t XmlCharReference(const wchar_t* p, const wchar_t** end) {
+  const bool hex = p[2] == 'x';
+  const wchar_t* q = p + (hex ? 3 : 2);
+  const wchar_t* digits = q;
+  uint32_t value = 0;
+  for (;; ++q) {
+    const Unit c = At(q);
+    uint32_t d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+      d = (c | 0x20) - 'a' + 10;
+    else
+      break;
+    value = value * (hex ? 16 : 10) + d;
+    if (value > 0x10FFFF) return 0;
   }
-  if (first) return Fail(fault, CWXML_ERROR_SYNTAX, q);
-  p = XmlSkipSpace(q) + 2;
+  if (q == digits || *q != ';' || !XmlIsChar(value)) return 0;
+  *end = q + 1;
+  return value;
+}
+
+wchar_t XmlPredefinedEntity(const wchar_t* name, size_t length) {
+  static const struct {
+    const wchar_t* m_pName;
+    size_t m_Length;
+    wchar_t m_Char;
+  } kPredefined[] = {
+      {L"lt", 2, '<'}, {L"gt", 2, '>'}, {L"amp", 3, '&'}, {L"apos", 4, '\''}, {L"quot", 4, '"'}};
+  for (const auto& e : kPredefined)
+    if (length == e.m_Length && std::wmemcmp(name, e.m_pName, length) == 0) return e.m_Char;
   return 0;
 }
 
@@ -93,37 +80,6 @@ int XmlSkipComment(wchar_t*& p, const wchar_t* end, const wchar_t*& fault) {
   if (!dashes) return Fail(fault, CWXML_ERROR_SYNTAX, end);
   if (dashes[2] != '>') return Fail(fault, CWXML_ERROR_SYNTAX, dashes);
   p = const_cast<wchar_t*>(dashes) + 3;
-  return 0;
-}
-
-// <!DOCTYPE name external-id? [internal subset]? >, passed over.
-int XmlSkipDoctype(wchar_t*& p, const wchar_t* end, const wchar_t*& fault) {
-  wchar_t* q = p + 9;
-  if (!XmlIsSpace(At(q))) return Fail(fault, CWXML_ERROR_SYNTAX, q);
-  for (;;) {
-    const Unit c = At(q);
-    if (c == 0) return Fail(fault, CWXML_ERROR_SYNTAX, end);
-    if (c == '>') break;
-    if (c == '<') return Fail(fault, CWXML_ERROR_SYNTAX, q);
-    if (c == '"' || c == '\'') {
-      q = std::wcschr(q + 1, static_cast<wchar_t>(c));
-      if (!q) return Fail(fault, CWXML_ERROR_SYNTAX, end);
-    } else if (c == '[') {
-      q = XmlSkipSpace(q + 1);
-      while (*q != ']') {
-        if (*q == '%') {
-          wchar_t* semicolon = XmlSkipName(q + 1);
-          if (semicolon == q + 1 || *semicolon != ';') return Fail(fault, CWXML_ERROR_SYNTAX, q);
-          q = semicolon + 1;
-        } else if (int rc = SkipDeclarationInSubset(q, end, fault)) {
-          return rc;
-        }
-        q = XmlSkipSpace(q);
-      }
-    }
-    ++q;
-  }
-  p = q + 1;
   return 0;
 }
 

@@ -1,6 +1,5 @@
-// Scanning helpers of the standard XML parser, and the markup it passes
-// over: the XML declaration, processing instructions, comments and the
-// document type declaration (with its internal subset).
+// Scanning helpers of the standard XML parser, references, and the markup
+// it passes over: processing instructions and comments.
 //
 // Contract
 // - Text is zero-terminated wide text; `end` is its terminating zero, where
@@ -11,6 +10,7 @@
 // Threads: re-entrant.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cwbase/xml/internal/xmlchars.h"
@@ -35,13 +35,24 @@ inline bool XmlStartsWith(const wchar_t* p, const wchar_t* s) {
   return true;
 }
 
-// `<?xml` version, encoding and standalone `?>`; version must come first.
-int XmlSkipDeclaration(wchar_t*& p, const wchar_t*& fault);
+// A character reference at p ("&#" digits ";" or "&#x" hex digits ";"):
+// its value, with *end just after the ";"; 0 when it is malformed or names
+// a character XML does not allow.
+uint32_t XmlCharReference(const wchar_t* p, const wchar_t** end);
+
+// The character one of the five predefined entities stands for, given its
+// name [name, name + length); 0 for any other name.
+wchar_t XmlPredefinedEntity(const wchar_t* name, size_t length);
+
+// An entity reference at p ("&" Name ";"): the end of the name (at the ";"),
+// or null when no name followed by ";" is there.
+inline const wchar_t* XmlEntityReferenceEnd(const wchar_t* p) {
+  const wchar_t* end = XmlSkipName(const_cast<wchar_t*>(p + 1));
+  return end > p + 1 && *end == ';' ? end : nullptr;
+}
 // `<?target ...?>`; the target `xml` in any case is refused.
 int XmlSkipProcessingInstruction(wchar_t*& p, const wchar_t* end, const wchar_t*& fault);
 // `<!-- ... -->`, without "--" inside.
 int XmlSkipComment(wchar_t*& p, const wchar_t* end, const wchar_t*& fault);
-// `<!DOCTYPE name ... [subset]>`.
-int XmlSkipDoctype(wchar_t*& p, const wchar_t* end, const wchar_t*& fault);
 
 }  // namespace cwbase_internal

@@ -2,18 +2,26 @@
 // explicit stack of open elements. Text is decoded where it stands: the
 // write position never passes the read position, so a value, a name or an
 // attribute value ends with a zero written over text already read.
+//
+// An internal entity referenced in content is read from a copy of its
+// replacement text, pushed as a frame over the document's text: the pass
+// goes on in the copy and returns to the document at its end. Strings cut
+// from a copy are copied again into owned strings, since the copy ends
+// with its frame.
 #include "cwbase/xml/internal/standard_parser.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
 #include "cwbase/xml/internal/scan.h"
+#include "cwbase/xml/internal/standard_dtd.h"
 #include "cwbase/xml/internal/standard_markup.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
@@ -78,10 +86,53 @@ struct Level {
   size_t m_OwnedSolid = 0;
 };
 
+// An internal entity being read: its replacement text, and where the text
+// that referenced it continues.
+struct Frame {
+  std::unique_ptr<wchar_t[]> m_Text;  // the copy read, zero-terminated
+  wchar_t* m_pResume;                 // after the reference
+  wchar_t* m_pEndOfText;              // the including text's end
+  const unsigned char* m_pNarrow;     // and its narrow view
+  XmlEntity* m_pEntity;
+  size_t m_Depth;         // open elements when the entity was entered
+  const wchar_t* m_pRef;  // the outermost reference in the document
+};
+
+// Reference() found a general entity reference other than the predefined
+// ones: the caller handles it.
+constexpr int kEntityReference = -1;
+
+// A copy of s, owned by the tree (new[]); null when memory runs out.
+wchar_t* Own(const wchar_t* s, size_t n) {
+  auto* copy = new (std::nothrow) wchar_t[n + 1];
+  if (!copy) return nullptr;
+  std::wmemcpy(copy, s, n);
+  copy[n] = 0;
+  return copy;
+}
+
+// Trims spaces (#x20 only) and collapses their runs in place: attributes of
+// a type other than CDATA.
+void CollapseSpaces(wchar_t* s) {
+  wchar_t* w = s;
+  for (const wchar_t* r = s; *r; ++r) {
+    if (*r == ' ' && (w == s || w[-1] == ' ')) continue;
+    *w++ = *r;
+  }
+  if (w > s && w[-1] == ' ') --w;
+  *w = 0;
+}
+
 class Parser {
  public:
-  Parser(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root)
-      : m_pText(text), m_pEndOfText(text + units), m_pNarrow(narrow), m_pRoot(root) {}
+  Parser(wchar_t* text, size_t units, const unsigned char* narrow, const XmlParseSetup& setup,
+         CWXMLNode* root)
+      : m_pText(text),
+        m_pEndOfText(text + units),
+        m_pNarrow(narrow),
+        m_pRoot(root),
+        m_Setup(setup),
+        m_Dtd(setup.m_Standalone, setup.m_InputBytes) {}
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
@@ -91,7 +142,12 @@ class Parser {
     m_pFault = at;
     return code;
   }
+  bool InEntity() const { return !m_Frames.empty(); }
+  int Body();
   int Reference(wchar_t*& r, wchar_t*& w);
+  int EnterEntity(wchar_t*& p);
+  int LeaveEntity(wchar_t*& p);
+  int Declared(CWXMLNode* node);
   int Text(wchar_t*& p);
   int Cdata(wchar_t*& p);
   int StartTag(wchar_t*& p);
@@ -119,48 +175,78 @@ class Parser {
   size_t m_Depth = 0;  // open elements: m_Levels[0 .. m_Depth)
   bool m_RootDone = false;
   bool m_Doctype = false;
+  const XmlParseSetup& m_Setup;
+  XmlDtd m_Dtd;
+  std::vector<Frame> m_Frames;
 };
 
-// A reference at r ("&"): the character or predefined entity written at w,
-// any other entity reference copied as written.
+// A reference at r ("&"): the character or predefined entity written at w;
+// kEntityReference, r unchanged, for any other entity.
 int Parser::Reference(wchar_t*& r, wchar_t*& w) {
-  wchar_t* q = r + 1;
-  if (*q == '#') {
-    const bool hex = q[1] == 'x';
-    q += hex ? 2 : 1;
-    Unit value = 0;
-    const wchar_t* digits = q;
-    for (;; ++q) {
-      Unit c = At(q), d;
-      if (c >= '0' && c <= '9')
-        d = c - '0';
-      else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-        d = (c | 0x20) - 'a' + 10;
-      else
-        break;
-      value = value * (hex ? 16 : 10) + d;
-      if (value > 0x10FFFF) return Fail(CWXML_ERROR_SYNTAX, r);
-    }
-    if (q == digits || *q != ';' || !XmlIsChar(value)) return Fail(CWXML_ERROR_SYNTAX, r);
+  const wchar_t* end = nullptr;
+  if (r[1] == '#') {
+    const Unit value = XmlCharReference(r, &end);
+    if (!value) return Fail(CWXML_ERROR_SYNTAX, r);
     *w++ = static_cast<wchar_t>(value);
-    r = q + 1;
+    r = const_cast<wchar_t*>(end);
     return 0;
   }
-  wchar_t* end = XmlSkipName(q);
-  if (end == q || *end != ';') return Fail(CWXML_ERROR_SYNTAX, r);
-  static const struct {
-    const wchar_t* m_pName;
-    wchar_t m_Char;
-  } kPredefined[] = {
-      {L"lt;", '<'}, {L"gt;", '>'}, {L"amp;", '&'}, {L"apos;", '\''}, {L"quot;", '"'}};
-  for (const auto& e : kPredefined) {
-    if (static_cast<size_t>(end + 1 - q) == std::wcslen(e.m_pName) && XmlStartsWith(q, e.m_pName)) {
-      *w++ = e.m_Char;
-      r = end + 1;
-      return 0;
-    }
+  end = XmlEntityReferenceEnd(r);
+  if (!end) return Fail(CWXML_ERROR_SYNTAX, r);
+  const wchar_t c = XmlPredefinedEntity(r + 1, static_cast<size_t>(end - r - 1));
+  if (!c) return kEntityReference;
+  *w++ = c;
+  r = const_cast<wchar_t*>(end) + 1;
+  return 0;
+}
+
+// A general entity reference in content at p: an internal entity's
+// replacement text is read next, in a frame of its own; an external one, or
+// an undeclared one where that is no fatal error, is dropped.
+int Parser::EnterEntity(wchar_t*& p) {
+  const wchar_t* end = XmlEntityReferenceEnd(p);
+  XmlEntity* entity = m_Dtd.General(std::wstring_view(p + 1, static_cast<size_t>(end - p - 1)));
+  wchar_t* after = const_cast<wchar_t*>(end) + 1;
+  if (!entity) {
+    if (m_Dtd.UndeclaredIsFatal()) return Fail(CWXML_ERROR_UNDECLARED_ENTITY, p);
+    p = after;
+    return 0;
   }
-  while (r <= end) *w++ = *r++;  // kept as written
+  if (entity->m_Unparsed || entity->m_Open) return Fail(CWXML_ERROR_ENTITY, p);
+  if (entity->m_External) {
+    p = after;
+    return 0;
+  }
+  const size_t n = entity->m_Text.size();
+  if (m_Frames.size() >= static_cast<size_t>(CWXML_MAX_ENTITY_DEPTH) || !m_Dtd.Spend(n))
+    return Fail(CWXML_ERROR_ENTITY_LIMIT, p);
+  Frame frame{std::unique_ptr<wchar_t[]>(new wchar_t[n + 1]),
+              after,
+              m_pEndOfText,
+              m_pNarrow,
+              entity,
+              m_Depth,
+              InEntity() ? m_Frames.front().m_pRef : p};
+  std::wmemcpy(frame.m_Text.get(), entity->m_Text.data(), n);
+  frame.m_Text[n] = 0;
+  p = frame.m_Text.get();
+  m_pEndOfText = p + n;
+  m_pNarrow = nullptr;
+  entity->m_Open = true;
+  m_Frames.push_back(std::move(frame));
+  return 0;
+}
+
+// The end of an entity's replacement text: every element it opened must be
+// closed; the including text continues.
+int Parser::LeaveEntity(wchar_t*& p) {
+  Frame& frame = m_Frames.back();
+  if (m_Depth != frame.m_Depth) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, p);
+  frame.m_pEntity->m_Open = false;
+  p = frame.m_pResume;
+  m_pEndOfText = frame.m_pEndOfText;
+  m_pNarrow = frame.m_pNarrow;
+  m_Frames.pop_back();
   return 0;
 }
 
@@ -191,8 +277,11 @@ int Parser::Text(wchar_t*& p) {
     }
     if (c == '<' || c == 0) break;
     if (c == '&') {
-      if (!firstReference) firstReference = w;
-      if (int rc = Reference(r, w)) return rc;
+      wchar_t* before = w;
+      const int rc = Reference(r, w);
+      if (rc == kEntityReference) break;  // the caller reads the entity
+      if (rc) return rc;
+      if (!firstReference) firstReference = before;
       referenceEnd = w;
     } else if (c == '\r') {
       *w++ = '\n';
@@ -238,6 +327,18 @@ int Parser::Cdata(wchar_t*& p) {
 // piece without literal white space at its ends.
 void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd) {
   Level& level = m_Levels[m_Depth - 1];
+  if (InEntity() && !level.m_Mixed) {
+    // An entity's copy ends with its frame: the value is gathered instead.
+    if (level.m_Pieces) {
+      level.m_Owned.assign(level.m_pValue, level.m_pEnd);
+      level.m_Owned.append(begin, end);
+    } else {
+      level.m_Owned.assign(solid, end);
+    }
+    level.m_Pieces = level.m_Mixed = true;
+    level.m_OwnedSolid = level.m_Owned.size() - static_cast<size_t>(end - solidEnd);
+    return;
+  }
   if (!level.m_Pieces) {
     level.m_Pieces = true;
     level.m_pValue = solid;
@@ -274,8 +375,14 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
     *level.m_pSolidEnd = 0;
     node->m_pValue = level.m_pValue;
   } else if (!empty && node->GetChildCount() == 0) {
-    *zero = 0;
-    node->m_pValue = zero;
+    if (InEntity()) {
+      node->m_pValue = Own(L"", 0);
+      if (!node->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
+      node->m_bOwnValue = 1;
+    } else {
+      *zero = 0;
+      node->m_pValue = zero;
+    }
   }
   level = Level();
   --m_Depth;
@@ -295,6 +402,8 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   wchar_t* value = q + 1;
   wchar_t* r = value;
   wchar_t* w = value;
+  bool expanding = false;  // an entity reference: the value is built in `expanded`
+  std::wstring expanded;
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
     while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
@@ -311,7 +420,17 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
     if (u == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
     if (u == '<') return Fail(CWXML_ERROR_ATTRIBUTE, r);
     if (u == '&') {
-      if (int rc = Reference(r, w)) return rc;
+      const int rc = Reference(r, w);
+      if (rc == kEntityReference) {
+        // Entities expand by the attribute-value rule into an owned value.
+        expanding = true;
+        expanded.assign(value, w);
+        const wchar_t* rest = r;
+        if (int e = m_Dtd.AttributeValue(rest, quote, expanded, nullptr, m_pFault)) return e;
+        r = const_cast<wchar_t*>(rest);
+        break;
+      }
+      if (rc) return rc;
     } else if (u == '\t' || u == '\n' || u == '\r') {
       *w++ = ' ';
       r += u == '\r' && r[1] == '\n' ? 2 : 1;
@@ -324,11 +443,56 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   c = At(p);
   auto* prop = new (std::nothrow) CWXMLProp();
   if (!prop) return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
-  prop->m_pName = name;
-  prop->m_pValue = value;
   if (!node->m_Props.Add(prop)) {
     delete prop;
     return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  }
+  if (!InEntity() && !expanding) {
+    prop->m_pName = name;
+    prop->m_pValue = value;
+    return 0;
+  }
+  // Strings of an entity's copy, or a value longer than its text: owned.
+  prop->m_pName = InEntity() ? Own(name, std::wcslen(name)) : name;
+  prop->m_bOwnName = InEntity() ? 1 : 0;
+  prop->m_pValue = expanding ? Own(expanded.data(), expanded.size())
+                             : Own(value, static_cast<size_t>(w - value));
+  prop->m_bOwnValue = 1;
+  return prop->m_pName && prop->m_pValue ? 0 : Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+}
+
+// The attribute-list declarations of the DTD for the element: attributes of
+// a type other than CDATA are normalised further, and the defaults of the
+// attributes the tag leaves out are added after the others, in declaration
+// order, as owned strings (counted against the expansion limit).
+int Parser::Declared(CWXMLNode* node) {
+  const std::vector<XmlAttributeDecl>* decls = m_Dtd.Attributes(node->m_pName);
+  if (!decls) return 0;
+  const int specified = node->m_Props.GetSize();
+  for (const XmlAttributeDecl& decl : *decls) {
+    CWXMLProp* given = nullptr;
+    for (int i = 0; i < specified && !given; ++i) {
+      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
+      if (decl.m_Name == prop->m_pName) given = prop;
+    }
+    if (given) {
+      if (decl.m_Tokenized) CollapseSpaces(given->m_pValue);
+      continue;
+    }
+    if (!decl.m_HasDefault) continue;
+    // Each default is a copy of text the document holds once: it counts
+    // against the expansion limit like an entity's text.
+    if (!m_Dtd.Spend(decl.m_Default.size())) return CWXML_ERROR_ENTITY_LIMIT;
+    auto* prop = new (std::nothrow) CWXMLProp();
+    if (!prop) return CWXML_ERROR_OUT_OF_MEMORY;
+    if (!node->m_Props.Add(prop)) {
+      delete prop;
+      return CWXML_ERROR_OUT_OF_MEMORY;
+    }
+    prop->m_pName = Own(decl.m_Name.data(), decl.m_Name.size());
+    prop->m_pValue = Own(decl.m_Default.data(), decl.m_Default.size());
+    prop->m_bOwnName = prop->m_bOwnValue = 1;
+    if (!prop->m_pName || !prop->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
   }
   return 0;
 }
@@ -359,6 +523,11 @@ int Parser::StartTag(wchar_t*& p) {
   m_Levels[m_Depth++].m_pNode = node;
   Unit c = At(p);
   *p = 0;
+  if (InEntity()) {
+    node->m_pName = Own(name, static_cast<size_t>(p - name));
+    if (!node->m_pName) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
+    node->m_bOwnName = 1;
+  }
   for (;;) {
     const wchar_t* before = p;
     while (XmlIsSpace(c)) c = At(++p);
@@ -370,18 +539,24 @@ int Parser::StartTag(wchar_t*& p) {
       if (p[1] != '>') return Fail(CWXML_ERROR_SYNTAX, p);
       p += 2;
       if (int rc = CheckUnique(node, lt)) return rc;
+      if (m_Dtd.HasAttributes())
+        if (int rc = Declared(node)) return Fail(rc, lt);
       return Close(m_Levels[m_Depth - 1], true, nullptr);
     }
     if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
     if (p == before || !XmlIsNameStart(c)) return Fail(CWXML_ERROR_SYNTAX, p);
     if (int rc = Attribute(node, p, c)) return rc;
   }
-  return CheckUnique(node, lt);
+  if (int rc = CheckUnique(node, lt)) return rc;
+  if (m_Dtd.HasAttributes())
+    if (int rc = Declared(node)) return Fail(rc, lt);
+  return 0;
 }
 
 int Parser::EndTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
+  if (InEntity() && m_Depth == m_Frames.back().m_Depth) return Fail(CWXML_ERROR_SYNTAX, lt);
   Level& level = m_Levels[m_Depth - 1];
   const wchar_t* open = level.m_pNode->m_pName;
   wchar_t* q = p + 2;
@@ -393,10 +568,16 @@ int Parser::EndTag(wchar_t*& p) {
   return Close(level, false, lt);
 }
 
+// A fault inside an entity's replacement text is reported at the outermost
+// reference in the document.
 int Parser::Run() {
-  wchar_t* p = m_pText;
-  if (XmlStartsWith(p, L"<?xml") && XmlIsSpace(At(p + 5)))
-    if (int rc = XmlSkipDeclaration(p, m_pFault)) return rc;
+  const int rc = Body();
+  if (rc && InEntity()) m_pFault = m_Frames.front().m_pRef;
+  return rc;
+}
+
+int Parser::Body() {
+  wchar_t* p = m_pText + m_Setup.m_DeclarationUnits;  // the declaration was read with the bytes
   for (;;) {
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;
@@ -404,8 +585,16 @@ int Parser::Run() {
       p = XmlSkipSpace(p);
     }
     if (*p == 0) {
+      if (InEntity()) {
+        if (int rc = LeaveEntity(p)) return rc;
+        continue;
+      }
       if (m_Depth > 0) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, m_pEndOfText);
       return m_RootDone ? 0 : Fail(CWXML_ERROR_NO_ROOT, p);
+    }
+    if (*p == '&' && m_Depth > 0) {
+      if (int rc = EnterEntity(p)) return rc;
+      continue;
     }
     if (*p != '<') return Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
     int rc;
@@ -422,7 +611,7 @@ int Parser::Run() {
         rc = Fail(CWXML_ERROR_SYNTAX, p);
       } else {
         m_Doctype = true;
-        rc = XmlSkipDoctype(p, m_pEndOfText, m_pFault);
+        rc = m_Dtd.Parse(p, m_pFault);
       }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -466,9 +655,9 @@ bool XmlPropsUnique(CWPtArray& props) {
   return std::adjacent_find(many.begin(), many.end(), equal) == many.end();
 }
 
-int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
-                     size_t* faultUnit) {
-  Parser parser(text, units, narrow, root);
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
+                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit) {
+  Parser parser(text, units, narrow, setup, root);
   const int rc = parser.Run();
   if (rc) *faultUnit = parser.FaultUnit();
   return rc;

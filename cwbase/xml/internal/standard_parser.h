@@ -3,11 +3,17 @@
 //
 // Contract
 // - `text` holds `units` units and a zero unit after them, and no zero unit
-//   before (the decoder guarantees it). It is rewritten in place: names and
-//   values end with written zeros, references and line ends are decoded
-//   into the text they replace. The tree's strings are borrowed from it
-//   (own-flags 0), except the value of an element whose character data is
-//   split by child elements, which is owned.
+//   before (the decoder guarantees it); the XML declaration at its start,
+//   already read from the bytes, is passed over. It is rewritten in place:
+//   names and values end with written zeros, references and line ends are
+//   decoded into the text they replace. The tree's strings are borrowed
+//   from it (own-flags 0), except these, which are owned: the value of an
+//   element whose character data is split by child elements or comes partly
+//   from an entity; every name and value cut from an entity's replacement
+//   text; an attribute value in which an entity reference was expanded;
+//   attributes added from the DTD's defaults.
+// - The DOCTYPE is read by XmlDtd (standard_dtd.h); its entities are
+//   expanded in content and attribute values, its attribute lists applied.
 // - `narrow`, when not null, holds the same text one byte per unit (the
 //   input of a single-byte encoding, or UTF-8 made of ASCII only), each byte
 //   equal to its unit below 0x80 and at or above 0x80 where the unit is; the
@@ -30,8 +36,15 @@ class CWPtArray;
 
 namespace cwbase_internal {
 
-int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow, CWXMLNode* root,
-                     size_t* faultUnit);
+// What the reading of the bytes found before the parse.
+struct XmlParseSetup {
+  size_t m_DeclarationUnits = 0;  // the XML declaration's units at the start, passed over
+  bool m_Standalone = false;      // standalone="yes"
+  size_t m_InputBytes = 0;        // the input's size, for the entity expansion limit
+};
+
+int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
+                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit);
 
 // True when no two attributes (CWXMLProp*) of `props` that have a name and
 // a value share the name; entries without either are not compared.
