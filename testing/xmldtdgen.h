@@ -280,7 +280,7 @@ class CWTestDtdDocuments {
       const bool tokens = type != "CDATA";
       std::string name = m_Random.Pick(kAttributes);
       if (element != "r" && name == "p:a") name = "k3";  // b and c occur in entities
-      decl += Space1() + name + Space1() + type + Space1();
+      decl.append(Space1()).append(name).append(Space1()).append(type).append(Space1());
       switch (m_Random.Below(5)) {
         case 0:
           decl += "#IMPLIED";
