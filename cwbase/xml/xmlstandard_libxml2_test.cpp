@@ -27,8 +27,8 @@
 //   written as a character reference; libxml2's text nodes cannot tell the
 //   two apart.
 //
-// Where libxml2 deviates from XML 1.0 knowingly; the generated documents
-// keep away from these:
+// Where libxml2 deviates from XML 1.0 (found by running it; some on purpose,
+// some by defect); the generated documents keep away from these:
 // - An invalid redeclaration of a predefined entity (<!ENTITY lt "<">) is
 //   reported as a recoverable error and the document accepted.
 // - After a reference to a parameter entity it did not read, libxml2 goes
@@ -44,7 +44,8 @@
 //   subset without external subset is a fatal error to libxml2, though the
 //   subset then holds a parameter-entity reference, which makes Entity
 //   Declared a validity constraint. No undeclared parameter entity is used.
-// - version="1." (no digit after the dot) is accepted with a warning.
+// - version="1." is accepted with a warning (VersionNum needs a digit after
+//   the dot).
 // - A character reference to white space in an entity's replacement text
 //   (<!ENTITY e "&#38;#9;">) becomes a space in an attribute value; XML 1.0
 //   normalises the replacement text by the same rules as the value itself,
