@@ -34,9 +34,12 @@ inline XmlLibxml2Doc XmlLibxml2Read(const std::string& bytes) {
   xmlSetStructuredErrorFunc(nullptr, XmlLibxml2IgnoreError);
   xmlParserCtxtPtr context = xmlNewParserCtxt();
   if (!context) return nullptr;
+  // XML_PARSE_HUGE lifts libxml2's own size limits (10 MB text nodes and
+  // the like), which are not XML 1.0's: a large system file must not count
+  // as malformed for them.
+  const int options = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_DTDATTR | XML_PARSE_HUGE;
   XmlLibxml2Doc doc(xmlCtxtReadMemory(context, bytes.data(), static_cast<int>(bytes.size()),
-                                      nullptr, nullptr,
-                                      XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_DTDATTR));
+                                      nullptr, nullptr, options));
   const bool wellFormed = context->wellFormed != 0;
   xmlFreeParserCtxt(context);
   return wellFormed ? std::move(doc) : nullptr;

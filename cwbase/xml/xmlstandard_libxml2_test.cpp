@@ -2,9 +2,10 @@
 // reader, on generated documents with internal subsets and on every *.xml
 // file under /usr/share. libxml2 reads with XML_PARSE_NOENT (entities
 // substituted), XML_PARSE_NONET and XML_PARSE_DTDATTR (defaulted attributes
-// put in the tree; it also makes libxml2 ask for the external subset) and
-// with an external entity loader that refuses every request, so that, like
-// LoadXML, it reads nothing outside the document.
+// put in the tree; it also makes libxml2 ask for the external subset), plus
+// XML_PARSE_HUGE (none of libxml2's own size limits), and with an external
+// entity loader that refuses every request, so that, like LoadXML, it
+// reads nothing outside the document.
 //
 // Mapping of the two trees:
 // - Well-formedness: LoadXML returns 0 exactly when libxml2 returns a
