@@ -146,8 +146,11 @@ class Parser {
   int Body();
   int Reference(wchar_t*& r, wchar_t*& w);
   int EnterEntity(wchar_t*& p);
+  wchar_t* ExpandedAttribute(CWXMLNode* node, wchar_t* name, const wchar_t* value, const wchar_t* w,
+                             const wchar_t* r);
   int LeaveEntity(wchar_t*& p);
-  int Declared(CWXMLNode* node);
+  int EndOfStartTag(CWXMLNode* node, const wchar_t* lt);
+  int Special(CWXMLNode* node);
   int Text(wchar_t*& p);
   int Cdata(wchar_t*& p);
   int StartTag(wchar_t*& p);
@@ -178,6 +181,8 @@ class Parser {
   const XmlParseSetup& m_Setup;
   XmlDtd m_Dtd;
   std::vector<Frame> m_Frames;
+  bool m_Special = false;  // in an entity's text, or the DTD declares attributes
+  int m_ExpandFault = 0;   // what ExpandedAttribute found wrong
 };
 
 // A reference at r ("&"): the character or predefined entity written at w;
@@ -234,6 +239,7 @@ int Parser::EnterEntity(wchar_t*& p) {
   m_pNarrow = nullptr;
   entity->m_Open = true;
   m_Frames.push_back(std::move(frame));
+  m_Special = true;
   return 0;
 }
 
@@ -247,6 +253,7 @@ int Parser::LeaveEntity(wchar_t*& p) {
   m_pEndOfText = frame.m_pEndOfText;
   m_pNarrow = frame.m_pNarrow;
   m_Frames.pop_back();
+  m_Special = InEntity() || m_Dtd.HasAttributes();
   return 0;
 }
 
@@ -390,7 +397,7 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
   return 0;
 }
 
-int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
+__attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   wchar_t* name = p;
   p = XmlSkipName(p);
   wchar_t* q = XmlSkipSpace(p);
@@ -402,8 +409,6 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
   wchar_t* value = q + 1;
   wchar_t* r = value;
   wchar_t* w = value;
-  bool expanding = false;  // an entity reference: the value is built in `expanded`
-  std::wstring expanded;
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
     while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
@@ -422,13 +427,10 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
     if (u == '&') {
       const int rc = Reference(r, w);
       if (rc == kEntityReference) {
-        // Entities expand by the attribute-value rule into an owned value.
-        expanding = true;
-        expanded.assign(value, w);
-        const wchar_t* rest = r;
-        if (int e = m_Dtd.AttributeValue(rest, quote, expanded, nullptr, m_pFault)) return e;
-        r = const_cast<wchar_t*>(rest);
-        break;
+        p = ExpandedAttribute(node, name, value, w, r);
+        if (!p) return m_ExpandFault;
+        c = At(p);
+        return 0;
       }
       if (rc) return rc;
     } else if (u == '\t' || u == '\n' || u == '\r') {
@@ -447,25 +449,57 @@ int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
     delete prop;
     return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
   }
-  if (!InEntity() && !expanding) {
-    prop->m_pName = name;
-    prop->m_pValue = value;
-    return 0;
-  }
-  // Strings of an entity's copy, or a value longer than its text: owned.
-  prop->m_pName = InEntity() ? Own(name, std::wcslen(name)) : name;
-  prop->m_bOwnName = InEntity() ? 1 : 0;
-  prop->m_pValue = expanding ? Own(expanded.data(), expanded.size())
-                             : Own(value, static_cast<size_t>(w - value));
-  prop->m_bOwnValue = 1;
-  return prop->m_pName && prop->m_pValue ? 0 : Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  prop->m_pName = name;
+  prop->m_pValue = value;
+  return 0;
 }
 
-// The attribute-list declarations of the DTD for the element: attributes of
-// a type other than CDATA are normalised further, and the defaults of the
-// attributes the tag leaves out are added after the others, in declaration
-// order, as owned strings (counted against the expansion limit).
-int Parser::Declared(CWXMLNode* node) {
+// The rest of Attribute() for a value with an entity reference at r:
+// [value, w) read so far and the rest by the attribute-value rule, into an
+// owned value. Returns the position after the closing quote, or null with
+// the fault in m_ExpandFault. Out of line, and taking nothing by address,
+// so that the common case keeps its positions in registers.
+__attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wchar_t* name,
+                                                             const wchar_t* value, const wchar_t* w,
+                                                             const wchar_t* r) {
+  std::wstring expanded(value, w);
+  m_ExpandFault = m_Dtd.AttributeValue(r, value[-1], expanded, nullptr, m_pFault);
+  if (m_ExpandFault) return nullptr;
+  auto* prop = new (std::nothrow) CWXMLProp();
+  if (prop && node->m_Props.Add(prop)) {
+    prop->m_pName = name;
+    prop->m_pValue = Own(expanded.data(), expanded.size());
+    prop->m_bOwnValue = 1;
+    if (prop->m_pValue) return const_cast<wchar_t*>(r) + 1;
+  } else {
+    delete prop;
+  }
+  m_ExpandFault = Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
+  return nullptr;
+}
+
+// A start tag read from an entity's text: its name and attributes, which
+// live in the entity's copy, become owned. Then the attribute-list
+// declarations of the DTD for the element: attributes of a type other than
+// CDATA are normalised further, and the defaults of the attributes the tag
+// leaves out are added after the others, in declaration order, as owned
+// strings (counted against the expansion limit).
+int Parser::Special(CWXMLNode* node) {
+  if (InEntity()) {
+    auto own = [](wchar_t*& s, int& flag) {
+      if (flag) return true;
+      s = Own(s, std::wcslen(s));
+      flag = 1;
+      return s != nullptr;
+    };
+    if (!own(node->m_pName, node->m_bOwnName)) return CWXML_ERROR_OUT_OF_MEMORY;
+    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
+      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
+      if (!own(prop->m_pName, prop->m_bOwnName) || !own(prop->m_pValue, prop->m_bOwnValue))
+        return CWXML_ERROR_OUT_OF_MEMORY;
+    }
+  }
+  if (!m_Dtd.HasAttributes()) return 0;
   const std::vector<XmlAttributeDecl>* decls = m_Dtd.Attributes(node->m_pName);
   if (!decls) return 0;
   const int specified = node->m_Props.GetSize();
@@ -523,11 +557,6 @@ int Parser::StartTag(wchar_t*& p) {
   m_Levels[m_Depth++].m_pNode = node;
   Unit c = At(p);
   *p = 0;
-  if (InEntity()) {
-    node->m_pName = Own(name, static_cast<size_t>(p - name));
-    if (!node->m_pName) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
-    node->m_bOwnName = 1;
-  }
   for (;;) {
     const wchar_t* before = p;
     while (XmlIsSpace(c)) c = At(++p);
@@ -538,25 +567,31 @@ int Parser::StartTag(wchar_t*& p) {
     if (c == '/') {
       if (p[1] != '>') return Fail(CWXML_ERROR_SYNTAX, p);
       p += 2;
-      if (int rc = CheckUnique(node, lt)) return rc;
-      if (m_Dtd.HasAttributes())
-        if (int rc = Declared(node)) return Fail(rc, lt);
+      if (int rc = EndOfStartTag(node, lt)) return rc;
       return Close(m_Levels[m_Depth - 1], true, nullptr);
     }
     if (c == 0) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
     if (p == before || !XmlIsNameStart(c)) return Fail(CWXML_ERROR_SYNTAX, p);
     if (int rc = Attribute(node, p, c)) return rc;
   }
+  return EndOfStartTag(node, lt);
+}
+
+// A start tag read whole: its attributes are unique; one read from an
+// entity's text or of an element the DTD declares attributes for goes on
+// to Special().
+inline int Parser::EndOfStartTag(CWXMLNode* node, const wchar_t* lt) {
   if (int rc = CheckUnique(node, lt)) return rc;
-  if (m_Dtd.HasAttributes())
-    if (int rc = Declared(node)) return Fail(rc, lt);
+  if (m_Special)
+    if (int rc = Special(node)) return Fail(rc, lt);
   return 0;
 }
 
 int Parser::EndTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
-  if (InEntity() && m_Depth == m_Frames.back().m_Depth) return Fail(CWXML_ERROR_SYNTAX, lt);
+  if (m_Special && InEntity() && m_Depth == m_Frames.back().m_Depth)
+    return Fail(CWXML_ERROR_SYNTAX, lt);  // it would close an element opened outside the entity
   Level& level = m_Levels[m_Depth - 1];
   const wchar_t* open = level.m_pNode->m_pName;
   wchar_t* q = p + 2;
@@ -592,11 +627,11 @@ int Parser::Body() {
       if (m_Depth > 0) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, m_pEndOfText);
       return m_RootDone ? 0 : Fail(CWXML_ERROR_NO_ROOT, p);
     }
-    if (*p == '&' && m_Depth > 0) {
+    if (*p != '<') {
+      if (*p != '&' || m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
       if (int rc = EnterEntity(p)) return rc;
       continue;
     }
-    if (*p != '<') return Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
     int rc;
     if (p[1] == '/') {
       rc = EndTag(p);
@@ -612,6 +647,7 @@ int Parser::Body() {
       } else {
         m_Doctype = true;
         rc = m_Dtd.Parse(p, m_pFault);
+        m_Special = m_Dtd.HasAttributes();
       }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
