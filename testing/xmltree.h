@@ -3,6 +3,7 @@
 // buffer offsets, and loaders that take string literals.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,6 +82,33 @@ inline std::wstring XmlWideText(CWBlock& block) {
 
 inline std::string XmlAsciiText(CWBlock& block) {
   return std::string(static_cast<char*>(block.GetBuffer()), block.GetSize());
+}
+
+// Appends the UTF-8 form of the code point `c`.
+inline void XmlAppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// A wide string of the tree as UTF-8, the form the reference readers of the
+// differential tests give; null reads as empty.
+inline std::string XmlUtf8(const wchar_t* s) {
+  std::string out;
+  for (; s && *s; ++s) XmlAppendUtf8(out, static_cast<uint32_t>(*s));
+  return out;
 }
 
 // Plain ASCII text widened unit by unit.
