@@ -15,13 +15,12 @@
 #include <pugixml.hpp>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cwbase/xml/xmlnode.h"
 #include "testing/random.h"
+#include "testing/xmlfiles.h"
 #include "testing/xmltree.h"
 #if defined(CW_TEST_HAVE_LIBXML2)
 #include "testing/xmllibxml2.h"
@@ -184,22 +183,11 @@ bool PugixmlCanJudge(const std::string& bytes) {
 }
 
 TEST(XmlStandardPugixml, SystemFilesAgree) {
-  std::vector<std::filesystem::path> files;
-  std::error_code ec;
-  const auto options = std::filesystem::directory_options::skip_permission_denied;
-  for (std::filesystem::recursive_directory_iterator it("/usr/share", options, ec), end;
-       !ec && it != end; it.increment(ec)) {
-    if (it->path().extension() == ".xml" && it->is_regular_file(ec) &&
-        it->file_size(ec) < (64 << 20))
-      files.push_back(it->path());
-  }
+  const std::vector<std::filesystem::path> files = XmlSystemFiles();
   int judged = 0, read = 0, matched = 0, decided = 0;
   std::string failures, undecided;
   for (const auto& file : files) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream stream;
-    stream << in.rdbuf();
-    const std::string bytes = stream.str();
+    const std::string bytes = XmlFileBytes(file);
     if (!PugixmlCanJudge(bytes)) continue;
     ++judged;
     bool pugiRead = false;
