@@ -142,7 +142,7 @@ class Parser {
     m_pFault = at;
     return code;
   }
-  bool InEntity() const { return !m_Frames.empty(); }
+  bool InEntity() const { return m_InEntity; }
   int Body();
   int Reference(wchar_t*& r, wchar_t*& w);
   int EnterEntity(wchar_t*& p);
@@ -182,7 +182,8 @@ class Parser {
   const XmlParseSetup& m_Setup;
   XmlDtd m_Dtd;
   std::vector<Frame> m_Frames;
-  bool m_Special = false;  // in an entity's text, or the DTD declares attributes
+  bool m_InEntity = false;  // m_Frames is not empty
+  bool m_Special = false;   // in an entity's text, or the DTD declares attributes
   // A text run open across an entity boundary: whether it holds text yet,
   // and the white space held back before its first text.
   bool m_Run = false;
@@ -245,7 +246,7 @@ int Parser::EnterEntity(wchar_t*& p) {
   m_pNarrow = nullptr;
   entity->m_Open = true;
   m_Frames.push_back(std::move(frame));
-  m_Special = true;
+  m_InEntity = m_Special = true;
   return 0;
 }
 
@@ -259,7 +260,8 @@ int Parser::LeaveEntity(wchar_t*& p) {
   m_pEndOfText = frame.m_pEndOfText;
   m_pNarrow = frame.m_pNarrow;
   m_Frames.pop_back();
-  m_Special = InEntity() || m_Dtd.HasAttributes();
+  m_InEntity = !m_Frames.empty();
+  m_Special = m_InEntity || m_Dtd.HasAttributes();
   return 0;
 }
 
@@ -272,7 +274,6 @@ int Parser::Text(wchar_t*& p) {
   wchar_t* w = p;
   wchar_t* firstReference = nullptr;  // where the first reference's character went
   wchar_t* referenceEnd = p;          // after the last reference's character
-  bool atEntity = false;              // stopped at an entity reference
   for (;;) {
 #if defined(CWBASE_SIMD_SSE2)
     // Sixteen units at a time up to the next character that needs a look.
@@ -293,10 +294,7 @@ int Parser::Text(wchar_t*& p) {
     if (c == '&') {
       wchar_t* before = w;
       const int rc = Reference(r, w);
-      if (rc == kEntityReference) {  // the caller reads the entity
-        atEntity = true;
-        break;
-      }
+      if (rc == kEntityReference) break;  // the caller reads the entity
       if (rc) return rc;
       if (!firstReference) firstReference = before;
       referenceEnd = w;
@@ -315,9 +313,11 @@ int Parser::Text(wchar_t*& p) {
   solid += XmlSearch<kXmlWhite, false>(static_cast<const wchar_t*>(solid), 0, rest, rest);
   wchar_t* solidEnd = w;
   while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
-  const bool runGoesOn = atEntity || (*r == 0 && InEntity());
-  if (m_Run || runGoesOn)
-    Segment(p, w, solid, solidEnd, runGoesOn);
+  // Text stops at markup ("<"), at an entity reference ("&": the run goes
+  // on in the entity) or at the end of its text (of an entity: the run goes
+  // on after the reference).
+  if (__builtin_expect(*r != '<' || m_Run, 0))
+    Segment(p, w, solid, solidEnd, *r == '&' || (*r == 0 && InEntity()));
   else if (solid < w)
     AddPiece(p, w, solid, solidEnd, InEntity());
   p = r;
@@ -346,8 +346,9 @@ int Parser::Cdata(wchar_t*& p) {
 // when nothing but markup separates it from the value so far, gathered
 // into an owned string when a child element does. [solid, solidEnd) is the
 // piece without literal white space at its ends.
-void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd,
-                      bool transient) {
+__attribute__((always_inline)) inline void Parser::AddPiece(wchar_t* begin, wchar_t* end,
+                                                            wchar_t* solid, wchar_t* solidEnd,
+                                                            bool transient) {
   Level& level = m_Levels[m_Depth - 1];
   if (transient && !level.m_Mixed) {
     // Text that does not live in the document's buffer (an entity's copy,
@@ -390,8 +391,8 @@ void Parser::AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* sol
 // in place, so its white space is dropped only when the whole run is white
 // space. White space before any text of the run is held back until text
 // follows (or markup ends the run and drops it).
-void Parser::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd,
-                     bool runGoesOn) {
+__attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid,
+                                               wchar_t* solidEnd, bool runGoesOn) {
   Level& level = m_Levels[m_Depth - 1];
   if (solid < end) {
     if (!m_RunSpace.empty() && level.m_Pieces) {
