@@ -1,0 +1,297 @@
+// HttpReaderState: the feed loop, the line reader, body bytes and the
+// bookkeeping of results and errors. The lines themselves are read in
+// reader_lines.cpp.
+#include "cwbase/http/internal/reader_state.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "cwbase/http/internal/line_scan.h"
+
+namespace cwbase_internal {
+
+const char* HttpErrorMessage(int code) {
+  switch (code) {
+    case CWHTTP_ERROR_NONE:
+      return "no error";
+    case CWHTTP_ERROR_ARGUMENT:
+      return "negative size, or null data with a size above 0";
+    case CWHTTP_ERROR_STATUS_LINE:
+      return "the status line is not HTTP/1.x, a three-digit code and an optional reason";
+    case CWHTTP_ERROR_LINE_END:
+      return "a CR not followed by LF";
+    case CWHTTP_ERROR_NUL:
+      return "a NUL byte in a line of the message";
+    case CWHTTP_ERROR_HEADER_NAME:
+      return "a field name that is not a token followed by a colon";
+    case CWHTTP_ERROR_CONTENT_LENGTH:
+      return "Content-Length is not one decimal number";
+    case CWHTTP_ERROR_SMUGGLING:
+      return "Transfer-Encoding and Content-Length in one response";
+    case CWHTTP_ERROR_CHUNK_SIZE:
+      return "a chunk line that is not a hexadecimal size with optional extensions";
+    case CWHTTP_ERROR_CHUNK_SIZE_OVERFLOW:
+      return "a chunk size too large";
+    case CWHTTP_ERROR_CHUNK_END:
+      return "chunk data not followed by a line end";
+    case CWHTTP_ERROR_HEADER_TOO_LARGE:
+      return "the header or trailer section is larger than the limit";
+    case CWHTTP_ERROR_TOO_MANY_HEADERS:
+      return "more header or trailer fields than the limit";
+    case CWHTTP_ERROR_BODY_TOO_LARGE:
+      return "the body is larger than the limit";
+    case CWHTTP_ERROR_TRUNCATED:
+      return "the connection closed before the response was complete";
+    case CWHTTP_ERROR_OUT_OF_MEMORY:
+      return "out of memory";
+    default:
+      return "unknown error";
+  }
+}
+
+const SWHttpHeader* HttpReaderState::Fields::At(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return &m_Records[static_cast<size_t>(index)];
+}
+
+const char* HttpReaderState::Fields::Value(const char* name) const {
+  if (!name) return nullptr;
+  for (const SWHttpHeader& record : m_Records)
+    if (strcasecmp(record.name, name) == 0) return record.value;
+  return nullptr;
+}
+
+void HttpReaderState::Fields::Clear() {
+  m_Text.Clear();
+  m_Offsets.clear();
+  m_Records.clear();
+}
+
+void HttpReaderState::Fields::Publish() {
+  m_Records.resize(m_Offsets.size() / 2);
+  char* text = m_Text.Data();
+  for (size_t i = 0; i < m_Records.size(); ++i)
+    m_Records[i] = SWHttpHeader{text + m_Offsets[2 * i], text + m_Offsets[2 * i + 1]};
+}
+
+void HttpReaderState::Reset(bool headRequest) {
+  m_Status = 0;
+  m_Minor = -1;
+  m_HeadRead = false;
+  m_Head.Clear();
+  m_Tail.Clear();
+  m_Body.Clear();
+  m_Framing = CWHTTP_FRAMING_UNKNOWN;
+  m_ContentLength = -1;
+  m_KeepAlive = false;
+  m_Error = CWHttpError{CWHTTP_ERROR_NONE, 0, HttpErrorMessage(CWHTTP_ERROR_NONE)};
+  m_Phase = kStart;
+  m_HeadRequest = headRequest;
+  m_Fed = 0;
+  m_Carry.Clear();
+  m_CarryStart = 0;
+  m_CarryEndsWithCR = false;
+  m_SectionStart = 0;
+  m_Remaining = 0;
+  m_Specials.clear();
+}
+
+int HttpReaderState::Feed(const char* data, long size, long* used) {
+  if (used) *used = 0;
+  if (m_Phase == kDone) return 0;
+  if (m_Phase == kFailed) return -1;
+  if (size < 0 || (!data && size > 0)) {
+    Fail(CWHTTP_ERROR_ARGUMENT, m_Fed);
+    return -1;
+  }
+  long pos = 0;
+  Step step;
+  try {
+    step = Run(data, size, pos);
+  } catch (const std::bad_alloc&) {
+    step = Fail(CWHTTP_ERROR_OUT_OF_MEMORY, m_Fed + pos);
+  }
+  if (step == kFail) return -1;
+  if (step == kComplete) {
+    m_Fed += pos;
+    if (used) *used = pos;
+    return 0;
+  }
+  m_Fed += size;
+  if (used) *used = size;
+  return 1;
+}
+
+int HttpReaderState::Finish() {
+  if (m_Phase == kDone) return 0;
+  if (m_Phase == kFailed) return -1;
+  if (m_Phase == kBodyClose) {
+    m_Phase = kDone;
+    return 0;
+  }
+  Fail(CWHTTP_ERROR_TRUNCATED, m_Fed);
+  return -1;
+}
+
+HttpReaderState::Step HttpReaderState::Fail(int code, long offset) {
+  m_Error = CWHttpError{code, offset, HttpErrorMessage(code)};
+  m_Phase = kFailed;
+  m_KeepAlive = false;
+  return kFail;
+}
+
+HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& pos) {
+  for (;;) {
+    switch (m_Phase) {
+      case kBodyLength:
+      case kChunkData: {
+        const long take = std::min(m_Remaining, size - pos);
+        if (AppendBody(data + pos, take, m_Fed + pos) == kFail) return kFail;
+        pos += take;
+        m_Remaining -= take;
+        if (m_Remaining > 0) return kMore;
+        if (m_Phase == kBodyLength) {
+          m_Phase = kDone;
+          return kComplete;
+        }
+        m_Phase = kChunkDataEnd;
+        m_SectionStart = m_Fed + pos;
+        break;
+      }
+      case kBodyClose:
+        if (AppendBody(data + pos, size - pos, m_Fed + pos) == kFail) return kFail;
+        pos = size;
+        return kMore;
+      case kDone:
+        return kComplete;
+      case kFailed:
+        return kFail;
+      default: {
+        // Chunk data must be followed by its line end at once: anything else
+        // is refused where it starts, not after a line's worth of it.
+        if (m_Phase == kChunkDataEnd && m_Carry.Size() == 0 && pos < size && data[pos] != '\r' &&
+            data[pos] != '\n')
+          return Fail(CWHTTP_ERROR_CHUNK_END, m_Fed + pos);
+        const char* line = nullptr;
+        long length = 0;
+        long start = 0;
+        const Step got = NextLine(data, size, pos, line, length, start);
+        if (got != kGo) return got;
+        const Step step = OnLine(line, length, start, m_Fed + pos);
+        m_Carry.Clear();
+        m_CarryEndsWithCR = false;
+        if (step != kGo) return step;
+      }
+    }
+  }
+}
+
+HttpReaderState::Step HttpReaderState::Keep(const char* data, long size, long offset) {
+  if (m_Carry.Size() == 0) m_CarryStart = offset;
+  if (!m_Carry.Append(data, size)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, offset);
+  return kMore;
+}
+
+HttpReaderState::Step HttpReaderState::NextLine(const char* data, long size, long& pos,
+                                                const char*& line, long& length, long& start) {
+  // The first offset beyond the current section's limit, and what passing it is.
+  const long budget = m_Limits.headerBytes;
+  const long limitEnd = budget > LONG_MAX - m_SectionStart ? LONG_MAX : m_SectionStart + budget;
+  const int limitCode = m_Phase == kChunkSize || m_Phase == kChunkDataEnd
+                            ? CWHTTP_ERROR_CHUNK_SIZE
+                            : CWHTTP_ERROR_HEADER_TOO_LARGE;
+  const long base = m_Fed;  // stream offset of data[0]
+
+  if (m_CarryEndsWithCR) {
+    // The last Feed ended between a CR and what follows it.
+    if (pos == size) return kMore;
+    const long cr = m_CarryStart + m_Carry.Size() - 1;
+    if (data[pos] != '\n') return Fail(CWHTTP_ERROR_LINE_END, cr);
+    if (cr + 1 >= limitEnd) return Fail(limitCode, limitEnd);
+    line = m_Carry.Data();
+    length = m_Carry.Size() - 1;
+    start = m_CarryStart;
+    pos += 1;
+    return kGo;
+  }
+
+  const long stop = pos + FindLineStop(data + pos, size - pos);
+  if (stop == size) {
+    if (size > pos && base + size - 1 >= limitEnd) return Fail(limitCode, limitEnd);
+    const Step kept = Keep(data + pos, size - pos, base + pos);
+    pos = size;
+    return kept;
+  }
+  if (base + stop >= limitEnd) return Fail(limitCode, limitEnd);
+  long next = stop + 1;
+  if (data[stop] == '\0') return Fail(CWHTTP_ERROR_NUL, base + stop);
+  if (data[stop] == '\r') {
+    if (stop + 1 == size) {
+      const Step kept = Keep(data + pos, size - pos, base + pos);
+      m_CarryEndsWithCR = kept == kMore;
+      pos = size;
+      return kept;
+    }
+    if (data[stop + 1] != '\n') return Fail(CWHTTP_ERROR_LINE_END, base + stop);
+    if (base + stop + 1 >= limitEnd) return Fail(limitCode, limitEnd);
+    next = stop + 2;
+  }
+  if (m_Carry.Size() == 0) {
+    line = data + pos;
+    length = stop - pos;
+    start = base + pos;
+  } else {
+    if (!m_Carry.Append(data + pos, stop - pos))
+      return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, base + pos);
+    line = m_Carry.Data();
+    length = m_Carry.Size();
+    start = m_CarryStart;
+  }
+  pos = next;
+  return kGo;
+}
+
+HttpReaderState::Step HttpReaderState::OnLine(const char* line, long length, long start, long end) {
+  switch (m_Phase) {
+    case kStart:
+      if (length == 0) return kGo;  // empty lines before the status line
+      return StatusLine(line, length, start);
+    case kHeaders:
+      if (length == 0) return EndHead(end);
+      return FieldLine(m_Head, line, length, start, true);
+    case kChunkSize:
+      return ChunkSizeLine(line, length, start, end);
+    case kChunkDataEnd:
+      if (length != 0) return Fail(CWHTTP_ERROR_CHUNK_END, start);
+      m_Phase = kChunkSize;
+      m_SectionStart = end;
+      return kGo;
+    case kTrailers:
+      if (length == 0) {
+        m_Tail.Publish();
+        m_Phase = kDone;
+        return kComplete;
+      }
+      return FieldLine(m_Tail, line, length, start, false);
+    default:
+      return Fail(CWHTTP_ERROR_ARGUMENT, start);  // not reached: only line phases come here
+  }
+}
+
+HttpReaderState::Step HttpReaderState::AppendBody(const char* data, long size, long offset) {
+  if (size <= 0) return kGo;
+  const long limit = m_Limits.bodyBytes;
+  if (limit > 0 && size > limit - m_Body.Size())
+    return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, offset + (limit - m_Body.Size()));
+  // One byte more for the zero that follows the body.
+  if (size == LONG_MAX || !m_Body.Reserve(size + 1))
+    return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, offset);
+  m_Body.Append(data, size);
+  m_Body.Data()[m_Body.Size()] = '\0';
+  return kGo;
+}
+
+}  // namespace cwbase_internal
