@@ -62,7 +62,8 @@ std::string Show(const std::vector<Seen>& responses, bool failed, bool withTrail
            (r.keepAlive ? "keep" : "close");
     for (const auto& h : r.headers) out += " [" + h.first + ": " + Squeeze(h.second) + "]";
     if (withTrailers)
-      for (const auto& h : r.trailers) out += " trailer[" + h.first + ": " + Squeeze(h.second) + "]";
+      for (const auto& h : r.trailers)
+        out += " trailer[" + h.first + ": " + Squeeze(h.second) + "]";
     out += " body \"" + CWTestPrintable(r.body) + "\"\n";
   }
   return failed ? out + "error\n" : out;
@@ -419,8 +420,8 @@ TEST(CWHttpResponseReaderPeers, AgreesWithHttpParserAndPythonOnGeneratedStreams)
 struct Disagreement {
   const char* why;
   std::string stream;
-  int ourError;            // 0: we read the stream
-  bool httpParserReads;    // http-parser reads it without an error
+  int ourError;          // 0: we read the stream
+  bool httpParserReads;  // http-parser reads it without an error
 };
 
 const Disagreement kDisagreements[] = {
