@@ -118,6 +118,15 @@ TEST(CWHttpResponseReader, HostileInputUnderDefaultLimits) {
   EXPECT_EQ(reader.GetBodyLength(), 2);
 }
 
+// A body over the limit keeps the bytes up to it, however the input came.
+TEST(CWHttpResponseReader, BodyOverTheLimitKeepsTheBytesUpToIt) {
+  for (size_t step : {size_t{0}, size_t{1}, size_t{2}}) {
+    const CWTestHttpResult r = ReadOne(kOk + "\r\nabcdef", Limits(1000, 10, 4), false, step);
+    EXPECT_EQ(r.errorCode, CWHTTP_ERROR_BODY_TOO_LARGE);
+    EXPECT_EQ(r.body, "abcd") << step;
+  }
+}
+
 TEST(CWHttpResponseReader, SetLimitsTakesDefaultsForValuesOutOfRange) {
   CWHttpResponseReader reader;
   reader.SetLimits(Limits(0, -1, -5));

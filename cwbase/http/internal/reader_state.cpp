@@ -283,14 +283,17 @@ HttpReaderState::Step HttpReaderState::OnLine(const char* line, long length, lon
 
 HttpReaderState::Step HttpReaderState::AppendBody(const char* data, long size, long offset) {
   if (size <= 0) return kGo;
+  // Over the limit, the body keeps the bytes up to it, so what a failed
+  // reader holds does not depend on how the input was split.
   const long limit = m_Limits.bodyBytes;
-  if (limit > 0 && size > limit - m_Body.Size())
-    return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, offset + (limit - m_Body.Size()));
+  const bool over = limit > 0 && size > limit - m_Body.Size();
+  const long take = over ? limit - m_Body.Size() : size;
   // One byte more for the zero that follows the body.
-  if (size == LONG_MAX || !m_Body.Reserve(size + 1))
+  if (take == LONG_MAX || !m_Body.Reserve(take + 1))
     return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, offset);
-  m_Body.Append(data, size);
+  m_Body.Append(data, take);
   m_Body.Data()[m_Body.Size()] = '\0';
+  if (over) return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, offset + take);
   return kGo;
 }
 
