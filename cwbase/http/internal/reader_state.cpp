@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "cwbase/http/internal/line_scan.h"
@@ -144,6 +145,7 @@ HttpReaderState::Step HttpReaderState::Fail(int code, long offset) {
 }
 
 HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& pos) {
+  LineScanner scanner(data, size);
   for (;;) {
     switch (m_Phase) {
       case kBodyLength:
@@ -175,12 +177,10 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         if (m_Phase == kChunkDataEnd && m_Carry.Size() == 0 && pos < size && data[pos] != '\r' &&
             data[pos] != '\n')
           return Fail(CWHTTP_ERROR_CHUNK_END, m_Fed + pos);
-        const char* line = nullptr;
-        long length = 0;
-        long start = 0;
-        const Step got = NextLine(data, size, pos, line, length, start);
+        Line line;
+        const Step got = NextLine(scanner, data, size, pos, line);
         if (got != kGo) return got;
-        const Step step = OnLine(line, length, start, m_Fed + pos);
+        const Step step = OnLine(line, m_Fed + pos);
         m_Carry.Clear();
         m_CarryEndsWithCR = false;
         if (step != kGo) return step;
@@ -195,14 +195,11 @@ HttpReaderState::Step HttpReaderState::Keep(const char* data, long size, long of
   return kMore;
 }
 
-HttpReaderState::Step HttpReaderState::NextLine(const char* data, long size, long& pos,
-                                                const char*& line, long& length, long& start) {
-  // The first offset beyond the current section's limit, and what passing it is.
+HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char* data, long size,
+                                                long& pos, Line& line) {
+  // The first offset beyond the current section's limit.
   const long budget = m_Limits.headerBytes;
   const long limitEnd = budget > LONG_MAX - m_SectionStart ? LONG_MAX : m_SectionStart + budget;
-  const int limitCode = m_Phase == kChunkSize || m_Phase == kChunkDataEnd
-                            ? CWHTTP_ERROR_CHUNK_SIZE
-                            : CWHTTP_ERROR_HEADER_TOO_LARGE;
   const long base = m_Fed;  // stream offset of data[0]
 
   if (m_CarryEndsWithCR) {
@@ -210,25 +207,23 @@ HttpReaderState::Step HttpReaderState::NextLine(const char* data, long size, lon
     if (pos == size) return kMore;
     const long cr = m_CarryStart + m_Carry.Size() - 1;
     if (data[pos] != '\n') return Fail(CWHTTP_ERROR_LINE_END, cr);
-    if (cr + 1 >= limitEnd) return Fail(limitCode, limitEnd);
-    line = m_Carry.Data();
-    length = m_Carry.Size() - 1;
-    start = m_CarryStart;
+    if (cr + 1 >= limitEnd) return FailLimit(limitEnd);
+    line = Line{m_Carry.Data(), m_Carry.Size() - 1, m_CarryStart, CarryColon(m_Carry.Size() - 1)};
     pos += 1;
     return kGo;
   }
 
-  const long stop = pos + FindLineStop(data + pos, size - pos);
+  const long stop = scanner.NextStop(pos);
   if (stop == size) {
-    if (size > pos && base + size - 1 >= limitEnd) return Fail(limitCode, limitEnd);
+    if (size > pos && base + size - 1 >= limitEnd) return FailLimit(limitEnd);
     const Step kept = Keep(data + pos, size - pos, base + pos);
     pos = size;
     return kept;
   }
-  if (base + stop >= limitEnd) return Fail(limitCode, limitEnd);
+  if (base + stop >= limitEnd) return FailLimit(limitEnd);
   long next = stop + 1;
-  if (data[stop] == '\0') return Fail(CWHTTP_ERROR_NUL, base + stop);
-  if (data[stop] == '\r') {
+  if (data[stop] != '\n') {
+    if (data[stop] == '\0') return Fail(CWHTTP_ERROR_NUL, base + stop);
     if (stop + 1 == size) {
       const Step kept = Keep(data + pos, size - pos, base + pos);
       m_CarryEndsWithCR = kept == kMore;
@@ -236,34 +231,44 @@ HttpReaderState::Step HttpReaderState::NextLine(const char* data, long size, lon
       return kept;
     }
     if (data[stop + 1] != '\n') return Fail(CWHTTP_ERROR_LINE_END, base + stop);
-    if (base + stop + 1 >= limitEnd) return Fail(limitCode, limitEnd);
+    if (base + stop + 1 >= limitEnd) return FailLimit(limitEnd);
     next = stop + 2;
   }
   if (m_Carry.Size() == 0) {
-    line = data + pos;
-    length = stop - pos;
-    start = base + pos;
+    const long colon = scanner.NextColon(pos, stop);
+    line = Line{data + pos, stop - pos, base + pos, colon < stop ? colon - pos : -1};
   } else {
     if (!m_Carry.Append(data + pos, stop - pos))
       return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, base + pos);
-    line = m_Carry.Data();
-    length = m_Carry.Size();
-    start = m_CarryStart;
+    line = Line{m_Carry.Data(), m_Carry.Size(), m_CarryStart, CarryColon(m_Carry.Size())};
   }
   pos = next;
   return kGo;
 }
 
-HttpReaderState::Step HttpReaderState::OnLine(const char* line, long length, long start, long end) {
+long HttpReaderState::CarryColon(long length) const {
+  const void* colon = std::memchr(m_Carry.Data(), ':', static_cast<size_t>(length));
+  return colon ? static_cast<const char*>(colon) - m_Carry.Data() : -1;
+}
+
+HttpReaderState::Step HttpReaderState::FailLimit(long offset) {
+  return Fail(m_Phase == kChunkSize || m_Phase == kChunkDataEnd ? CWHTTP_ERROR_CHUNK_SIZE
+                                                                : CWHTTP_ERROR_HEADER_TOO_LARGE,
+              offset);
+}
+
+HttpReaderState::Step HttpReaderState::OnLine(const Line& line, long end) {
+  const long length = line.m_Length;
+  const long start = line.m_Start;
   switch (m_Phase) {
     case kStart:
       if (length == 0) return kGo;  // empty lines before the status line
-      return StatusLine(line, length, start);
+      return StatusLine(line.m_Text, length, start);
     case kHeaders:
       if (length == 0) return EndHead(end);
-      return FieldLine(m_Head, line, length, start, true);
+      return FieldLine(m_Head, line, true);
     case kChunkSize:
-      return ChunkSizeLine(line, length, start, end);
+      return ChunkSizeLine(line.m_Text, length, start, end);
     case kChunkDataEnd:
       if (length != 0) return Fail(CWHTTP_ERROR_CHUNK_END, start);
       m_Phase = kChunkSize;
@@ -275,7 +280,7 @@ HttpReaderState::Step HttpReaderState::OnLine(const char* line, long length, lon
         m_Phase = kDone;
         return kComplete;
       }
-      return FieldLine(m_Tail, line, length, start, false);
+      return FieldLine(m_Tail, line, false);
     default:
       return Fail(CWHTTP_ERROR_ARGUMENT, start);  // not reached: only line phases come here
   }

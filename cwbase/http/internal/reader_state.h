@@ -19,6 +19,7 @@
 
 #include "cwbase/http/httpreader.h"
 #include "cwbase/http/internal/byte_buffer.h"
+#include "cwbase/http/internal/line_scan.h"
 
 namespace cwbase_internal {
 
@@ -85,17 +86,30 @@ class HttpReaderState {
     long m_ValueOffset;
   };
 
+  // A line without its line end: its text, length, stream offset, and the
+  // offset of its first colon (-1: none).
+  struct Line {
+    const char* m_Text;
+    long m_Length;
+    long m_Start;
+    long m_Colon;
+  };
+
   Step Run(const char* data, long size, long& pos);
-  Step NextLine(const char* data, long size, long& pos, const char*& line, long& length,
-                long& start);
+  Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
   Step Keep(const char* data, long size, long offset);
-  Step OnLine(const char* line, long length, long start, long end);
+  Step OnLine(const Line& line, long end);
   Step StatusLine(const char* line, long length, long start);
-  Step FieldLine(Fields& fields, const char* line, long length, long start, bool head);
+  Step FieldLine(Fields& fields, const Line& line, bool head);
   Step EndHead(long end);
   Step ChunkSizeLine(const char* line, long length, long start, long end);
   Step AppendBody(const char* data, long size, long offset);
   Step Fail(int code, long offset);
+  // The limit of the current line-based section was passed at `offset`.
+  Step FailLimit(long offset);
+  // The offset of the first colon among the first `length` bytes of the
+  // carried line, or -1.
+  long CarryColon(long length) const;
   Phase m_Phase = kStart;
   bool m_HeadRequest = false;
   long m_Fed = 0;         // bytes taken into this response before the current Feed
