@@ -33,8 +33,7 @@ int CWHttpResponseReader::GetMinorVersion() const {
 }
 
 const char* CWHttpResponseReader::GetReason() const {
-  // The reason is the first string of the header text.
-  return m_pState->m_HeadRead ? m_pState->m_Head.m_Text.Data() : "";
+  return m_pState->m_HeadRead ? m_pState->m_Head.m_Text.Data() + m_pState->m_Reason : "";
 }
 
 int CWHttpResponseReader::GetHeaderCount() const {

@@ -1,58 +1,16 @@
-// HttpReaderState: the lines of a response. The status line, header and
-// trailer fields (with obsolete folding), the framing decision at the end of
-// the header section, and chunk-size lines.
+// HttpReaderState: the framing decision at the end of the header section,
+// and chunk-size lines.
 #include <strings.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "cwbase/http/internal/http_chars.h"
 #include "cwbase/http/internal/reader_state.h"
 
 namespace cwbase_internal {
 namespace {
-
-// The token characters of field names: letters, digits and !#$%&'*+-.^_`|~.
-struct TokenTable {
-  bool m_Token[256];
-  constexpr TokenTable() : m_Token() {
-    for (int c = '0'; c <= '9'; ++c) m_Token[c] = true;
-    for (int c = 'a'; c <= 'z'; ++c) m_Token[c] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) m_Token[c] = true;
-    for (const char* p = "!#$%&'*+-.^_`|~"; *p; ++p) m_Token[static_cast<unsigned char>(*p)] = true;
-  }
-};
-constexpr TokenTable kTokens;
-
-bool IsToken(char c) {
-  return kTokens.m_Token[static_cast<unsigned char>(c)];
-}
-
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t';
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// [begin, end) of text[0, length) without surrounding spaces and tabs.
-void Trim(const char* text, long& begin, long& end) {
-  while (begin < end && IsSpace(text[begin])) ++begin;
-  while (end > begin && IsSpace(text[end - 1])) --end;
-}
-
-bool NameIs(const char* name, long length, const char* want) {
-  return length == static_cast<long>(std::strlen(want)) &&
-         strncasecmp(name, want, static_cast<size_t>(length)) == 0;
-}
 
 // Calls visit(element, length, offset) for each non-empty element of a
 // comma-separated list, trimmed; `offset` is the element's offset in `text`.
@@ -74,94 +32,9 @@ bool ForEachElement(const char* text, Visit visit) {
 
 }  // namespace
 
-HttpReaderState::Step HttpReaderState::StatusLine(const char* line, long length, long start) {
-  // "HTTP/1.x NNN", then the end or one space and the reason.
-  static const char kPattern[] = "HTTP/1.D DDD";
-  const long patternLength = sizeof kPattern - 1;
-  for (long i = 0; i < patternLength; ++i) {
-    if (i == length) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
-    const bool ok = kPattern[i] == 'D' ? IsDigit(line[i]) : line[i] == kPattern[i];
-    if (!ok) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
-  }
-  if (line[9] == '0') return Fail(CWHTTP_ERROR_STATUS_LINE, start + 9);  // below 100
-  if (length > patternLength && line[patternLength] != ' ')
-    return Fail(CWHTTP_ERROR_STATUS_LINE, start + patternLength);
-  m_Minor = line[7] - '0';
-  m_Status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
-  const long reason = std::min(length, patternLength + 1);
-  ByteBuffer& text = m_Head.m_Text;
-  if (!text.Reserve(length - reason + 1)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, start);
-  text.Append(line + reason, length - reason);
-  text.Push('\0');
-  m_Phase = kHeaders;
-  return kGo;
-}
-
-HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, const Line& field, bool head) {
-  const char* line = field.m_Text;
-  const long length = field.m_Length;
-  const long start = field.m_Start;
-  ByteBuffer& text = fields.m_Text;
-  if (IsSpace(line[0])) {
-    // Obsolete folding: the line continues the value before it, joined by
-    // one space.
-    if (fields.m_Offsets.empty()) return Fail(CWHTTP_ERROR_HEADER_NAME, start);
-    long begin = 0;
-    long end = length;
-    Trim(line, begin, end);
-    if (begin == end) return kGo;
-    if (!text.Reserve(end - begin + 2)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, start);
-    text.Truncate(text.Size() - 1);  // the value's terminating zero
-    if (text.Size() > fields.m_Offsets.back()) text.Push(' ');
-    text.Append(line + begin, end - begin);
-    text.Push('\0');
-    return kGo;
-  }
-
-  // The name runs to the first colon, and every byte of it must be a token
-  // character; the check runs without a branch per byte. A fault is
-  // reported at the first byte that is not a token character.
-  const long name = field.m_Colon >= 0 ? field.m_Colon : length;
-  bool token = field.m_Colon > 0;
-  for (long i = 0; i < name; ++i) token &= IsToken(line[i]);
-  if (!token) {
-    long bad = 0;
-    while (bad < length && IsToken(line[bad])) ++bad;
-    return Fail(CWHTTP_ERROR_HEADER_NAME, start + bad);
-  }
-  const long count = static_cast<long>(fields.m_Offsets.size() / 2);
-  if (count >= m_Limits.headerCount) return Fail(CWHTTP_ERROR_TOO_MANY_HEADERS, start);
-  long begin = name + 1;
-  long end = length;
-  Trim(line, begin, end);
-
-  // One copy of the line up to the value's end, cut where the colon was.
-  if (!text.Reserve(end + 1)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, start);
-  const long nameOffset = text.Size();
-  text.Append(line, end);
-  text.Push('\0');
-  text.Data()[nameOffset + name] = '\0';
-  fields.m_Offsets.push_back(nameOffset);
-  fields.m_Offsets.push_back(nameOffset + begin);
-
-  if (head && (name == 10 || name == 14 || name == 17)) {
-    // The fields the framing decision reads.
-    Special kind;
-    if (NameIs(line, name, "Content-Length"))
-      kind = kContentLength;
-    else if (NameIs(line, name, "Transfer-Encoding"))
-      kind = kTransferEncoding;
-    else if (NameIs(line, name, "Connection"))
-      kind = kConnection;
-    else
-      return kGo;
-    m_Specials.push_back(SpecialField{kind, static_cast<int>(count), start, start + begin});
-  }
-  return kGo;
-}
-
 HttpReaderState::Step HttpReaderState::EndHead(long end) {
-  m_Head.Publish();
+  if (!m_Head.Publish()) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, end);
+  m_Head.m_Text.Data()[m_ReasonEnd] = '\0';
   m_HeadRead = true;
 
   const SpecialField* firstLength = nullptr;
@@ -278,6 +151,7 @@ HttpReaderState::Step HttpReaderState::ChunkSizeLine(const char* line, long leng
     return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, start);
   m_SectionStart = end;
   if (size == 0) {
+    m_Tail.Clear(end);
     m_Phase = kTrailers;
     return kGo;
   }

@@ -1,6 +1,7 @@
-// HttpReaderState: the feed loop, the line reader, body bytes and the
-// bookkeeping of results and errors. The lines themselves are read in
-// reader_lines.cpp.
+// HttpReaderState: the feed loop, chunk lines, body bytes and the
+// bookkeeping of results and errors. Field sections (status line, header
+// fields, trailers) are read in reader_fields.cpp, chunk sizes and the
+// framing decision in reader_lines.cpp.
 #include "cwbase/http/internal/reader_state.h"
 
 #include <strings.h>
@@ -65,25 +66,24 @@ const char* HttpReaderState::Fields::Value(const char* name) const {
   return nullptr;
 }
 
-void HttpReaderState::Fields::Clear() {
+void HttpReaderState::Fields::Clear(long base) {
   m_Text.Clear();
-  m_Offsets.clear();
+  m_Base = base;
+  m_LineStart = 0;
+  m_ScanFrom = 0;
+  m_Cuts.clear();
+  m_Folds.clear();
   m_Records.clear();
-}
-
-void HttpReaderState::Fields::Publish() {
-  m_Records.resize(m_Offsets.size() / 2);
-  char* text = m_Text.Data();
-  for (size_t i = 0; i < m_Records.size(); ++i)
-    m_Records[i] = SWHttpHeader{text + m_Offsets[2 * i], text + m_Offsets[2 * i + 1]};
 }
 
 void HttpReaderState::Reset(bool headRequest) {
   m_Status = 0;
   m_Minor = -1;
   m_HeadRead = false;
-  m_Head.Clear();
-  m_Tail.Clear();
+  m_Reason = 0;
+  m_ReasonEnd = 0;
+  m_Head.Clear(0);
+  m_Tail.Clear(0);
   m_Body.Clear();
   m_Framing = CWHTTP_FRAMING_UNKNOWN;
   m_ContentLength = -1;
@@ -171,6 +171,13 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         return kComplete;
       case kFailed:
         return kFail;
+      case kStart:
+      case kHeaders:
+      case kTrailers: {
+        const Step step = SectionLines(m_Phase == kTrailers ? m_Tail : m_Head, data, size, pos);
+        if (step != kGo) return step;
+        break;
+      }
       default: {
         // Chunk data must be followed by its line end at once: anything else
         // is refused where it starts, not after a line's worth of it.
@@ -180,7 +187,7 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         Line line;
         const Step got = NextLine(scanner, data, size, pos, line);
         if (got != kGo) return got;
-        const Step step = OnLine(line, m_Fed + pos);
+        const Step step = ChunkLine(line, m_Fed + pos);
         m_Carry.Clear();
         m_CarryEndsWithCR = false;
         if (step != kGo) return step;
@@ -208,7 +215,7 @@ HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char
     const long cr = m_CarryStart + m_Carry.Size() - 1;
     if (data[pos] != '\n') return Fail(CWHTTP_ERROR_LINE_END, cr);
     if (cr + 1 >= limitEnd) return FailLimit(limitEnd);
-    line = Line{m_Carry.Data(), m_Carry.Size() - 1, m_CarryStart, CarryColon(m_Carry.Size() - 1)};
+    line = Line{m_Carry.Data(), m_Carry.Size() - 1, m_CarryStart};
     pos += 1;
     return kGo;
   }
@@ -235,20 +242,14 @@ HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char
     next = stop + 2;
   }
   if (m_Carry.Size() == 0) {
-    const long colon = scanner.NextColon(pos, stop);
-    line = Line{data + pos, stop - pos, base + pos, colon < stop ? colon - pos : -1};
+    line = Line{data + pos, stop - pos, base + pos};
   } else {
     if (!m_Carry.Append(data + pos, stop - pos))
       return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, base + pos);
-    line = Line{m_Carry.Data(), m_Carry.Size(), m_CarryStart, CarryColon(m_Carry.Size())};
+    line = Line{m_Carry.Data(), m_Carry.Size(), m_CarryStart};
   }
   pos = next;
   return kGo;
-}
-
-long HttpReaderState::CarryColon(long length) const {
-  const void* colon = std::memchr(m_Carry.Data(), ':', static_cast<size_t>(length));
-  return colon ? static_cast<const char*>(colon) - m_Carry.Data() : -1;
 }
 
 HttpReaderState::Step HttpReaderState::FailLimit(long offset) {
@@ -257,33 +258,13 @@ HttpReaderState::Step HttpReaderState::FailLimit(long offset) {
               offset);
 }
 
-HttpReaderState::Step HttpReaderState::OnLine(const Line& line, long end) {
-  const long length = line.m_Length;
-  const long start = line.m_Start;
-  switch (m_Phase) {
-    case kStart:
-      if (length == 0) return kGo;  // empty lines before the status line
-      return StatusLine(line.m_Text, length, start);
-    case kHeaders:
-      if (length == 0) return EndHead(end);
-      return FieldLine(m_Head, line, true);
-    case kChunkSize:
-      return ChunkSizeLine(line.m_Text, length, start, end);
-    case kChunkDataEnd:
-      if (length != 0) return Fail(CWHTTP_ERROR_CHUNK_END, start);
-      m_Phase = kChunkSize;
-      m_SectionStart = end;
-      return kGo;
-    case kTrailers:
-      if (length == 0) {
-        m_Tail.Publish();
-        m_Phase = kDone;
-        return kComplete;
-      }
-      return FieldLine(m_Tail, line, false);
-    default:
-      return Fail(CWHTTP_ERROR_ARGUMENT, start);  // not reached: only line phases come here
-  }
+HttpReaderState::Step HttpReaderState::ChunkLine(const Line& line, long end) {
+  if (m_Phase == kChunkSize) return ChunkSizeLine(line.m_Text, line.m_Length, line.m_Start, end);
+  // The line end after chunk data.
+  if (line.m_Length != 0) return Fail(CWHTTP_ERROR_CHUNK_END, line.m_Start);
+  m_Phase = kChunkSize;
+  m_SectionStart = end;
+  return kGo;
 }
 
 HttpReaderState::Step HttpReaderState::AppendBody(const char* data, long size, long offset) {

@@ -31,23 +31,36 @@ class HttpReaderState {
   int Feed(const char* data, long size, long* used);
   int Finish();
 
-  // A set of fields read into a buffer: the header section or the trailers.
+  // A section of fields (the header section or the trailers). Its bytes are
+  // kept as received, from stream offset m_Base on, and cut in place when
+  // the section ends: a zero over each name's colon and after each value.
+  // Folded values are joined after the section's bytes.
   struct Fields {
-    ByteBuffer m_Text;                    // reason (header section only), then name\0value\0...
-    std::vector<long> m_Offsets;          // name and value offsets in m_Text, in pairs
-    std::vector<SWHttpHeader> m_Records;  // made from m_Offsets when the section ends
+    ByteBuffer m_Text;
+    long m_Base = 0;                      // stream offset of m_Text[0]
+    long m_LineStart = 0;                 // where the current line starts in m_Text
+    long m_ScanFrom = 0;                  // where the search for its line end goes on
+    std::vector<long> m_Cuts;             // per field: name start, colon, value start, value end
+    std::vector<long> m_Folds;            // per folded line: field index, text start, text end
+    std::vector<SWHttpHeader> m_Records;  // made by Publish
     int Count() const { return static_cast<int>(m_Records.size()); }
+    long Pending() const { return static_cast<long>(m_Cuts.size() / 4); }
     const SWHttpHeader* At(int index) const;
     const char* Value(const char* name) const;
-    void Clear();
-    // Makes the records from the offsets; m_Text must not grow afterwards.
-    void Publish();
+    // Empties the section, which starts at stream offset `base`.
+    void Clear(long base);
+    // Joins the folded values, cuts the text and makes the records; false
+    // when memory for the joined values is missing. m_Text must not grow
+    // afterwards.
+    bool Publish();
   };
 
   // Results, read by the public accessors.
   int m_Status = 0;
   int m_Minor = -1;
   bool m_HeadRead = false;  // the header section has been read: status, reason, fields valid
+  long m_Reason = 0;        // where the reason starts in m_Head.m_Text
+  long m_ReasonEnd = 0;     // and where it ends
   Fields m_Head;
   Fields m_Tail;
   ByteBuffer m_Body;
@@ -86,30 +99,34 @@ class HttpReaderState {
     long m_ValueOffset;
   };
 
-  // A line without its line end: its text, length, stream offset, and the
-  // offset of its first colon (-1: none).
+  // A chunk line without its line end: its text, length and stream offset.
   struct Line {
     const char* m_Text;
     long m_Length;
     long m_Start;
-    long m_Colon;
   };
 
   Step Run(const char* data, long size, long& pos);
+  // Reads the lines of a field section (status line included) from data[pos]
+  // on, up to its empty line or the end of the data.
+  Step SectionLines(Fields& fields, const char* data, long size, long& pos);
+  // Copies the next piece of data into the section; kMore when the data is
+  // used up.
+  Step MoreText(Fields& fields, const char* data, long size, long limitEnd);
+  Step SectionLine(Fields& fields, long start, long end, long colon, long next);
+  Step StatusLine(const char* line, long length, long start);
+  Step FieldLine(Fields& fields, long start, long end, long colon, bool head);
+  Step EndHead(long end);
+  // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
   Step Keep(const char* data, long size, long offset);
-  Step OnLine(const Line& line, long end);
-  Step StatusLine(const char* line, long length, long start);
-  Step FieldLine(Fields& fields, const Line& line, bool head);
-  Step EndHead(long end);
+  Step ChunkLine(const Line& line, long end);
   Step ChunkSizeLine(const char* line, long length, long start, long end);
   Step AppendBody(const char* data, long size, long offset);
   Step Fail(int code, long offset);
   // The limit of the current line-based section was passed at `offset`.
   Step FailLimit(long offset);
-  // The offset of the first colon among the first `length` bytes of the
-  // carried line, or -1.
-  long CarryColon(long length) const;
+
   Phase m_Phase = kStart;
   bool m_HeadRequest = false;
   long m_Fed = 0;         // bytes taken into this response before the current Feed

@@ -1,0 +1,217 @@
+// HttpReaderState: field sections. The bytes of the header section (status
+// line and leading empty lines included) and of the trailers are copied into
+// the section's text as they arrive, a piece at a time, and every line is
+// read there once: its end and its colon come from 64-byte masks, its name
+// and value are recorded as offsets, and the text is cut in place when the
+// section ends. A line cut between two Feed calls simply continues in the
+// text; no byte is scanned twice.
+#include <algorithm>
+#include <climits>
+
+#include "cwbase/http/internal/http_chars.h"
+#include "cwbase/http/internal/reader_state.h"
+
+namespace cwbase_internal {
+
+bool HttpReaderState::Fields::Publish() {
+  // Folded values: each joined, with one space between its parts, after the
+  // section's bytes.
+  if (!m_Folds.empty()) {
+    long extra = 0;
+    for (size_t f = 0; f < m_Folds.size(); f += 3) {
+      const long field = m_Folds[f];
+      extra +=
+          m_Cuts[4 * field + 3] - m_Cuts[4 * field + 2] + (m_Folds[f + 2] - m_Folds[f + 1]) + 2;
+    }
+    if (!m_Text.Reserve(extra)) return false;
+    for (size_t f = 0; f < m_Folds.size();) {
+      const long field = m_Folds[f];
+      long* cut = &m_Cuts[4 * field];
+      const long joined = m_Text.Size();
+      m_Text.Append(m_Text.Data() + cut[2], cut[3] - cut[2]);
+      for (; f < m_Folds.size() && m_Folds[f] == field; f += 3) {
+        if (m_Text.Size() > joined) m_Text.Push(' ');
+        m_Text.Append(m_Text.Data() + m_Folds[f + 1], m_Folds[f + 2] - m_Folds[f + 1]);
+      }
+      cut[2] = joined;
+      cut[3] = m_Text.Size();
+      m_Text.Push('\0');
+    }
+  }
+  char* text = m_Text.Data();
+  m_Records.resize(m_Cuts.size() / 4);
+  for (size_t i = 0; i < m_Records.size(); ++i) {
+    const long* cut = &m_Cuts[4 * i];
+    text[cut[1]] = '\0';
+    text[cut[3]] = '\0';
+    m_Records[i] = SWHttpHeader{text + cut[0], text + cut[2]};
+  }
+  return true;
+}
+
+HttpReaderState::Step HttpReaderState::MoreText(Fields& fields, const char* data, long size,
+                                                long limitEnd) {
+  ByteBuffer& text = fields.m_Text;
+  const long from = fields.m_Base + text.Size() - m_Fed;  // where the data not yet copied starts
+  if (from >= size) return kMore;
+  // Pieces grow with the text, so a large body fed with its head is copied
+  // only in part, and no further than one byte past the section's limit.
+  long piece = std::max(4096L, text.Size());
+  piece = std::min(piece, size - from);
+  piece = std::min(piece, std::max(1L, limitEnd + 1 - text.Size()));
+  if (!text.Append(data + from, piece)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, m_Fed + from);
+  return kGo;
+}
+
+HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* data, long size,
+                                                    long& pos) {
+  // Offsets in the section's text; the stream offset is m_Base more.
+  const long limitEnd = m_Limits.headerBytes;
+  ByteBuffer& text = fields.m_Text;
+  LineScanner scanner(text.Data(), text.Size());
+  for (;;) {
+    const long textEnd = text.Size();
+    bool more = fields.m_ScanFrom >= textEnd;
+    long stop = textEnd;
+    if (!more) {
+      stop = scanner.NextStop(fields.m_ScanFrom);
+      if (stop == textEnd) {
+        if (textEnd > limitEnd) return FailLimit(fields.m_Base + limitEnd);
+        fields.m_ScanFrom = textEnd;
+        more = true;
+      } else if (stop >= limitEnd) {
+        return FailLimit(fields.m_Base + limitEnd);
+      } else if (text.Data()[stop] == '\0') {
+        return Fail(CWHTTP_ERROR_NUL, fields.m_Base + stop);
+      } else if (text.Data()[stop] == '\r' && stop + 1 == textEnd) {
+        fields.m_ScanFrom = stop;  // the byte after the CR decides
+        more = true;
+      }
+    }
+    if (more) {
+      const Step got = MoreText(fields, data, size, limitEnd);
+      if (got == kMore) pos = size;
+      if (got != kGo) return got;
+      scanner = LineScanner(text.Data(), text.Size());
+      continue;
+    }
+    long next = stop + 1;
+    if (text.Data()[stop] == '\r') {
+      if (text.Data()[stop + 1] != '\n') return Fail(CWHTTP_ERROR_LINE_END, fields.m_Base + stop);
+      if (stop + 1 >= limitEnd) return FailLimit(fields.m_Base + limitEnd);
+      next = stop + 2;
+    }
+    const long start = fields.m_LineStart;
+    const long colon = scanner.NextColon(start, stop);
+    fields.m_LineStart = fields.m_ScanFrom = next;
+    const Step step = SectionLine(fields, start, stop, colon < stop ? colon : -1, next);
+    if (step == kGo && m_Phase != kStart && m_Phase != kHeaders && m_Phase != kTrailers) {
+      pos = fields.m_Base + next - m_Fed;  // the section ended: what follows is read from data
+      return kGo;
+    }
+    if (step == kComplete) pos = fields.m_Base + next - m_Fed;
+    if (step != kGo) return step;
+  }
+}
+
+HttpReaderState::Step HttpReaderState::SectionLine(Fields& fields, long start, long end, long colon,
+                                                   long next) {
+  if (end == start) {
+    if (m_Phase == kStart) return kGo;  // empty lines before the status line
+    // The empty line ends the section; the text keeps nothing after it.
+    fields.m_Text.Truncate(next);
+    if (m_Phase == kHeaders) return EndHead(fields.m_Base + next);
+    if (!fields.Publish()) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, fields.m_Base + next);
+    m_Phase = kDone;
+    return kComplete;
+  }
+  if (m_Phase == kStart) {
+    const Step step = StatusLine(fields.m_Text.Data() + start, end - start, fields.m_Base + start);
+    m_Reason += start;
+    m_ReasonEnd = end;
+    return step;
+  }
+  return FieldLine(fields, start, end, colon, m_Phase == kHeaders);
+}
+
+HttpReaderState::Step HttpReaderState::StatusLine(const char* line, long length, long start) {
+  // "HTTP/1.x NNN", then the end or one space and the reason.
+  static const char kPattern[] = "HTTP/1.D DDD";
+  const long patternLength = sizeof kPattern - 1;
+  for (long i = 0; i < patternLength; ++i) {
+    if (i == length) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
+    const bool ok = kPattern[i] == 'D' ? IsDigit(line[i]) : line[i] == kPattern[i];
+    if (!ok) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
+  }
+  if (line[9] == '0') return Fail(CWHTTP_ERROR_STATUS_LINE, start + 9);  // below 100
+  if (length > patternLength && line[patternLength] != ' ')
+    return Fail(CWHTTP_ERROR_STATUS_LINE, start + patternLength);
+  m_Minor = line[7] - '0';
+  m_Status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+  m_Reason = std::min(length, patternLength + 1);  // within the line
+  m_Phase = kHeaders;
+  return kGo;
+}
+
+HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, long start, long end, long colon,
+                                                 bool head) {
+  const char* line = fields.m_Text.Data() + start;
+  const long length = end - start;
+  const long offset = fields.m_Base + start;  // stream offset of the line
+  if (IsSpace(line[0])) {
+    // Obsolete folding: the line continues the value before it.
+    if (fields.m_Cuts.empty()) return Fail(CWHTTP_ERROR_HEADER_NAME, offset);
+    long begin = 0;
+    long stop = length;
+    Trim(line, begin, stop);
+    if (begin < stop) {
+      fields.m_Folds.push_back(fields.Pending() - 1);
+      fields.m_Folds.push_back(start + begin);
+      fields.m_Folds.push_back(start + stop);
+    }
+    return kGo;
+  }
+
+  // The name runs to the first colon, and every byte of it must be a token
+  // character: sixteen at a time for the usual names, otherwise without a
+  // branch per byte. A fault is reported at the first byte that is not a
+  // token character.
+  const long name = colon >= 0 ? colon - start : length;
+  bool token = name > 0 && colon >= 0;
+  if (token && !PlainName(line, name, fields.m_Text.Size() - start))
+    for (long i = 0; i < name; ++i) token &= IsToken(line[i]);
+  if (!token) {
+    long bad = 0;
+    while (bad < length && IsToken(line[bad])) ++bad;
+    return Fail(CWHTTP_ERROR_HEADER_NAME, offset + bad);
+  }
+  const long count = fields.Pending();
+  if (count >= m_Limits.headerCount) return Fail(CWHTTP_ERROR_TOO_MANY_HEADERS, offset);
+  long begin = name + 1;
+  long stop = length;
+  Trim(line, begin, stop);
+  std::vector<long>& cuts = fields.m_Cuts;
+  cuts.resize(cuts.size() + 4);
+  long* cut = &cuts[cuts.size() - 4];
+  cut[0] = start;
+  cut[1] = start + name;
+  cut[2] = start + begin;
+  cut[3] = start + stop;
+
+  if (head && (name == 10 || name == 14 || name == 17)) {
+    // The fields the framing decision reads.
+    Special kind;
+    if (NameIs(line, name, "Content-Length"))
+      kind = kContentLength;
+    else if (NameIs(line, name, "Transfer-Encoding"))
+      kind = kTransferEncoding;
+    else if (NameIs(line, name, "Connection"))
+      kind = kConnection;
+    else
+      return kGo;
+    m_Specials.push_back(SpecialField{kind, static_cast<int>(count), offset, offset + begin});
+  }
+  return kGo;
+}
+
+}  // namespace cwbase_internal
