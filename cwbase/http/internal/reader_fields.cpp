@@ -7,11 +7,18 @@
 // text; no byte is scanned twice.
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "cwbase/http/internal/http_chars.h"
 #include "cwbase/http/internal/reader_state.h"
 
 namespace cwbase_internal {
+namespace {
+
+// Bytes of filler kept after a section's text for its scanner.
+constexpr long kFiller = 64;
+
+}  // namespace
 
 bool HttpReaderState::Fields::Publish() {
   // Folded values: each joined, with one space between its parts, after the
@@ -20,31 +27,30 @@ bool HttpReaderState::Fields::Publish() {
     long extra = 0;
     for (size_t f = 0; f < m_Folds.size(); f += 3) {
       const long field = m_Folds[f];
-      extra +=
-          m_Cuts[4 * field + 3] - m_Cuts[4 * field + 2] + (m_Folds[f + 2] - m_Folds[f + 1]) + 2;
+      extra += m_Cuts[field].m_End - m_Cuts[field].m_Value + (m_Folds[f + 2] - m_Folds[f + 1]) + 2;
     }
     if (!m_Text.Reserve(extra)) return false;
     for (size_t f = 0; f < m_Folds.size();) {
       const long field = m_Folds[f];
-      long* cut = &m_Cuts[4 * field];
+      Cut& cut = m_Cuts[field];
       const long joined = m_Text.Size();
-      m_Text.Append(m_Text.Data() + cut[2], cut[3] - cut[2]);
+      m_Text.Append(m_Text.Data() + cut.m_Value, cut.m_End - cut.m_Value);
       for (; f < m_Folds.size() && m_Folds[f] == field; f += 3) {
         if (m_Text.Size() > joined) m_Text.Push(' ');
         m_Text.Append(m_Text.Data() + m_Folds[f + 1], m_Folds[f + 2] - m_Folds[f + 1]);
       }
-      cut[2] = joined;
-      cut[3] = m_Text.Size();
+      cut.m_Value = joined;
+      cut.m_End = m_Text.Size();
       m_Text.Push('\0');
     }
   }
   char* text = m_Text.Data();
-  m_Records.resize(m_Cuts.size() / 4);
-  for (size_t i = 0; i < m_Records.size(); ++i) {
-    const long* cut = &m_Cuts[4 * i];
-    text[cut[1]] = '\0';
-    text[cut[3]] = '\0';
-    m_Records[i] = SWHttpHeader{text + cut[0], text + cut[2]};
+  m_Records.clear();
+  m_Records.reserve(m_Cuts.size());
+  for (const Cut& cut : m_Cuts) {
+    text[cut.m_Colon] = '\0';
+    text[cut.m_End] = '\0';
+    m_Records.push_back(SWHttpHeader{text + cut.m_Name, text + cut.m_Value});
   }
   return true;
 }
@@ -59,7 +65,10 @@ HttpReaderState::Step HttpReaderState::MoreText(Fields& fields, const char* data
   long piece = std::max(4096L, text.Size());
   piece = std::min(piece, size - from);
   piece = std::min(piece, std::max(1L, limitEnd + 1 - text.Size()));
-  if (!text.Append(data + from, piece)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, m_Fed + from);
+  // A block of filler follows the text, so its scanner reads whole blocks.
+  if (!text.Reserve(piece + kFiller)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, m_Fed + from);
+  text.Append(data + from, piece);
+  std::memset(text.Data() + text.Size(), 'a', kFiller);
   return kGo;
 }
 
@@ -68,7 +77,7 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
   // Offsets in the section's text; the stream offset is m_Base more.
   const long limitEnd = m_Limits.headerBytes;
   ByteBuffer& text = fields.m_Text;
-  LineScanner scanner(text.Data(), text.Size());
+  LineScanner scanner(text.Data(), text.Size(), text.Size() + kFiller);
   for (;;) {
     const long textEnd = text.Size();
     bool more = fields.m_ScanFrom >= textEnd;
@@ -92,7 +101,7 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
       const Step got = MoreText(fields, data, size, limitEnd);
       if (got == kMore) pos = size;
       if (got != kGo) return got;
-      scanner = LineScanner(text.Data(), text.Size());
+      scanner = LineScanner(text.Data(), text.Size(), text.Size() + kFiller);
       continue;
     }
     long next = stop + 1;
@@ -190,13 +199,7 @@ HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, long start, lon
   long begin = name + 1;
   long stop = length;
   Trim(line, begin, stop);
-  std::vector<long>& cuts = fields.m_Cuts;
-  cuts.resize(cuts.size() + 4);
-  long* cut = &cuts[cuts.size() - 4];
-  cut[0] = start;
-  cut[1] = start + name;
-  cut[2] = start + begin;
-  cut[3] = start + stop;
+  fields.m_Cuts.push_back(Fields::Cut{start, start + name, start + begin, start + stop});
 
   if (head && (name == 10 || name == 14 || name == 17)) {
     // The fields the framing decision reads.

@@ -145,7 +145,7 @@ HttpReaderState::Step HttpReaderState::Fail(int code, long offset) {
 }
 
 HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& pos) {
-  LineScanner scanner(data, size);
+  LineScanner scanner(data, size, size);
   for (;;) {
     switch (m_Phase) {
       case kBodyLength:

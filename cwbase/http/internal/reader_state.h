@@ -37,14 +37,20 @@ class HttpReaderState {
   // Folded values are joined after the section's bytes.
   struct Fields {
     ByteBuffer m_Text;
-    long m_Base = 0;                      // stream offset of m_Text[0]
-    long m_LineStart = 0;                 // where the current line starts in m_Text
-    long m_ScanFrom = 0;                  // where the search for its line end goes on
-    std::vector<long> m_Cuts;             // per field: name start, colon, value start, value end
+    long m_Base = 0;       // stream offset of m_Text[0]
+    long m_LineStart = 0;  // where the current line starts in m_Text
+    long m_ScanFrom = 0;   // where the search for its line end goes on
+    struct Cut {
+      long m_Name;   // where the name starts
+      long m_Colon;  // where its colon is
+      long m_Value;  // where the value starts
+      long m_End;    // where it ends
+    };
+    std::vector<Cut> m_Cuts;              // one per field
     std::vector<long> m_Folds;            // per folded line: field index, text start, text end
     std::vector<SWHttpHeader> m_Records;  // made by Publish
     int Count() const { return static_cast<int>(m_Records.size()); }
-    long Pending() const { return static_cast<long>(m_Cuts.size() / 4); }
+    long Pending() const { return static_cast<long>(m_Cuts.size()); }
     const SWHttpHeader* At(int index) const;
     const char* Value(const char* name) const;
     // Empties the section, which starts at stream offset `base`.
