@@ -15,6 +15,7 @@ CWTestProcessResult CWTestRunProcess(const std::vector<std::string>& argv, int s
   int fds[2];
   if (argv.empty() || pipe(fds) != 0) return result;
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;

@@ -38,6 +38,7 @@ class Server {
     int fds[2];
     if (pipe(fds) != 0) return;
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;

@@ -271,6 +271,7 @@ std::vector<std::string> PythonReads(const std::vector<std::string>& streams,
   std::vector<std::string> lines = Split(run.output, '\n');
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
   std::vector<std::string> out;
+  out.reserve(lines.size());
   for (const std::string& line : lines) out.push_back(PythonLine(line));
   return out;
 }
@@ -306,7 +307,7 @@ Generated Generate(CWTestRandom& random) {
     const std::string eol = lf ? "\n" : "\r\n";
     const bool head = random.OneIn(8);
     if (random.OneIn(8)) {
-      g.stream += "HTTP/1.1 100 Continue" + eol + eol;
+      g.stream.append("HTTP/1.1 100 Continue").append(eol).append(eol);
       g.heads.push_back(head);
     }
     g.heads.push_back(head);
@@ -318,7 +319,13 @@ Generated Generate(CWTestRandom& random) {
     if (!random.OneIn(5)) out += status == 200 ? " OK" : " Some Reason";
     out += eol;
     for (unsigned k = random.Below(4); k > 0; --k) out += std::string(random.Pick(kFields)) + eol;
-    if (random.OneIn(6)) out += "X-Folded: first" + eol + "   second" + eol + "\tthird" + eol;
+    if (random.OneIn(6))
+      out.append("X-Folded: first")
+          .append(eol)
+          .append("   second")
+          .append(eol)
+          .append("\tthird")
+          .append(eol);
     if (http10 && !last) out += "Connection: keep-alive" + eol;
     if (!http10 && random.OneIn(10) && last) out += "Connection: close" + eol;
 
@@ -330,7 +337,7 @@ Generated Generate(CWTestRandom& random) {
     if (framing == 0 && !(http10 && !last)) {
       g.framedNoBody = g.framedNoBody || noBodyStatus;
       g.chunkedNoBody = g.chunkedNoBody || noBodyStatus;
-      out += "Transfer-Encoding: chunked" + eol + eol;
+      out.append("Transfer-Encoding: chunked").append(eol).append(eol);
       if (!bodyless) {
         g.lfOnlyChunked = g.lfOnlyChunked || lf;
         for (size_t at = 0; at < body.size();) {
@@ -339,7 +346,7 @@ Generated Generate(CWTestRandom& random) {
           std::snprintf(size, sizeof size, random.OneIn(2) ? "%zx" : "%zX", n);
           out += size;
           if (random.OneIn(3)) out += ";ext=\"v\"";
-          out += eol + body.substr(at, n) + eol;
+          out.append(eol).append(body, at, n).append(eol);
           at += n;
         }
         out += "0" + eol;
@@ -348,7 +355,7 @@ Generated Generate(CWTestRandom& random) {
       }
     } else if (framing <= 1) {
       g.framedNoBody = g.framedNoBody || (noBodyStatus && !body.empty());
-      out += "Content-Length: " + std::to_string(body.size()) + eol + eol;
+      out.append("Content-Length: ").append(std::to_string(body.size())).append(eol).append(eol);
       if (!bodyless) out += body;
     } else {
       out += eol;

@@ -23,7 +23,7 @@ std::vector<CWTestHttpResult> ReadEveryWay(const std::string& input, bool head, 
   CWHttpResponseReader reader;
   reader.SetLimits(limits);
   const std::vector<bool> heads(8, head);
-  const std::vector<CWTestHttpResult> whole = CWTestReadStream(reader, input, {}, heads, finish);
+  std::vector<CWTestHttpResult> whole = CWTestReadStream(reader, input, {}, heads, finish);
   std::vector<std::vector<size_t>> splits = {CWTestCutsEvery(input.size(), 1),
                                              CWTestCutsEvery(input.size(), 7)};
   CWTestRandom random(input.size());

@@ -111,7 +111,7 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
     m_SectionStart = end;
     return kGo;
   }
-  if (length >= 0) {
+  if (length >= 0 && firstLength) {
     if (m_Limits.bodyBytes > 0 && length > m_Limits.bodyBytes)
       return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, firstLength->m_LineOffset);
     if (length == 0) {

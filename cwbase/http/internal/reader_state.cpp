@@ -108,6 +108,7 @@ int HttpReaderState::Feed(const char* data, long size, long* used) {
     Fail(CWHTTP_ERROR_ARGUMENT, m_Fed);
     return -1;
   }
+  if (!data) data = "";  // no bytes: nothing is read from it
   long pos = 0;
   Step step;
   try {
