@@ -70,8 +70,10 @@
 ///   section and of each chunk line; number of header fields and of trailer
 ///   fields; chunk sizes and the total body above LONG_MAX; an optional
 ///   body limit. Each is refused with its error code and the offset of the
-///   first byte beyond it (for the body limit against a Content-Length, the
-///   offset of that field's line).
+///   first byte beyond it; a body limit passed by a Content-Length or a
+///   chunk size is reported at that field's or chunk line's start, a chunk
+///   size overflow at the digit that overflows (or the chunk line, for the
+///   sum). A body over its limit keeps the bytes up to it.
 #pragma once
 
 #include "cwbase/http/httpresponse.h"
@@ -140,9 +142,11 @@ struct CWHttpLimits {
   long bodyBytes = 0;
 };
 
+/// @cond
 namespace cwbase_internal {
-class HttpReaderState;
+class HttpReaderState;  // the reader's state machine, private to the library
 }
+/// @endcond
 
 /// An incremental HTTP/1.x response reader; see the file comment. Not copyable.
 class CWHttpResponseReader {
@@ -150,7 +154,9 @@ class CWHttpResponseReader {
   /// A reader ready for a response to a request other than HEAD, with the
   /// default limits. Throws std::bad_alloc when its state cannot be allocated.
   CWHttpResponseReader();
+  /// Not copyable: the pointers it hands out refer to its own storage.
   CWHttpResponseReader(const CWHttpResponseReader&) = delete;
+  /// Not assignable.
   CWHttpResponseReader& operator=(const CWHttpResponseReader&) = delete;
   /// Releases everything; every pointer handed out becomes invalid.
   virtual ~CWHttpResponseReader();
