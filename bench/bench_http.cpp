@@ -50,7 +50,13 @@ const std::vector<std::string>& ChunkedResponses() {
       }
       list.push_back(chunked + "0\r\n\r\n");
     }
-    return list;
+    // Copied once more in order, so that the responses lie one after the
+    // other in memory as the plain corpus does, not where the building left
+    // them.
+    std::vector<std::string> packed;
+    packed.reserve(list.size());
+    for (const std::string& r : list) packed.push_back(r);
+    return packed;
   }();
   return out;
 }

@@ -72,75 +72,105 @@ HttpReaderState::Step HttpReaderState::MoreText(Fields& fields, const char* data
   return kGo;
 }
 
+HttpReaderState::Step HttpReaderState::SetText(Fields& fields, const char* bytes, long size,
+                                               long offset) {
+  ByteBuffer& text = fields.m_Text;
+  if (!text.Reserve(size + kFiller)) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, offset);
+  text.Append(bytes, size);
+  std::memset(text.Data() + text.Size(), 'a', kFiller);
+  return kGo;
+}
+
 HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* data, long size,
                                                     long& pos) {
-  // Offsets in the section's text; the stream offset is m_Base more.
+  // Offsets from the section's start; the stream offset is m_Base more. A
+  // section that starts in this Feed is read where it lies and only its own
+  // bytes are copied; one that goes on from an earlier Feed is read in its
+  // text, which grows by pieces of the data.
   const long limitEnd = m_Limits.headerBytes;
   ByteBuffer& text = fields.m_Text;
-  LineScanner scanner(text.Data(), text.Size(), text.Size() + kFiller);
+  const bool direct = text.Size() == 0;
+  const char* bytes = direct ? data + pos : text.Data();
+  long avail = direct ? std::min(size - pos, limitEnd + 1) : text.Size();
+  LineScanner scanner(bytes, avail, direct ? avail : avail + kFiller);
   for (;;) {
-    const long textEnd = text.Size();
-    bool more = fields.m_ScanFrom >= textEnd;
-    long stop = textEnd;
+    bool more = fields.m_ScanFrom >= avail;
+    long stop = avail;
     if (!more) {
       stop = scanner.NextStop(fields.m_ScanFrom);
-      if (stop == textEnd) {
-        if (textEnd > limitEnd) return FailLimit(fields.m_Base + limitEnd);
-        fields.m_ScanFrom = textEnd;
+      if (stop == avail) {
+        if (avail > limitEnd) return FailLimit(fields.m_Base + limitEnd);
+        fields.m_ScanFrom = avail;
         more = true;
       } else if (stop >= limitEnd) {
         return FailLimit(fields.m_Base + limitEnd);
-      } else if (text.Data()[stop] == '\0') {
+      } else if (bytes[stop] == '\0') {
         return Fail(CWHTTP_ERROR_NUL, fields.m_Base + stop);
-      } else if (text.Data()[stop] == '\r' && stop + 1 == textEnd) {
+      } else if (bytes[stop] == '\r' && stop + 1 == avail) {
         fields.m_ScanFrom = stop;  // the byte after the CR decides
         more = true;
       }
     }
     if (more) {
+      if (direct) {
+        // The data is used up (a limit would have been passed first): keep
+        // the section so far for the next Feed.
+        const Step kept = SetText(fields, bytes, avail, fields.m_Base);
+        if (kept != kGo) return kept;
+        pos = size;
+        return kMore;
+      }
       const Step got = MoreText(fields, data, size, limitEnd);
       if (got == kMore) pos = size;
       if (got != kGo) return got;
-      scanner = LineScanner(text.Data(), text.Size(), text.Size() + kFiller);
+      bytes = text.Data();
+      avail = text.Size();
+      scanner = LineScanner(bytes, avail, avail + kFiller);
       continue;
     }
     long next = stop + 1;
-    if (text.Data()[stop] == '\r') {
-      if (text.Data()[stop + 1] != '\n') return Fail(CWHTTP_ERROR_LINE_END, fields.m_Base + stop);
+    if (bytes[stop] == '\r') {
+      if (bytes[stop + 1] != '\n') return Fail(CWHTTP_ERROR_LINE_END, fields.m_Base + stop);
       if (stop + 1 >= limitEnd) return FailLimit(fields.m_Base + limitEnd);
       next = stop + 2;
     }
     const long start = fields.m_LineStart;
-    const long colon = scanner.NextColon(start, stop);
     fields.m_LineStart = fields.m_ScanFrom = next;
-    const Step step = SectionLine(fields, start, stop, colon < stop ? colon : -1, next);
-    if (step == kGo && m_Phase != kStart && m_Phase != kHeaders && m_Phase != kTrailers) {
-      pos = fields.m_Base + next - m_Fed;  // the section ended: what follows is read from data
-      return kGo;
+    if (start == stop && m_Phase != kStart) {
+      // The empty line ends the section; its text keeps its bytes, no more.
+      if (direct) {
+        const Step kept = SetText(fields, bytes, next, fields.m_Base);
+        if (kept != kGo) return kept;
+      } else {
+        text.Truncate(next);
+      }
+      pos = fields.m_Base + next - m_Fed;  // what follows is read from data
+      return EndSection(fields, next);
     }
-    if (step == kComplete) pos = fields.m_Base + next - m_Fed;
+    const long colon = scanner.NextColon(start, stop);
+    const Step step = SectionLine(fields, bytes, direct ? avail : avail + kFiller, start, stop,
+                                  colon < stop ? colon : -1);
     if (step != kGo) return step;
   }
 }
 
-HttpReaderState::Step HttpReaderState::SectionLine(Fields& fields, long start, long end, long colon,
-                                                   long next) {
-  if (end == start) {
-    if (m_Phase == kStart) return kGo;  // empty lines before the status line
-    // The empty line ends the section; the text keeps nothing after it.
-    fields.m_Text.Truncate(next);
-    if (m_Phase == kHeaders) return EndHead(fields.m_Base + next);
-    if (!fields.Publish()) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, fields.m_Base + next);
-    m_Phase = kDone;
-    return kComplete;
-  }
+HttpReaderState::Step HttpReaderState::EndSection(Fields& fields, long end) {
+  if (m_Phase == kHeaders) return EndHead(fields.m_Base + end);
+  if (!fields.Publish()) return Fail(CWHTTP_ERROR_OUT_OF_MEMORY, fields.m_Base + end);
+  m_Phase = kDone;
+  return kComplete;
+}
+
+HttpReaderState::Step HttpReaderState::SectionLine(Fields& fields, const char* bytes, long readable,
+                                                   long start, long end, long colon) {
   if (m_Phase == kStart) {
-    const Step step = StatusLine(fields.m_Text.Data() + start, end - start, fields.m_Base + start);
+    if (end == start) return kGo;  // empty lines before the status line
+    const Step step = StatusLine(bytes + start, end - start, fields.m_Base + start);
     m_Reason += start;
     m_ReasonEnd = end;
     return step;
   }
-  return FieldLine(fields, start, end, colon, m_Phase == kHeaders);
+  return FieldLine(fields, bytes, readable, start, end, colon, m_Phase == kHeaders);
 }
 
 HttpReaderState::Step HttpReaderState::StatusLine(const char* line, long length, long start) {
@@ -162,9 +192,9 @@ HttpReaderState::Step HttpReaderState::StatusLine(const char* line, long length,
   return kGo;
 }
 
-HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, long start, long end, long colon,
-                                                 bool head) {
-  const char* line = fields.m_Text.Data() + start;
+HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, const char* bytes, long readable,
+                                                 long start, long end, long colon, bool head) {
+  const char* line = bytes + start;
   const long length = end - start;
   const long offset = fields.m_Base + start;  // stream offset of the line
   if (IsSpace(line[0])) {
@@ -187,7 +217,7 @@ HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, long start, lon
   // token character.
   const long name = colon >= 0 ? colon - start : length;
   bool token = name > 0 && colon >= 0;
-  if (token && !PlainName(line, name, fields.m_Text.Size() - start))
+  if (token && !PlainName(line, name, readable - start))
     for (long i = 0; i < name; ++i) token &= IsToken(line[i]);
   if (!token) {
     long bad = 0;

@@ -119,9 +119,18 @@ class HttpReaderState {
   // Copies the next piece of data into the section; kMore when the data is
   // used up.
   Step MoreText(Fields& fields, const char* data, long size, long limitEnd);
-  Step SectionLine(Fields& fields, long start, long end, long colon, long next);
+  // Makes the section's text the `size` bytes at `bytes` (with filler after
+  // them); `offset` is reported if memory is missing.
+  Step SetText(Fields& fields, const char* bytes, long size, long offset);
+  // The empty line at `end` (section offset) ended the section.
+  Step EndSection(Fields& fields, long end);
+  // A line of the section at bytes[start, end), `readable` bytes readable
+  // at `bytes`, its first colon at `colon` (-1: none).
+  Step SectionLine(Fields& fields, const char* bytes, long readable, long start, long end,
+                   long colon);
   Step StatusLine(const char* line, long length, long start);
-  Step FieldLine(Fields& fields, long start, long end, long colon, bool head);
+  Step FieldLine(Fields& fields, const char* bytes, long readable, long start, long end, long colon,
+                 bool head);
   Step EndHead(long end);
   // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
