@@ -1,10 +1,11 @@
-// HttpReaderState: field sections. The bytes of the header section (status
-// line and leading empty lines included) and of the trailers are copied into
-// the section's text as they arrive, a piece at a time, and every line is
-// read there once: its end and its colon come from 64-byte masks, its name
-// and value are recorded as offsets, and the text is cut in place when the
-// section ends. A line cut between two Feed calls simply continues in the
-// text; no byte is scanned twice.
+// HttpReaderState: field sections. The header section (status line and
+// leading empty lines included) and the trailers are read line by line:
+// line ends and colons come from 64-byte masks, names and values are
+// recorded as offsets from the section's start, and the section's bytes are
+// cut in place when its empty line comes. A section that starts in the
+// current Feed is read where it lies and copied once, whole; one that a
+// Feed leaves unfinished is kept in its text, which later Feeds extend a
+// piece at a time. No byte is scanned twice.
 #include <algorithm>
 #include <climits>
 #include <cstring>

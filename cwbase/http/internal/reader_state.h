@@ -2,14 +2,16 @@
 // the HTTP subsystem; the public header describes the behaviour.
 //
 // How it works
-// - The stream is cut into lines (status line, header fields, chunk lines,
-//   trailer fields) and runs of body bytes. A line that is whole inside one
-//   Feed is read where it lies; a line cut by the end of a Feed is kept in
-//   m_Carry and completed by the next, so no byte is scanned twice.
-// - Header fields are copied into m_Head as "name\0value\0" (the reason
-//   first) and their offsets kept in m_Offsets; when the header section ends
-//   the SWHttpHeader records are made from them, since m_Head no longer
-//   moves. Trailers go the same way through m_Tail.
+// - The stream is cut into field sections (the header section with its
+//   status line, the trailers), chunk lines and runs of body bytes, and
+//   every byte is examined once.
+// - A field section that starts inside one Feed is read where it lies and
+//   only its own bytes are copied into its text (m_Head, m_Tail) when its
+//   empty line comes; one that a Feed leaves unfinished goes on in its text,
+//   which the next Feeds extend. Names and values are kept as offsets and
+//   the text is cut in place at the end (reader_fields.cpp).
+// - A chunk line cut by the end of a Feed is kept in m_Carry and completed
+//   by the next.
 // - Every limit is checked against the offset of the first byte beyond it,
 //   so an error's code and offset do not depend on how the input was split.
 // Threads: none; one state per reader.
