@@ -40,6 +40,16 @@ def comparisons():
                     [group + "pugixml", f"xml-load-{kind}/cwbase-ascii"]))
     out.append(("xml-build-records", "xml-build-records/cwbase", ["xml-build-records/pugixml"]))
     out.append(("http-parse", "http-parse/cwbase", ["http-parse/http-parser"]))
+    # The standard reader against http-parser and against the exact parser,
+    # fed whole and in 1,460-byte pieces, on plain and on chunked bodies.
+    out.append(("http-read", "http-parse/cwbase-reader",
+                ["http-parse/http-parser", "http-parse/cwbase"]))
+    out.append(("http-read-1460", "http-parse/cwbase-reader-1460",
+                ["http-parse/http-parser-1460", "http-parse/cwbase"]))
+    out.append(("http-read-chunked", "http-chunked/cwbase-reader",
+                ["http-chunked/http-parser", "http-chunked/cwbase"]))
+    out.append(("http-read-chunked-1460", "http-chunked/cwbase-reader-1460",
+                ["http-chunked/http-parser", "http-chunked/cwbase"]))
     for kind in ("ascii", "mixed"):
         g = f"utf8-to-wide-{kind}/"
         out.append((f"utf8-to-wide-{kind}", g + "cwbase", [g + p for p in TO_WIDE_PEERS]))
