@@ -3,10 +3,14 @@
 // entity use must not be, and an external entity naming a readable local
 // file must never bring its content into the tree.
 //
-// Each load runs in a forked child, which measures its own wall time
-// (CLOCK_MONOTONIC) and the growth of its peak resident size
-// (ru_maxrss, after a reset of the peak) around LoadXML and sends them to
-// the parent with the result.
+// Each load runs in a forked child, which measures its own processor time
+// (CLOCK_PROCESS_CPUTIME_ID: what other work on the machine does not
+// change) and the growth of its peak resident size (ru_maxrss, after a
+// reset of the peak) around LoadXML and sends them to the parent with the
+// result. The time bound is a safety bound, not a speed figure: without
+// the limits each attack runs for minutes or hours and grows without end,
+// with them it takes a fraction of a second, so the bound sits far above
+// the second and far below the first.
 // The bounds are checked where the allocation-limit tests run: sanitizers
 // and valgrind change both figures, so there only the results are checked.
 #include <gtest/gtest.h>
@@ -70,7 +74,7 @@ Measured LoadInChild(const std::string& text) {
     ResetPeak();
     const long before = PeakKiB();
     timespec start{}, end{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
     {
       CWXMLDocument doc;
       c.result = doc.LoadXML(bytes.data(), static_cast<long>(bytes.size()));
@@ -78,7 +82,7 @@ Measured LoadInChild(const std::string& text) {
       const wchar_t* value = doc.GetValue();
       c.valueLength = value ? static_cast<long>(std::wcslen(value)) : -1;
     }
-    clock_gettime(CLOCK_MONOTONIC, &end);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
     c.milliseconds = (end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000;
     c.growthKiB = PeakKiB() - before;
     const bool sent = write(channel[1], &c, sizeof c) == static_cast<ssize_t>(sizeof c);
@@ -158,7 +162,7 @@ TEST(XmlStandardSecurity, ExpansionAttacksAreRefusedInBoundedTimeAndMemory) {
     EXPECT_EQ(-1, m.result) << c.name;
     EXPECT_TRUE(m.code == c.code || m.code == c.otherCode) << c.name << ": code " << m.code;
     if (!bounded) continue;
-    EXPECT_LT(m.milliseconds, 2000) << c.name;
+    EXPECT_LT(m.milliseconds, 10000) << c.name;
     EXPECT_LT(m.growthKiB, 256 * 1024) << c.name;
   }
 }
