@@ -17,10 +17,10 @@
 // internal entities nested and with markup, parameter entities between
 // declarations, external and unparsed entities, attribute defaults and
 // tokenized types, and about as many malformed variants, each with one
-// fault. A seed gives the same documents everywhere.
+// fault. The same starting value gives the same documents on every machine.
 class CWTestDtdDocuments {
  public:
-  explicit CWTestDtdDocuments(uint64_t seed) : m_Random(seed) {}
+  explicit CWTestDtdDocuments(uint64_t start) : m_Random(start) {}
 
   // A document and the fault it was given (empty for none); whether the
   // fault makes it malformed is for the two readers to agree on.

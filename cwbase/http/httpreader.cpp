@@ -1,12 +1,13 @@
-// CWHttpResponseReader: the public face of the reader; the state machine is
-// cwbase_internal::HttpReaderState (internal/reader_state.h).
+// CWHttpResponseReader: the public face of the reader; its State is the
+// library's state machine, cwbase_internal::HttpReaderState
+// (internal/reader_state.h), under a name the public header can declare.
 #include "cwbase/http/httpreader.h"
 
 #include "cwbase/http/internal/reader_state.h"
 
-using cwbase_internal::HttpReaderState;
+class CWHttpResponseReader::State : public cwbase_internal::HttpReaderState {};
 
-CWHttpResponseReader::CWHttpResponseReader() : m_pState(new HttpReaderState) {}
+CWHttpResponseReader::CWHttpResponseReader() : m_pState(new State) {}
 
 CWHttpResponseReader::~CWHttpResponseReader() {
   delete m_pState;

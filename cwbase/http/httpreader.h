@@ -142,12 +142,6 @@ struct CWHttpLimits {
   long bodyBytes = 0;
 };
 
-/// @cond
-namespace cwbase_internal {
-class HttpReaderState;  // the reader's state machine, private to the library
-}
-/// @endcond
-
 /// An incremental HTTP/1.x response reader; see the file comment. Not copyable.
 class CWHttpResponseReader {
  public:
@@ -213,5 +207,6 @@ class CWHttpResponseReader {
   const CWHttpLimits& GetLimits() const;
 
  private:
-  cwbase_internal::HttpReaderState* m_pState;
+  class State;  // the reader's state machine, private to the library
+  State* m_pState;
 };

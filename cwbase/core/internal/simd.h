@@ -39,6 +39,11 @@ inline unsigned FirstBit(unsigned mask) {
   return static_cast<unsigned>(__builtin_ctz(mask));
 }
 
+// Index of the lowest set bit of a non-zero 64-bit mask (four blocks' masks).
+inline unsigned FirstBit64(uint64_t mask) {
+  return static_cast<unsigned>(__builtin_ctzll(mask));
+}
+
 #if defined(CWBASE_SIMD_SSE2)
 
 using Vec = __m128i;

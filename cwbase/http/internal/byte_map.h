@@ -37,7 +37,7 @@ class ByteMap {
       const unsigned long base = from & ~(kChunk - 1);
       if (base != m_Base) Map(base);
       const std::uint64_t found = (m_CR | (m_Colon & colons)) >> (from - base);
-      if (found) return from + static_cast<unsigned long>(__builtin_ctzll(found));
+      if (found) return from + static_cast<unsigned long>(simd::FirstBit64(found));
       from = base + kChunk;
     }
     return m_Size;

@@ -44,7 +44,7 @@ class LineScanner {
       const Block& block = Get(base);
       const std::uint64_t found = (stops ? block.m_Stops : block.m_Colons) >> (from - base);
       if (found) {
-        const long at = from + __builtin_ctzll(found);
+        const long at = from + simd::FirstBit64(found);
         return at < to ? at : to;
       }
       from = base + kBlock;

@@ -195,7 +195,7 @@ class XmlTagScan {
       if (++w >= words) return end;
       m = masks[w];
     }
-    size_t at = m_Tag + 64 * w + static_cast<unsigned>(__builtin_ctzll(m));
+    size_t at = m_Tag + 64 * w + simd::FirstBit64(m);
     return at < end ? at : end;
   }
 
