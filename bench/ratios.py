@@ -38,6 +38,10 @@ def comparisons():
         group = f"xml-load-standard-{kind}/"
         out.append((f"xml-load-standard-{kind}", group + "cwbase",
                     [group + "pugixml", f"xml-load-{kind}/cwbase-ascii"]))
+    # The standard writer against pugixml's save and the exact 8-bit save.
+    for kind in XML_KINDS:
+        out.append((f"xml-save-standard-{kind}", f"xml-save-standard-{kind}/cwbase",
+                    [f"xml-save-{kind}/pugixml", f"xml-save-{kind}/cwbase-ascii"]))
     out.append(("xml-build-records", "xml-build-records/cwbase", ["xml-build-records/pugixml"]))
     out.append(("http-parse", "http-parse/cwbase", ["http-parse/http-parser"]))
     # The standard reader against http-parser and against the exact parser,
