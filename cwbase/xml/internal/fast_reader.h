@@ -93,7 +93,7 @@ class XmlFastReader {
   size_t Attributes(CWXMLNode* node, size_t tag, size_t tagEnd);
   size_t EndTag(int32_t entry, size_t content, size_t limit, size_t name, size_t len) const;
   size_t LiteralEndTag(size_t content, size_t limit, size_t name, size_t len) const;
-  template <uint8_t kClass>
+  template <uint32_t kClass>
   size_t FindInTag(size_t from, size_t tagEnd, bool masked) const;
   int32_t NextLt(size_t at, size_t limit);
   size_t Flow(CWXMLNode* node, size_t lt, int level);
@@ -264,8 +264,8 @@ size_t XmlFastReader<Char>::Flow(CWXMLNode* node, size_t lt, int level) {
   m_Buffer[endTag] = 0;
   if (value < endTag) {
     value = XmlSearch<kXmlWhite, false>(t, value, endTag, m_Size);
-    size_t end = endTag;
-    while (end > value && (XmlClassOf(t[end - 1]) & kXmlWhite)) m_Buffer[--end] = 0;
+    for (size_t end = XmlTrimBack<kXmlWhite>(t, value, endTag); end < endTag; ++end)
+      m_Buffer[end] = 0;
   }
   node->m_pValue = m_Buffer + value;
   m_NextLt = kXmlNone;
@@ -330,7 +330,7 @@ size_t XmlFastReader<Char>::LiteralEndTag(size_t content, size_t limit, size_t n
 // The first unit of class kClass in [from, tagEnd): from the tag scan's masks
 // when they cover the tag, else by a search.
 template <typename Char>
-template <uint8_t kClass>
+template <uint32_t kClass>
 size_t XmlFastReader<Char>::FindInTag(size_t from, size_t tagEnd, bool masked) const {
   if (masked) return m_Scan.template Find<kClass>(from, tagEnd);
   return XmlSearch<kClass>(m_Text, from, tagEnd, m_Size);
@@ -458,8 +458,8 @@ size_t XmlFastReader<Char>::Element(CWXMLNode* node, size_t text, size_t limit, 
   if (value != kXmlNone && value < endTag) {
     Widen(endTag);
     value = XmlSearch<kXmlWhite, false>(m_Text, value, endTag, m_Size);
-    size_t end = endTag;
-    while (end > value && (XmlClassOf(m_Text[end - 1]) & kXmlWhite)) m_Buffer[--end] = 0;
+    for (size_t end = XmlTrimBack<kXmlWhite>(m_Text, value, endTag); end < endTag; ++end)
+      m_Buffer[end] = 0;
     node->m_pValue = m_Buffer + value;
   }
   return result;

@@ -1,17 +1,17 @@
-// Scanning primitives of the XML reader for 8-bit text (unsigned char) and
-// wide text (wchar_t): one table of character classes, one search for the
-// first unit in (or outside) a class sixteen units at a time, the tag scan
-// that finds a tag's end and keeps the positions of its quotes, spaces and
-// "="s, and the widening of ASCII bytes to wide units. Private to the XML
-// subsystem.
+// Scanning primitives of the XML readers and writer for 8-bit text
+// (unsigned char) and wide text (wchar_t), over the classes of xmlchars.h:
+// one search for the first unit in (or outside) a class sixteen units at a
+// time, its backward counterpart for trimming, the tag scan that finds a
+// tag's end and keeps the positions of its quotes, spaces and "="s, and the
+// widening of ASCII bytes to wide units. Private to the XML subsystem.
 //
 // Contract
 // - Every search looks at the units [from, end) and returns the position of
 //   what it found, or `end`. `size` is the number of units that may be read
 //   at the text (end <= size): vector loads never reach past it.
-// - Classes hold ASCII characters below 127 only; a unit above 255 belongs
-//   to none. The vector paths compare wide units narrowed with signed
-//   saturation (simd.h), which keeps those comparisons exact.
+// - The vector paths compare wide units narrowed with signed saturation
+//   (simd.h): a unit from 0x7F up becomes 0x7F, a negative one a byte with
+//   its top bit set, so every class stays exact, kXmlHigh included.
 // Threads: pure functions; a TagScan is used by one thread.
 #pragma once
 
@@ -21,66 +21,9 @@
 #include <utility>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/xmlchars.h"
 
 namespace cwbase_internal {
-
-// The scanner's character classes, one bit each.
-enum XmlClass : uint8_t {
-  kXmlWhite = 1,      // tab, line feed, carriage return, space: trimmed off text values
-  kXmlNameEnd = 2,    // space, ">", "<", zero: end the token after a "<"
-  kXmlSpace = 4,      // space: ends a tag's name and a bare attribute value
-  kXmlQuote = 8,      // double quote
-  kXmlEquals = 16,    // "="
-  kXmlTagClose = 32,  // ">"
-  kXmlLt = 64         // "<"
-};
-
-// Every character that belongs to some class.
-inline constexpr char kXmlClassMembers[] = {'\0', '\t', '\n', '\r', ' ', '"', '<', '=', '>'};
-
-constexpr uint8_t XmlClassesOf(unsigned char c) {
-  switch (c) {
-    case '\t':
-    case '\n':
-    case '\r':
-      return kXmlWhite;
-    case ' ':
-      return kXmlWhite | kXmlNameEnd | kXmlSpace;
-    case '\0':
-      return kXmlNameEnd;
-    case '<':
-      return kXmlNameEnd | kXmlLt;
-    case '>':
-      return kXmlNameEnd | kXmlTagClose;
-    case '"':
-      return kXmlQuote;
-    case '=':
-      return kXmlEquals;
-    default:
-      return 0;
-  }
-}
-
-constexpr std::array<uint8_t, 256> XmlMakeCharClass() {
-  std::array<uint8_t, 256> table{};
-  for (unsigned c = 0; c < 256; ++c) table[c] = XmlClassesOf(static_cast<unsigned char>(c));
-  return table;
-}
-
-// The classes of every byte value.
-inline constexpr std::array<uint8_t, 256> kXmlCharClass = XmlMakeCharClass();
-
-// The classes of one unit; none for a unit above 255 (or a negative one).
-template <typename Char>
-inline uint8_t XmlClassOf(Char c) {
-  if constexpr (sizeof(Char) == 1) {
-    return kXmlCharClass[static_cast<unsigned char>(c)];
-  } else {
-    // A negative unit becomes a large code, outside every class.
-    const auto u = static_cast<uint32_t>(c);  // NOLINT(bugprone-signed-char-misuse)
-    return u < 256 ? kXmlCharClass[u] : 0;
-  }
-}
 
 #if defined(CWBASE_SIMD_SSE2)
 
@@ -91,25 +34,42 @@ inline simd::Vec XmlLoad16(const wchar_t* p) {
   return simd::LoadNarrow16(p);
 }
 
-template <uint8_t kClass, size_t... I>
-inline unsigned XmlClassMask(simd::Vec v, std::index_sequence<I...>) {
+// Bits of the units of v equal to a member of kClass, leaving out the
+// members below 0x20 that the range compare of kClass already covers.
+template <uint32_t kClass, size_t... I>
+inline unsigned XmlMemberMask(simd::Vec v, std::index_sequence<I...>) {
+  constexpr auto kCovered = [](unsigned char c) {
+    return (kXmlCharClass[c] & kClass & (kXmlControl | kXmlTextControl)) != 0;
+  };
   return (0u | ... |
-          ((kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass)
+          ((kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass) &&
+                   !kCovered(static_cast<unsigned char>(kXmlClassMembers[I]))
                ? simd::EqMask(v, kXmlClassMembers[I])
                : 0u));
 }
 
-// Bits of the 16 units of v that belong to a class of kClass.
-template <uint8_t kClass>
+// Bits of the 16 units of v that belong to a class of kClass: the control
+// classes and kXmlHigh by range, the others by their members.
+template <uint32_t kClass>
 inline unsigned XmlClassMask(simd::Vec v) {
-  return XmlClassMask<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
+  static_assert((kClass & (kXmlNameStart | kXmlNameChar)) == 0, "name classes are not searched");
+  constexpr bool kLow = (kClass & (kXmlControl | kXmlTextControl)) != 0;
+  constexpr bool kHigh = (kClass & kXmlHigh) != 0;
+  unsigned m = 0;
+  if constexpr (kLow) {
+    m = simd::LessMask(v, 0x20);  // signed: bytes with the top bit set compare below too
+    if constexpr (!kHigh) m &= ~simd::HighMask(v);
+    if constexpr (!(kClass & kXmlControl)) m &= ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n'));
+  }
+  if constexpr (kHigh) m |= simd::EqMask(v, 0x7F) | (kLow ? 0u : simd::HighMask(v));
+  return m | XmlMemberMask<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
 }
 
 #endif
 
 // The first unit in [from, end) that belongs to a class of kClass (kIn) or
 // to none of them (!kIn).
-template <uint8_t kClass, bool kIn = true, typename Char>
+template <uint32_t kClass, bool kIn = true, typename Char>
 size_t XmlSearch(const Char* text, size_t from, size_t end, size_t size) {
   size_t i = from;
 #if defined(CWBASE_SIMD_SSE2)
@@ -124,6 +84,35 @@ size_t XmlSearch(const Char* text, size_t from, size_t end, size_t size) {
   for (; i < end; ++i)
     if (((XmlClassOf(text[i]) & kClass) != 0) == kIn) return i;
   return end;
+}
+
+// The end of [from, end) once the units of class kClass at its end are cut
+// off: the backward counterpart of XmlSearch<kClass, false>, for trimming.
+template <uint32_t kClass, typename Char>
+size_t XmlTrimBack(const Char* text, size_t from, size_t end) {
+  while (end > from && (XmlClassOf(text[end - 1]) & kClass)) --end;
+  return end;
+}
+
+// Copies the units of [from, end) of wide text as bytes to out, up to the
+// first unit of class kClass, and returns that unit's position (or end).
+// kClass must hold kXmlHigh, so every unit copied is ASCII. The vector path
+// narrows sixteen units at a time into out, non-ASCII ones as 0x7F, and
+// finds the class in the bytes it wrote: out must have room for end - from
+// bytes, and bytes past the stop may be written.
+template <uint32_t kClass>
+size_t XmlNarrowRun(const wchar_t* text, size_t from, size_t end, char* out) {
+  static_assert((kClass & kXmlHigh) != 0, "only ASCII is copied");
+  size_t i = from;
+  out -= from;
+#if defined(CWBASE_SIMD_SSE2)
+  for (; i + 16 <= end; i += 16) {
+    simd::NarrowAsciiOr16(text + i, out + i, 0x7F);
+    if (const unsigned m = XmlClassMask<kClass>(simd::Load16(out + i))) return i + simd::FirstBit(m);
+  }
+#endif
+  for (; i < end && !(XmlClassOf(text[i]) & kClass); ++i) out[i] = static_cast<char>(text[i]);
+  return i;
 }
 
 // Bit i set when an odd number of bits 0..i of the 16-bit x are set.
@@ -182,7 +171,7 @@ class XmlTagScan {
 
   // The first unit of class kClass (kXmlQuote, kXmlSpace or kXmlEquals) in
   // [from, end), or end; the masks must cover [from, end).
-  template <uint8_t kClass>
+  template <uint32_t kClass>
   size_t Find(size_t from, size_t end) const {
     static_assert(kClass == kXmlQuote || kClass == kXmlSpace || kClass == kXmlEquals,
                   "a class the scan keeps");
@@ -221,7 +210,7 @@ class XmlTagScan {
 #endif
     {
       for (size_t k = 0; k < 16 && at + k < size; ++k) {
-        const uint8_t c = XmlClassOf(text[at + k]);
+        const uint32_t c = XmlClassOf(text[at + k]);
         const unsigned bit = 1u << k;
         if (c & kXmlQuote) m.quote |= bit;
         if (c & kXmlTagClose) m.close |= bit;

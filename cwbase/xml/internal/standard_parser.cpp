@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/props.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/standard_dtd.h"
 #include "cwbase/xml/internal/standard_markup.h"
@@ -33,12 +34,6 @@ using Unit = uint32_t;
 
 inline Unit At(const wchar_t* p) {
   return static_cast<Unit>(*p);
-}
-
-// Characters that end a fast run of text: markup, references, line ends,
-// the "]" of a possible "]]>", and the end of the text.
-constexpr bool IsTextStop(Unit c) {
-  return c == '<' || c == '&' || c == '\r' || c == ']' || c == 0;
 }
 
 #if defined(CWBASE_SIMD_SSE2)
@@ -64,14 +59,6 @@ inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
   w += n, r += n;
 }
 #endif
-
-struct TextTable {
-  bool m_Stop[128];
-  constexpr TextTable() : m_Stop() {
-    for (Unit c = 0; c < 128; ++c) m_Stop[c] = IsTextStop(c);
-  }
-};
-constexpr TextTable kText;
 
 // One open element and the character data gathered for its value.
 struct Level {
@@ -278,15 +265,13 @@ int Parser::Text(wchar_t*& p) {
 #if defined(CWBASE_SIMD_SSE2)
     // Sixteen units at a time up to the next character that needs a look.
     while (m_pEndOfText - r >= 16) {
-      const simd::Vec v = Narrow16(r);
-      const unsigned stop = simd::EqMask(v, '<') | simd::EqMask(v, '&') | simd::EqMask(v, '\r') |
-                            simd::EqMask(v, ']');
+      const unsigned stop = XmlClassMask<kXmlTextStop>(Narrow16(r));
       MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
     const Unit c = At(r);
-    if (c >= 128 || !kText.m_Stop[c]) {
+    if (!(XmlClassOf(c) & kXmlTextStop)) {
       *w++ = *r++;
       continue;
     }
@@ -306,13 +291,14 @@ int Parser::Text(wchar_t*& p) {
       *w++ = *r++;
     }
   }
+  // Literal white space at the start, skipped sixteen units at a time, and
+  // at the end; what references produced stays.
   wchar_t* solid = p;
   const wchar_t* literalEnd = firstReference ? firstReference : w;
-  // XML white space is the scanner's white class: skip it sixteen units at a time.
   const auto rest = static_cast<size_t>(literalEnd - solid);
   solid += XmlSearch<kXmlWhite, false>(static_cast<const wchar_t*>(solid), 0, rest, rest);
-  wchar_t* solidEnd = w;
-  while (solidEnd > referenceEnd && solidEnd > solid && XmlIsSpace(At(solidEnd - 1))) --solidEnd;
+  wchar_t* keep = std::max(referenceEnd, solid);
+  wchar_t* solidEnd = keep + XmlTrimBack<kXmlWhite>(keep, 0, static_cast<size_t>(w - keep));
   // Text stops at markup ("<"), at an entity reference ("&": the run goes
   // on in the entity) or at the end of its text (of an entity: the run goes
   // on after the reference).
@@ -461,9 +447,8 @@ __attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wch
 #if defined(CWBASE_SIMD_SSE2)
     while (m_pEndOfText - r >= 16) {  // up to the next unit that needs a look
       const simd::Vec v = Narrow16(r);
-      const unsigned stop = simd::EqMask(v, static_cast<char>(quote)) | simd::EqMask(v, '&') |
-                            simd::EqMask(v, '<') | simd::EqMask(v, '\t') | simd::EqMask(v, '\n') |
-                            simd::EqMask(v, '\r');
+      const unsigned stop = quote == '"' ? XmlClassMask<kXmlValueStop | kXmlQuote>(v)
+                                         : XmlClassMask<kXmlValueStop | kXmlApos>(v);
       MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
@@ -707,37 +692,6 @@ int Parser::Body() {
 }
 
 }  // namespace
-
-bool XmlPropsUnique(CWPtArray& props) {
-  if (props.GetSize() < 2) return true;
-  const wchar_t* few[16];  // few names: compare every pair; many: sort a copy
-  size_t count = 0;
-  std::vector<const wchar_t*> many;
-  for (int i = 0; i < props.GetSize(); ++i) {
-    auto* prop = static_cast<CWXMLProp*>(props.GetAt(i));
-    if (!prop || !prop->m_pName || !prop->m_pValue) continue;
-    if (count < 16) {
-      few[count++] = prop->m_pName;
-      continue;
-    }
-    if (many.empty()) many.assign(few, few + count);
-    many.push_back(prop->m_pName);
-  }
-  // Inline: names of one element mostly differ in their first unit.
-  auto equal = [](const wchar_t* a, const wchar_t* b) {
-    while (*a && *a == *b) ++a, ++b;
-    return *a == *b;
-  };
-  if (many.empty()) {
-    for (size_t i = 1; i < count; ++i)
-      for (size_t j = 0; j < i; ++j)
-        if (equal(few[i], few[j])) return false;
-    return true;
-  }
-  std::sort(many.begin(), many.end(),
-            [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) < 0; });
-  return std::adjacent_find(many.begin(), many.end(), equal) == many.end();
-}
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
                      const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit) {

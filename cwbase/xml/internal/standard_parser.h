@@ -21,7 +21,6 @@
 // - `root` must be empty; it becomes the root element.
 // - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
 //   the fault was found; the tree is then partial and the caller empties it.
-// - XmlPropsUnique is shared with the standard writer.
 // - Nesting deeper than CWXML_MAX_DEPTH is a fault; no recursion.
 // - Allocation: nodes and attributes with new (std::nothrow) (a failure is
 //   CWXML_ERROR_OUT_OF_MEMORY); the parser's own stack may throw
@@ -32,7 +31,6 @@
 #include <cstddef>
 
 class CWXMLNode;
-class CWPtArray;
 
 namespace cwbase_internal {
 
@@ -45,9 +43,5 @@ struct XmlParseSetup {
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
                      const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit);
-
-// True when no two attributes (CWXMLProp*) of `props` that have a name and
-// a value share the name; entries without either are not compared.
-bool XmlPropsUnique(CWPtArray& props);
 
 }  // namespace cwbase_internal

@@ -1,0 +1,55 @@
+#include "cwbase/xml/internal/props.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "cwbase/xml/xmlnode.h"
+
+namespace cwbase_internal {
+
+namespace {
+
+// The name of an attribute list entry that counts (it has a name and a
+// value), or null.
+const wchar_t* NameOf(void* entry) {
+  const auto* prop = static_cast<const CWXMLProp*>(entry);
+  return prop && prop->m_pName && prop->m_pValue ? prop->m_pName : nullptr;
+}
+
+// Inline: names of one element mostly differ in their first unit.
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+// Long lists: the names sorted, then neighbours compared.
+__attribute__((noinline)) bool SortedUnique(void** entries, int count) {
+  std::vector<const wchar_t*> names;
+  for (int i = 0; i < count; ++i)
+    if (const wchar_t* name = NameOf(entries[i])) names.push_back(name);
+  std::sort(names.begin(), names.end(),
+            [](const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) < 0; });
+  return std::adjacent_find(names.begin(), names.end(), SameName) == names.end();
+}
+
+}  // namespace
+
+// Short lists, the usual kind: every pair is compared, with no allocation.
+bool XmlPropsUnique(CWPtArray& props) {
+  const int count = props.GetSize();
+  if (count < 2) return true;
+  void** entries = props.GetMemPtr();
+  if (count > 16) return SortedUnique(entries, count);
+  for (int i = 1; i < count; ++i) {
+    const wchar_t* name = NameOf(entries[i]);
+    if (!name) continue;
+    for (int j = 0; j < i; ++j) {
+      const wchar_t* other = NameOf(entries[j]);
+      if (other && SameName(name, other)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace cwbase_internal
