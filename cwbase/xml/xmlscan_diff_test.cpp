@@ -1,6 +1,6 @@
-// Differential test of the XML scanning primitives: XmlSearch and
-// XmlTrimBack for every class the readers and the writer search, on 8-bit
-// and wide text, against a plain loop over the class definitions. The vector
+// Differential test of the XML scanning primitives: XmlSearch, XmlTrimBack
+// and XmlNarrowRun for every class the readers and the writer search, on
+// 8-bit and wide text, against a plain loop over the class definitions. The vector
 // path runs over blocks of sixteen units, so the texts are long enough for
 // several blocks, with the unit found at every position and the range cut at
 // every end.
@@ -57,6 +57,20 @@ void CompareOne(const std::vector<Char>& text, size_t from, size_t end) {
   ASSERT_EQ((XmlTrimBack<kClass>(t, from, end)), back) << "class " << kClass;
 }
 
+// XmlNarrowRun stops where the search does and leaves the units before the
+// stop as bytes.
+template <uint32_t kClass>
+void CompareNarrowRun(const std::vector<wchar_t>& text, size_t from, size_t end) {
+  std::vector<char> out(end - from + 1, '#');
+  const size_t stop = XmlNarrowRun<kClass>(text.data(), from, end, out.data());
+  ASSERT_EQ(stop, (PlainSearch<kClass, true>(text, from, end))) << "class " << kClass;
+  for (size_t i = from; i < stop; ++i)
+    ASSERT_EQ(static_cast<uint32_t>(static_cast<unsigned char>(out[i - from])),
+              static_cast<uint32_t>(text[i]))
+        << "unit " << i;
+  ASSERT_EQ(out[end - from], '#') << "written past the room";
+}
+
 template <typename Char>
 void CompareAllClasses(uint64_t seed) {
   CWTestRandom r(seed);
@@ -82,6 +96,10 @@ void CompareAllClasses(uint64_t seed) {
     CompareOne<kXmlControl>(text, from, end);
     CompareOne<kXmlHigh>(text, from, end);
     CompareOne<kXmlTextControl | kXmlWhite>(text, from, end);
+    if constexpr (sizeof(Char) > 1) {
+      CompareNarrowRun<kXmlTextEscape>(text, from, end);
+      CompareNarrowRun<kXmlAttributeEscape>(text, from, end);
+    }
     if (testing::Test::HasFatalFailure()) return;
   }
 }
