@@ -116,7 +116,8 @@ class Writer {
     m_Pos += n;
   }
   bool Name(const wchar_t* name);
-  bool Escaped(const wchar_t* s, size_t n, bool attribute);
+  template <bool kAttribute>
+  bool Escaped(const wchar_t* s, size_t n);
   bool Escape(uint32_t c, bool attribute);
   bool Open(CWXMLNode* node, long depth, bool* children);
   static bool HasChildren(CWXMLNode* node);
@@ -177,20 +178,28 @@ bool Writer::Escape(uint32_t c, bool attribute) {
 // A text or attribute value of n units. In text, literal white space at
 // either end is written as references, so that the reader's trimming leaves
 // it alone.
-bool Writer::Escaped(const wchar_t* s, size_t n, bool attribute) {
+template <bool kAttribute>
+bool Writer::Escaped(const wchar_t* s, size_t n) {
+  constexpr uint32_t kStops = kAttribute ? kXmlAttributeEscape : kXmlTextEscape;
   size_t lead = 0, trail = n;
-  if (!attribute) {
+  if (!kAttribute) {
     lead = XmlSearch<kXmlWhite, false>(s, 0, n, n);
     trail = XmlTrimBack<kXmlWhite>(s, lead, n);
   }
   for (size_t i = 0; i < lead; ++i) Reference(CodeOf(s[i]));
   for (size_t i = lead; i < trail;) {
-    char* out = Room(trail - i);
-    const size_t stop = attribute ? XmlNarrowRun<kXmlAttributeEscape>(s, i, trail, out)
-                                  : XmlNarrowRun<kXmlTextEscape>(s, i, trail, out);
+    // Room for the run and for the unit it stops at in its longest form.
+    char* out = Room(trail - i + cwbase_internal::kMaxUtf8Unit);
+    const size_t stop = XmlNarrowRun<kStops>(s, i, trail, out);
     m_Pos += stop - i;
     if (stop == trail) break;
-    if (!Escape(CodeOf(s[stop]), attribute)) return false;
+    const uint32_t c = CodeOf(s[stop]);
+    if (c >= 0xA0 && c < 0xD800) {  // letters and punctuation beyond ASCII, written as they are
+      m_Pos += cwbase_internal::ReferenceEncodeUtf8(
+          static_cast<int32_t>(c), reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
+    } else if (!Escape(c, kAttribute)) {
+      return false;
+    }
     i = stop + 1;
   }
   for (size_t i = trail; i < n; ++i) Reference(CodeOf(s[i]));
@@ -217,7 +226,7 @@ bool Writer::Open(CWXMLNode* node, long depth, bool* children) {
     Raw(" ");
     if (!Name(prop->m_pName)) return false;
     Raw("=\"");
-    if (!Escaped(prop->m_pValue, std::wcslen(prop->m_pValue), true)) return false;
+    if (!Escaped<true>(prop->m_pValue, std::wcslen(prop->m_pValue))) return false;
     Raw("\"");
   }
   if (!cwbase_internal::XmlPropsUnique(node->m_Props)) return false;
@@ -235,7 +244,7 @@ bool Writer::Open(CWXMLNode* node, long depth, bool* children) {
       Raw("\r\n");
       Tabs(depth + 1);
     }
-    if (!Escaped(value, n, false)) return false;
+    if (!Escaped<false>(value, n)) return false;
     if (onItsOwn && !*children) {
       Raw("\r\n");
       Tabs(depth);

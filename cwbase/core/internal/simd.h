@@ -63,6 +63,33 @@ inline Vec LoadNarrow16(const wchar_t* p) {
   return _mm_packs_epi16(lo, hi);
 }
 
+inline void Store16(char* p, Vec v) {
+  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
+}
+
+// Lane-wise forms that stay vectors, so that several compares are combined
+// before one Mask: all ones in the bytes equal to c, below c (signed), and
+// the bitwise or, and-not (~a & b).
+inline Vec Eq(Vec v, char c) {
+  return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+}
+inline Vec Less(Vec v, char c) {
+  return _mm_cmplt_epi8(v, _mm_set1_epi8(c));
+}
+inline Vec Or(Vec a, Vec b) {
+  return _mm_or_si128(a, b);
+}
+inline Vec AndNot(Vec a, Vec b) {
+  return _mm_andnot_si128(a, b);
+}
+inline Vec Zero() {
+  return _mm_setzero_si128();
+}
+// Bit i set when byte i has its top bit set.
+inline unsigned Mask(Vec v) {
+  return static_cast<unsigned>(_mm_movemask_epi8(v));
+}
+
 // Bits of the bytes equal to c.
 inline unsigned EqMask(Vec v, char c) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
@@ -104,9 +131,9 @@ inline bool NarrowAscii16(const wchar_t* src, char* dst) {
   return true;
 }
 
-// Writes the 16 wide units at src to dst as bytes: each unit 0-127 as
-// itself, every other unit (negative ones included) as `mark`.
-inline void NarrowAsciiOr16(const wchar_t* src, char* dst, char mark) {
+// The 16 wide units at src as bytes: each unit 0-127 as itself, every
+// other unit (negative ones included) as `mark`.
+inline Vec NarrowAsciiOr16(const wchar_t* src, char mark) {
   const auto* p = reinterpret_cast<const Vec*>(src);
   const Vec a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
   const Vec c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
@@ -117,9 +144,11 @@ inline void NarrowAsciiOr16(const wchar_t* src, char* dst, char mark) {
                                     _mm_packs_epi32(_mm_cmpeq_epi32(_mm_and_si128(c, high), zero),
                                                     _mm_cmpeq_epi32(_mm_and_si128(d, high), zero)));
   const Vec packed = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
-  const Vec out =
-      _mm_or_si128(_mm_and_si128(ascii, packed), _mm_andnot_si128(ascii, _mm_set1_epi8(mark)));
-  _mm_storeu_si128(reinterpret_cast<Vec*>(dst), out);
+  return _mm_or_si128(_mm_and_si128(ascii, packed), _mm_andnot_si128(ascii, _mm_set1_epi8(mark)));
+}
+// The same, written to dst.
+inline void NarrowAsciiOr16(const wchar_t* src, char* dst, char mark) {
+  Store16(dst, NarrowAsciiOr16(src, mark));
 }
 
 #endif  // CWBASE_SIMD_SSE2

@@ -34,35 +34,43 @@ inline simd::Vec XmlLoad16(const wchar_t* p) {
   return simd::LoadNarrow16(p);
 }
 
-// Bits of the units of v equal to a member of kClass, leaving out the
+// All ones in the units of v equal to a member of kClass, leaving out the
 // members below 0x20 that the range compare of kClass already covers.
 template <uint32_t kClass, size_t... I>
-inline unsigned XmlMemberMask(simd::Vec v, std::index_sequence<I...>) {
+inline simd::Vec XmlMemberLanes(simd::Vec v, std::index_sequence<I...>) {
   constexpr auto kCovered = [](unsigned char c) {
     return (kXmlCharClass[c] & kClass & (kXmlControl | kXmlTextControl)) != 0;
   };
-  return (0u | ... |
-          ((kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass) &&
-                   !kCovered(static_cast<unsigned char>(kXmlClassMembers[I]))
-               ? simd::EqMask(v, kXmlClassMembers[I])
-               : 0u));
+  simd::Vec lanes = simd::Zero();
+  ((lanes = (kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass) &&
+                    !kCovered(static_cast<unsigned char>(kXmlClassMembers[I]))
+                ? simd::Or(lanes, simd::Eq(v, kXmlClassMembers[I]))
+                : lanes),
+   ...);
+  return lanes;
 }
 
 // Bits of the 16 units of v that belong to a class of kClass: the control
-// classes and kXmlHigh by range, the others by their members.
+// classes and kXmlHigh by range, the others by their members, combined
+// lane-wise before one mask.
 template <uint32_t kClass>
 inline unsigned XmlClassMask(simd::Vec v) {
   static_assert((kClass & (kXmlNameStart | kXmlNameChar)) == 0, "name classes are not searched");
   constexpr bool kLow = (kClass & (kXmlControl | kXmlTextControl)) != 0;
   constexpr bool kHigh = (kClass & kXmlHigh) != 0;
-  unsigned m = 0;
+  simd::Vec lanes = XmlMemberLanes<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
   if constexpr (kLow) {
-    m = simd::LessMask(v, 0x20);  // signed: bytes with the top bit set compare below too
-    if constexpr (!kHigh) m &= ~simd::HighMask(v);
-    if constexpr (!(kClass & kXmlControl)) m &= ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n'));
+    simd::Vec low = simd::Less(v, 0x20);  // signed: bytes with the top bit set compare below too
+    if constexpr (!(kClass & kXmlControl))
+      low = simd::AndNot(simd::Or(simd::Eq(v, '\t'), simd::Eq(v, '\n')), low);
+    if constexpr (!kHigh) low = simd::AndNot(v, low);  // clears the lanes with the top bit set
+    lanes = simd::Or(lanes, low);
   }
-  if constexpr (kHigh) m |= simd::EqMask(v, 0x7F) | (kLow ? 0u : simd::HighMask(v));
-  return m | XmlMemberMask<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
+  if constexpr (kHigh) {
+    lanes = simd::Or(lanes, simd::Eq(v, 0x7F));
+    if constexpr (!kLow) lanes = simd::Or(lanes, v);  // the top bit is what Mask reads
+  }
+  return simd::Mask(lanes);
 }
 
 #endif
@@ -101,14 +109,15 @@ size_t XmlTrimBack(const Char* text, size_t from, size_t end) {
 // finds the class in the bytes it wrote: out must have room for end - from
 // bytes, and bytes past the stop may be written.
 template <uint32_t kClass>
-size_t XmlNarrowRun(const wchar_t* text, size_t from, size_t end, char* out) {
+inline __attribute__((always_inline)) size_t XmlNarrowRun(const wchar_t* text, size_t from, size_t end, char* out) {
   static_assert((kClass & kXmlHigh) != 0, "only ASCII is copied");
   size_t i = from;
   out -= from;
 #if defined(CWBASE_SIMD_SSE2)
   for (; i + 16 <= end; i += 16) {
-    simd::NarrowAsciiOr16(text + i, out + i, 0x7F);
-    if (const unsigned m = XmlClassMask<kClass>(simd::Load16(out + i))) return i + simd::FirstBit(m);
+    const simd::Vec v = simd::NarrowAsciiOr16(text + i, 0x7F);
+    simd::Store16(out + i, v);
+    if (const unsigned m = XmlClassMask<kClass>(v)) return i + simd::FirstBit(m);
   }
 #endif
   for (; i < end && !(XmlClassOf(text[i]) & kClass); ++i) out[i] = static_cast<char>(text[i]);
