@@ -63,6 +63,15 @@ inline Vec LoadNarrow16(const wchar_t* p) {
   return _mm_packs_epi16(lo, hi);
 }
 
+// Four wide units, loaded and stored as they are.
+inline Vec LoadUnits4(const wchar_t* p) {
+  static_assert(sizeof(wchar_t) == 4, "four units per vector");
+  return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
+}
+inline void StoreUnits4(wchar_t* p, Vec v) {
+  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
+}
+
 inline void Store16(char* p, Vec v) {
   _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
 }

@@ -39,14 +39,20 @@ inline Unit At(const wchar_t* p) {
 #if defined(CWBASE_SIMD_SSE2)
 // Moves n units (at most 16; the 16 at r may be read) from r back to w
 // (w <= r) and advances both. The units are read whole before any is
-// written, since the ranges overlap; fixed-size copies keep it inline.
+// written, since the ranges overlap: a whole block through registers, a
+// part through a copy of the block, in fixed-size pieces that stay inline.
 inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
-  if (w != r) {
+  if (w != r && n == 16) {
+    const simd::Vec a = simd::LoadUnits4(r), b = simd::LoadUnits4(r + 4);
+    const simd::Vec c = simd::LoadUnits4(r + 8), d = simd::LoadUnits4(r + 12);
+    simd::StoreUnits4(w, a);
+    simd::StoreUnits4(w + 4, b);
+    simd::StoreUnits4(w + 8, c);
+    simd::StoreUnits4(w + 12, d);
+  } else if (w != r) {
     wchar_t block[16];
     std::memcpy(block, r, sizeof block);
-    if (n == 16) {
-      std::memcpy(w, block, sizeof block);
-    } else if (n >= 8) {
+    if (n >= 8) {
       std::memcpy(w, block, 8 * sizeof(wchar_t));
       std::memcpy(w + n - 8, block + n - 8, 8 * sizeof(wchar_t));
     } else if (n >= 4) {
