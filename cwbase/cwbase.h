@@ -7,6 +7,7 @@
 #include "cwbase/core/bytearray.h"
 #include "cwbase/core/critsec.h"
 #include "cwbase/core/ptarray.h"
+#include "cwbase/core/timerecords.h"
 #include "cwbase/http/httpreader.h"
 #include "cwbase/http/httpresponse.h"
 #include "cwbase/platform/filecontent.h"

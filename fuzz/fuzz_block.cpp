@@ -51,14 +51,12 @@ void ModelSetSize(Model& m, unsigned long size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  constexpr int kPool = 3;
-  Array blocks[kPool];
-  Model models[kPool];
+  ModelPool<Array, Model, 3> pool;
 
-  ForEachStep(in, 64, 15, kPool, [&](int op, int a) {
-    int b = in.ConsumeIntegralInRange<int>(0, kPool - 1);
-    Array& blk = blocks[a];
-    Model& m = models[a];
+  ForEachStep(in, 64, 15, pool.kSize, [&](int op, int a) {
+    int b = in.ConsumeIntegralInRange<int>(0, pool.kSize - 1);
+    Array& blk = pool.objects[a];
+    Model& m = pool.models[a];
     void* before = blk.GetBuffer();
     bool keepsStorage = false;
 
@@ -130,10 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.length = needed;
         break;
       }
-      case 4: {                                               // operator+= (b may be a itself)
-        if (m.length + models[b].length > kMaxLength) break;  // self-appends double
-        Model other = models[b];
-        blk += blocks[b];
+      case 4: {                                                    // operator+= (b may be a itself)
+        if (m.length + pool.models[b].length > kMaxLength) break;  // self-appends double
+        Model other = pool.models[b];
+        blk += pool.objects[b];
         if (other.length == 0) {
           keepsStorage = true;
           break;
@@ -146,8 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 5: {  // operator= (b may be a itself)
-        Model other = models[b];
-        Array& result = static_cast<Array&>(blk = blocks[b]);
+        Model other = pool.models[b];
+        Array& result = static_cast<Array&>(blk = pool.objects[b]);
         FUZZ_CHECK(&result == &blk);
         if (a == b) {
           keepsStorage = true;
@@ -178,12 +176,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int& v : m.bytes) v = 0;
         break;
       case 9: {  // copy construction: storage of exactly the data
-        CWBlock copy(blocks[b]);
-        FUZZ_CHECK(copy.GetSize() == models[b].length);
-        FUZZ_CHECK(copy.GetCapacity() == models[b].length);
-        if (models[b].length) {
-          FUZZ_CHECK(copy.GetBuffer() != blocks[b].GetBuffer());
-          FUZZ_CHECK(memcmp(copy.GetBuffer(), blocks[b].GetBuffer(), models[b].length) == 0);
+        CWBlock copy(pool.objects[b]);
+        FUZZ_CHECK(copy.GetSize() == pool.models[b].length);
+        FUZZ_CHECK(copy.GetCapacity() == pool.models[b].length);
+        if (pool.models[b].length) {
+          FUZZ_CHECK(copy.GetBuffer() != pool.objects[b].GetBuffer());
+          FUZZ_CHECK(memcmp(copy.GetBuffer(), pool.objects[b].GetBuffer(), pool.models[b].length) ==
+                     0);
         } else {
           FUZZ_CHECK(copy.GetBuffer() == nullptr);
         }
@@ -270,6 +269,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (keepsStorage) FUZZ_CHECK(blk.GetBuffer() == before);
     Verify(blk, m);  // the others were only read
   });
-  for (int i = 0; i < kPool; ++i) Verify(blocks[i], models[i]);
+  pool.VerifyAll(Verify);
   return 0;
 }

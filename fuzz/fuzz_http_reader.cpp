@@ -12,6 +12,7 @@
 
 #include "cwbase/http/httpreader.h"
 #include "fuzz_util.h"
+#include "testing/httpfeed.h"
 
 namespace {
 
@@ -71,21 +72,14 @@ std::vector<Snapshot> Read(const std::string& stream, const std::vector<size_t>&
   while ((pos < stream.size() || out.empty()) && out.size() < 64) {
     reader.Reset(head && out.size() % 2 == 0);
     const size_t start = pos;
-    int r = 1;
-    while (r == 1 && pos < stream.size()) {
-      while (cut < cuts.size() && cuts[cut] <= pos) ++cut;
-      const size_t end = cut < cuts.size() ? cuts[cut] : stream.size();
-      const std::string piece = stream.substr(pos, end - pos);
-      long used = -1;
-      r = reader.Feed(piece.data(), static_cast<long>(piece.size()), &used);
-      if (r == -1) {
+    int r = CWTestFeedPieces(reader, stream, cuts, &pos, &cut, [](int result, long used, size_t n) {
+      if (result == -1) {
         FUZZ_CHECK(used == 0);
-        break;
+      } else {
+        FUZZ_CHECK(used >= 0 && used <= static_cast<long>(n));
+        FUZZ_CHECK(result == 0 || used == static_cast<long>(n));
       }
-      FUZZ_CHECK(used >= 0 && used <= static_cast<long>(piece.size()));
-      FUZZ_CHECK(r == 0 || used == static_cast<long>(piece.size()));
-      pos += static_cast<size_t>(used);
-    }
+    });
     if (r == 1) r = reader.Finish();
     const Snapshot s = Take(reader, r, static_cast<long>(pos - start));
     out.push_back(s);

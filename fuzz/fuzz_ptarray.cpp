@@ -77,14 +77,12 @@ int ConsumeIndex(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  constexpr int kPool = 2;
-  CWPtArray arrays[kPool];
-  Model models[kPool];
-  for (int i = 0; i < kPool; ++i) Verify(arrays[i], models[i]);
+  ModelPool<CWPtArray, Model, 2> pool;
+  pool.VerifyAll(Verify);
 
-  ForEachStep(in, 128, 11, kPool, [&](int op, int a) {
-    CWPtArray& arr = arrays[a];
-    Model& m = models[a];
+  ForEachStep(in, 128, 11, pool.kSize, [&](int op, int a) {
+    CWPtArray& arr = pool.objects[a];
+    Model& m = pool.models[a];
     uintptr_t p = in.ConsumeIntegralInRange<uintptr_t>(0, 6);  // few values: duplicates, null
 
     switch (op) {
@@ -157,16 +155,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         break;
       case 8: {  // assignment, self included: the source's capacity and entries
-        int b = in.ConsumeIntegralInRange<int>(0, kPool - 1);
-        CWPtArray& result = (arr = arrays[b]);
+        int b = in.ConsumeIntegralInRange<int>(0, pool.kSize - 1);
+        CWPtArray& result = (arr = pool.objects[b]);
         FUZZ_CHECK(&result == &arr);
         if (a != b) {
-          Model src = models[b];
+          Model src = pool.models[b];
           m.count = src.count;
           m.slots.assign(src.slots.size(), uintptr_t{0});
           for (int i = 0; i < src.count; ++i)
             m.slots[static_cast<size_t>(i)] = src.slots[static_cast<size_t>(i)];
-          if (m.Capacity()) FUZZ_CHECK(arr.GetMemPtr() != arrays[b].GetMemPtr());
+          if (m.Capacity()) FUZZ_CHECK(arr.GetMemPtr() != pool.objects[b].GetMemPtr());
         }
         break;
       }
@@ -195,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
     }
-    for (int i = 0; i < kPool; ++i) Verify(arrays[i], models[i]);
+    pool.VerifyAll(Verify);
   });
   return 0;
 }

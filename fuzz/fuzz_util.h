@@ -30,6 +30,21 @@ void ForEachStep(FuzzedDataProvider& in, int maxSteps, int lastOp, int pool, Ste
   }
 }
 
+// The objects a stateful fuzzer works on, each beside the model of what it
+// must hold: objects[i] goes with models[i].
+template <typename Object, typename Model, int N>
+struct ModelPool {
+  static constexpr int kSize = N;
+  Object objects[N];
+  Model models[N];
+
+  // Checks every object against its model with verify(object, model).
+  template <typename Verify>
+  void VerifyAll(Verify verify) {
+    for (int i = 0; i < N; ++i) verify(objects[i], models[i]);
+  }
+};
+
 // A wide string of at most `maxUnits` units, without zero units. Each unit is
 // drawn from a small alphabet of interesting units most of the time, so that
 // separators, markup and multi-byte characters turn up often, and from the

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "testing/httpfeed.h"
+
 bool CWTestHttpResult::operator==(const CWTestHttpResult& o) const {
   return result == o.result && used == o.used && status == o.status && minor == o.minor &&
          reason == o.reason && headers == o.headers && trailers == o.trailers && body == o.body &&
@@ -72,17 +74,7 @@ std::vector<CWTestHttpResult> CWTestReadStream(CWHttpResponseReader& reader,
   while (pos < stream.size() || out.empty()) {
     reader.Reset(out.size() < heads.size() && heads[out.size()]);
     const size_t start = pos;
-    int r = 1;
-    while (r == 1 && pos < stream.size()) {
-      while (cut < cuts.size() && cuts[cut] <= pos) ++cut;
-      const size_t end = cut < cuts.size() ? cuts[cut] : stream.size();
-      // A copy of exactly the piece, so a read past it shows under ASan.
-      const std::string piece = stream.substr(pos, end - pos);
-      long used = -1;
-      r = reader.Feed(piece.data(), static_cast<long>(piece.size()), &used);
-      pos += r == -1 ? 0 : static_cast<size_t>(used);
-      if (r == -1) break;
-    }
+    int r = CWTestFeedPieces(reader, stream, cuts, &pos, &cut, [](int, long, size_t) {});
     if (r == 1 && finish) r = reader.Finish();
     // After a failure, how much of the stream had been taken depends on the
     // pieces; the error offset tells where the fault is.

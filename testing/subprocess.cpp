@@ -10,10 +10,9 @@
 
 extern char** environ;
 
-CWTestProcessResult CWTestRunProcess(const std::vector<std::string>& argv, int seconds) {
-  CWTestProcessResult result;
+pid_t CWTestSpawn(const std::vector<std::string>& argv, int* output) {
   int fds[2];
-  if (argv.empty() || pipe(fds) != 0) return result;
+  if (argv.empty() || pipe(fds) != 0) return -1;
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -31,8 +30,17 @@ CWTestProcessResult CWTestRunProcess(const std::vector<std::string>& argv, int s
   close(fds[1]);
   if (rc != 0) {
     close(fds[0]);
-    return result;
+    return -1;
   }
+  *output = fds[0];
+  return pid;
+}
+
+CWTestProcessResult CWTestRunProcess(const std::vector<std::string>& argv, int seconds) {
+  CWTestProcessResult result;
+  int output = -1;
+  const pid_t pid = CWTestSpawn(argv, &output);
+  if (pid < 0) return result;
   result.started = true;
   const time_t deadline = time(nullptr) + seconds;
   bool timedOut = false;
@@ -42,14 +50,14 @@ CWTestProcessResult CWTestRunProcess(const std::vector<std::string>& argv, int s
       timedOut = true;
       break;
     }
-    pollfd p{fds[0], POLLIN, 0};
+    pollfd p{output, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(deadline - now) * 1000) <= 0) continue;
     char buf[65536];
-    const ssize_t n = read(fds[0], buf, sizeof buf);
+    const ssize_t n = read(output, buf, sizeof buf);
     if (n <= 0) break;
     result.output.append(buf, static_cast<size_t>(n));
   }
-  close(fds[0]);
+  close(output);
   if (timedOut) kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);

@@ -1,7 +1,7 @@
 // Test aid: a SYSTEMTIME from its fields, year first; wDayOfWeek stays 0.
 #pragma once
 
-#include "cwbase/platform/systime.h"
+#include "cwbase/core/timerecords.h"
 
 inline SYSTEMTIME CWTestSystemTime(int year, int month, int day, int hour = 0, int minute = 0,
                                    int second = 0, int milliseconds = 0) {

@@ -24,10 +24,9 @@ CWPtArray::CWPtArray() : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(fa
   StartStorage(static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity)));
 }
 
-CWPtArray::CWPtArray(const cwbase_internal::LentSlots& slots) noexcept
-    : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(slots.m_pSlots != nullptr) {
-  StartStorage(m_bLent ? slots.m_pSlots
-                       : static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity)));
+CWPtArray::CWPtArray(void** lentSlots) noexcept
+    : m_Count(0), m_pData(nullptr), m_Capacity(0), m_bLent(lentSlots != nullptr) {
+  StartStorage(m_bLent ? lentSlots : static_cast<void**>(malloc(sizeof(void*) * kInitialCapacity)));
 }
 
 void CWPtArray::StartStorage(void** slots) noexcept {

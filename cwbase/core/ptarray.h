@@ -17,13 +17,11 @@
 ///   the array as it was; no exception ever leaves the array.
 /// - Choice: SetGrowSize(n) with n + 5 below the count keeps the first n + 5
 ///   entries and cuts the count to n + 5.
-/// - Lent storage (library-internal, see core/internal/lent_slots.h): an
-///   array may be constructed on five slots lent by the object that holds
-///   it, e.g. an XML node whose arrays' first slots come with the node's own
-///   memory. Every operation behaves as with malloc storage (capacity 5,
-///   non-null GetMemPtr); the lent slots are never freed, and the first
-///   re-size moves the entries to malloc storage (a failure leaves them where
-///   they are).
+/// - Lent storage (library-internal): the XML node, the one lender, may
+///   construct its arrays on five slots that come with the node's own memory.
+///   Every operation behaves as with malloc storage (capacity 5, non-null
+///   GetMemPtr); the lent slots are never freed, and the first re-size moves
+///   the entries to malloc storage (a failure leaves them where they are).
 /// - Copying an array gives storage of its own with the source's capacity, the
 ///   source's entries, and null beyond the count. A copy whose storage cannot
 ///   be obtained is empty (capacity 0); an assignment that cannot obtain it
@@ -34,10 +32,6 @@
 
 #include "cwbase/core/critsec.h"
 
-namespace cwbase_internal {
-struct LentSlots;
-}
-
 /// A growable array of untyped pointers. It owns its slots (malloc/free),
 /// never what the entries point to; a null entry is a valid entry. No
 /// exception ever leaves it.
@@ -46,10 +40,6 @@ class CWPtArray {
   /// Count 0, capacity 5 (all null); capacity 0 without storage when malloc
   /// fails.
   CWPtArray();
-  /// Library-internal: count 0, capacity 5 on the five null slots lent by
-  /// @p slots (malloc storage as CWPtArray() when it lends none). The slots
-  /// must outlive the array; it never frees them.
-  explicit CWPtArray(const cwbase_internal::LentSlots& slots) noexcept;
   /// Storage of its own with the source's capacity and entries (null beyond
   /// the count); empty (capacity 0) when it cannot be obtained. The critical
   /// section is not copied.
@@ -100,6 +90,14 @@ class CWPtArray {
   CWCriticalSection& GetCriticalSection() { return m_Lock; }
 
  private:
+  // The node starts its two arrays on slots that come with its own memory.
+  friend class CWXMLNode;
+
+  // Count 0, capacity 5 on the five slots at `lentSlots`, which it nulls
+  // (malloc storage as CWPtArray() when null). The slots must outlive the
+  // array; it never frees them.
+  explicit CWPtArray(void** lentSlots) noexcept;
+
   void StartStorage(void** slots) noexcept;  // the first 5 null slots, if any
   int Grow();                                // full array: 2c + 5, 1 done / 0 refused
   int Resize(int newCapacity);               // exact re-size keeping the first entries;

@@ -7,14 +7,8 @@
 // stop by themselves; the tests also end them by process id. The test names
 // carry "Loopback": ctest labels them `loopback`.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -25,82 +19,10 @@
 #include <vector>
 
 #include "cwbase/http/httpreader.h"
+#include "testing/loopback.h"
 #include "testing/tempdir.h"
 
-extern char** environ;
-
 namespace {
-
-// A server process started with `argv`, ended by its process id.
-class Server {
- public:
-  explicit Server(const std::vector<std::string>& argv, bool readPort) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc == 0) {
-      m_pid = pid;
-      if (readPort) m_port = ReadPort(fds[0]);
-    }
-    close(fds[0]);
-  }
-  ~Server() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-  }
-  Server(const Server&) = delete;
-  Server& operator=(const Server&) = delete;
-  bool Started() const { return m_pid > 0; }
-  int Port() const { return m_port; }
-
- private:
-  // The first line the server prints, within 20 s; 0 when none came.
-  static int ReadPort(int fd) {
-    std::string line;
-    while (line.find('\n') == std::string::npos) {
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, 20000) <= 0) return 0;
-      char buf[64];
-      const ssize_t n = read(fd, buf, sizeof buf);
-      if (n <= 0) return 0;
-      line.append(buf, static_cast<size_t>(n));
-    }
-    return std::atoi(line.c_str());
-  }
-  pid_t m_pid = 0;
-  int m_port = 0;
-};
-
-int Connect(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return -1;
-  timeval limit{10, 0};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(s);
-    return -1;
-  }
-  return s;
-}
 
 struct Answer {
   int status;
@@ -123,7 +45,7 @@ Answer Take(const CWHttpResponseReader& reader) {
 std::vector<Answer> Exchange(int port, const std::string& requests, const std::vector<bool>& heads,
                              std::string* failure) {
   std::vector<Answer> answers;
-  const int s = Connect(port);
+  const int s = CWTestConnect(port);
   if (s < 0 || send(s, requests.data(), requests.size(), MSG_NOSIGNAL) !=
                    static_cast<ssize_t>(requests.size())) {
     *failure = "cannot connect or send";
@@ -228,7 +150,7 @@ std::string ChunkedBody(int chunks) {
 }
 
 TEST(HttpReaderLoopback, PythonServerChunkedKeepAliveAndPipelined) {
-  Server server({"python3", "-I", "-c", kPythonServer, "2"}, true);
+  CWTestServer server({"python3", "-I", "-c", kPythonServer, "2"}, true);
   if (!server.Started() || server.Port() <= 0) GTEST_SKIP() << "python3 http.server not available";
 
   // Pipelined on one keep-alive connection, the last one closing it.
@@ -300,11 +222,11 @@ TEST(HttpReaderLoopback, NginxChunkedKeepAliveAndPipelined) {
         << "    root " << dir.Path() << ";\n    location /gz/ { gzip on; gzip_min_length 0;"
         << " gzip_types text/plain; alias " << dir.Path() << "/; }\n  }\n}\n";
   }
-  Server server({"nginx", "-p", dir.Path(), "-c", dir.Path("nginx.conf")}, false);
+  CWTestServer server({"nginx", "-p", dir.Path(), "-c", dir.Path("nginx.conf")}, false);
   ASSERT_TRUE(server.Started());
   // Wait up to 10 s for it to listen.
   for (int i = 0; i < 100; ++i) {
-    const int s = Connect(port);
+    const int s = CWTestConnect(port);
     if (s >= 0) {
       close(s);
       break;

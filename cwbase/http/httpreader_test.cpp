@@ -71,54 +71,6 @@ const Valid kValid[] = {
      true,
      -1,
      {}},
-    {"no reason",
-     "HTTP/1.1 200\r\nContent-Length: 0\r\n\r\n",
-     false,
-     false,
-     200,
-     "",
-     {{"Content-Length", "0"}},
-     "",
-     CWHTTP_FRAMING_NONE,
-     true,
-     -1,
-     {}},
-    {"empty reason",
-     "HTTP/1.1 404 \r\nContent-Length: 0\r\n\r\n",
-     false,
-     false,
-     404,
-     "",
-     {{"Content-Length", "0"}},
-     "",
-     CWHTTP_FRAMING_NONE,
-     true,
-     -1,
-     {}},
-    {"reason with spaces",
-     "HTTP/1.1 500 Internal  Error \r\nContent-Length: 0\r\n\r\n",
-     false,
-     false,
-     500,
-     "Internal  Error ",
-     {{"Content-Length", "0"}},
-     "",
-     CWHTTP_FRAMING_NONE,
-     true,
-     -1,
-     {}},
-    {"code above 599",
-     "HTTP/1.1 999 X\r\nContent-Length: 0\r\n\r\n",
-     false,
-     false,
-     999,
-     "X",
-     {{"Content-Length", "0"}},
-     "",
-     CWHTTP_FRAMING_NONE,
-     true,
-     -1,
-     {}},
     {"LF-only line ends",
      "HTTP/1.1 200 OK\nA: b\nContent-Length: 3\n\nxyz",
      false,
@@ -401,6 +353,40 @@ TEST(CWHttpResponseReader, ValidResponsesInEverySplit) {
     EXPECT_EQ(r.framing, row.framing);
     EXPECT_EQ(r.keepAlive, row.keepAlive);
     EXPECT_EQ(r.used, row.used < 0 ? static_cast<long>(row.input.size()) : row.used);
+  }
+}
+
+// Status lines, each followed by "Content-Length: 0" and the empty line: the
+// code and the reason exactly as they stand, the reason possibly empty.
+struct StatusLine {
+  const char* name;
+  const char* line;
+  int status;
+  const char* reason;
+};
+
+const StatusLine kStatusLines[] = {
+    {"no reason", "HTTP/1.1 200\r\n", 200, ""},
+    {"empty reason", "HTTP/1.1 404 \r\n", 404, ""},
+    {"reason with spaces", "HTTP/1.1 500 Internal  Error \r\n", 500, "Internal  Error "},
+    {"code above 599", "HTTP/1.1 999 X\r\n", 999, "X"},
+};
+
+TEST(CWHttpResponseReader, StatusLinesInEverySplit) {
+  for (const StatusLine& row : kStatusLines) {
+    SCOPED_TRACE(row.name);
+    const std::string input = std::string(row.line) + "Content-Length: 0\r\n\r\n";
+    const std::vector<CWTestHttpResult> got = ReadEveryWay(input, false, false);
+    ASSERT_FALSE(got.empty());
+    const CWTestHttpResult& r = got[0];
+    EXPECT_EQ(r.result, 0) << r.Describe();
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(r.reason, row.reason);
+    EXPECT_EQ(r.headers, (Fields{{"Content-Length", "0"}}));
+    EXPECT_EQ(r.body, "");
+    EXPECT_EQ(r.framing, CWHTTP_FRAMING_NONE);
+    EXPECT_TRUE(r.keepAlive);
+    EXPECT_EQ(r.used, static_cast<long>(input.size()));
   }
 }
 

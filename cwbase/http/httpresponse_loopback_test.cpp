@@ -5,102 +5,40 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include "testing/loopback.h"
 #include "testing/tempdir.h"
-
-extern char** environ;
 
 namespace {
 
-// A generic HTTP/1.1 file server (python3's http.server) serving `dir` on an
-// ephemeral loopback port. It prints its port, answers at most `requests`
-// requests, waits at most 10 s for each, and then exits by itself; the
-// destructor also ends it, by its process id, if it is still running.
-class LoopbackServer {
- public:
-  LoopbackServer(const std::string& dir, int requests) {
-    static const char script[] =
-        "import functools, http.server, sys\n"
-        "http.server.SimpleHTTPRequestHandler.protocol_version = 'HTTP/1.1'\n"
-        "h = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])\n"
-        "s = http.server.HTTPServer(('127.0.0.1', 0), h)\n"
-        "s.timeout = 10\n"
-        "print(s.server_address[1], flush=True)\n"
-        "for _ in range(int(sys.argv[2])): s.handle_request()\n";
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    std::string count = std::to_string(requests);
-    const char* argv[] = {"python3", "-I", "-c", script, dir.c_str(), count.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc == 0) m_pid = pid;
-    if (rc == 0) m_port = ReadPort(fds[0]);
-    close(fds[0]);
-  }
-  ~LoopbackServer() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-  }
-  int Port() const { return m_port; }
-
- private:
-  // The first line the server prints, within 20 s; 0 when none came.
-  static int ReadPort(int fd) {
-    std::string line;
-    while (line.find('\n') == std::string::npos) {
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, 20000) <= 0) return 0;
-      char buf[64];
-      ssize_t n = read(fd, buf, sizeof buf);
-      if (n <= 0) return 0;
-      line.append(buf, static_cast<size_t>(n));
-    }
-    return std::atoi(line.c_str());
-  }
-  pid_t m_pid = 0;
-  int m_port = 0;
-};
+// A generic HTTP/1.1 file server (python3's http.server) serving the folder
+// in its first argument on an ephemeral loopback port. It prints its port,
+// answers at most as many requests as its second argument says, waits at
+// most 10 s for each, and then exits by itself; CWTestServer also ends it,
+// by its process id, if it is still running.
+const char kFileServer[] =
+    "import functools, http.server, sys\n"
+    "http.server.SimpleHTTPRequestHandler.protocol_version = 'HTTP/1.1'\n"
+    "h = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])\n"
+    "s = http.server.HTTPServer(('127.0.0.1', 0), h)\n"
+    "s.timeout = 10\n"
+    "print(s.server_address[1], flush=True)\n"
+    "for _ in range(int(sys.argv[2])): s.handle_request()\n";
 
 // Sends `request` to 127.0.0.1:port and returns every byte received until the
 // server closes the connection; empty on failure or after 10 s of silence.
 std::string Fetch(int port, const std::string& request) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
+  const int s = CWTestConnect(port);
   if (s < 0) return {};
-  timeval limit{10, 0};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   std::string received;
-  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      send(s, request.data(), request.size(), MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(request.size())) {
+  if (send(s, request.data(), request.size(), MSG_NOSIGNAL) ==
+      static_cast<ssize_t>(request.size())) {
     char buf[4096];
     ssize_t n;
     while ((n = recv(s, buf, sizeof buf, 0)) > 0) received.append(buf, static_cast<size_t>(n));
@@ -141,7 +79,7 @@ TEST(HttpLoopback, ResponsesFromALoopbackServer) {
 
   std::string ok, head, missing;
   {
-    LoopbackServer server(dir.Path(), 3);
+    CWTestServer server({"python3", "-I", "-c", kFileServer, dir.Path(), "3"}, true);
     if (server.Port() > 0) {
       ok = Fetch(server.Port(), Request("GET", "/page.txt"));
       head = Fetch(server.Port(), Request("HEAD", "/page.txt"));

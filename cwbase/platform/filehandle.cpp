@@ -9,8 +9,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "cwbase/core/internal/wide_format.h"
 #include "cwbase/platform/pathconv.h"
-#include "cwbase/text/strhelp.h"
 
 namespace {
 
@@ -71,18 +71,18 @@ int CloseFileHandle(void* handle) {
 int MakeFullPath(wchar_t* out, int size, const wchar_t* folder, const wchar_t* name,
                  const wchar_t* extension) {
   if (size < 1 || !out || !name || !*name) return 0;
-  // The joined folder and name must fit the formatting helper's 1024 units;
-  // a longer path is refused rather than cut.
+  // The joined folder and name must fit the formatting helper's 1024 units,
+  // terminator included; a longer path is refused rather than cut.
   std::size_t folderLength = folder ? std::wcslen(folder) : 0;
   bool separator = folderLength && folder[folderLength - 1] != L'\\';
-  if (folderLength + separator + std::wcslen(name) > 1023) return 0;
-  wchar_t joined[1024];
+  if (folderLength + separator + std::wcslen(name) >= cwbase_internal::kWideFormatLimit) return 0;
+  wchar_t joined[cwbase_internal::kWideFormatLimit];
   if (!folder || !*folder)
-    _unsafe_swprintf(joined, L"%ls", name);
+    cwbase_internal::FormatWide(joined, L"%ls", name);
   else if (!separator)
-    _unsafe_swprintf(joined, L"%ls%ls", folder, name);
+    cwbase_internal::FormatWide(joined, L"%ls%ls", folder, name);
   else
-    _unsafe_swprintf(joined, L"%ls\\%ls", folder, name);
+    cwbase_internal::FormatWide(joined, L"%ls\\%ls", folder, name);
 
   std::size_t joinedLength = std::wcslen(joined);
   bool withExtension = extension && *extension;

@@ -22,7 +22,7 @@
 /// Threads: re-entrant.
 #pragma once
 
-#include "cwbase/platform/systime.h"
+#include "cwbase/core/timerecords.h"
 
 /// Prints @p time as "DD.MM.YYYY, HH:MM:SS:MS" (milliseconds after a colon)
 /// into @p dest, which must hold 43 units. Null arguments: nothing happens.

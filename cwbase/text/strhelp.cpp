@@ -6,9 +6,9 @@
 #include <cwchar>
 #include <new>
 
-namespace {
+#include "cwbase/core/internal/wide_format.h"
 
-constexpr size_t kFormatLimit = 1024;  // units written by _unsafe_swprintf, terminator included
+namespace {
 
 size_t Length(const char* s) {
   return std::strlen(s);
@@ -47,9 +47,8 @@ int _unsafe_swprintf(wchar_t* dest, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
   // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): started just above
-  int n = std::vswprintf(dest, kFormatLimit, format, args);
+  cwbase_internal::FormatWideV(dest, format, args);
   va_end(args);
-  if (n < 0) dest[0] = 0;  // overlong output or a formatting error: empty text
   return 0;
 }
 

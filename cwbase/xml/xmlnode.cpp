@@ -263,9 +263,8 @@ CWXMLNode::CWXMLNode(CWXMLNode* parent) : CWXMLNode(parent, TakeRoom(this)) {}
 
 CWXMLNode::CWXMLNode(CWXMLNode* parent, void** lentSlots)
     : m_pParent(parent),
-      m_Children(cwbase_internal::LentSlots{lentSlots}),
-      m_Props(cwbase_internal::LentSlots{
-          lentSlots ? lentSlots + cwbase_internal::kPtArrayFirstCapacity : nullptr}),
+      m_Children(lentSlots),
+      m_Props(lentSlots ? lentSlots + cwbase_internal::kPtArrayFirstCapacity : nullptr),
       m_pName(nullptr),
       m_pValue(nullptr),
       m_bOwnName(0),
