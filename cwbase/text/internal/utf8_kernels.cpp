@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "cwbase/core/internal/simd.h"
-#include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/ascii_runs.h"
+#include "cwbase/text/internal/utf8_codec.h"
 
 namespace cwbase_internal {
 
@@ -293,39 +294,6 @@ size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unus
 #endif
 }
 
-#if defined(CWBASE_SIMD_SSE2)
-namespace {
-
-// One character of two to four bytes at `p` as the C library's decoder
-// reads it, when it is one of the common forms: C2-DF with one
-// continuation byte, E0-EF with two (no overlong form, no surrogate), F0-F7
-// with three (no overlong form). Its length, or 0 for anything else.
-inline size_t DecodeCommon(const unsigned char* p, uint32_t* value) {
-  const uint32_t b = p[0];
-  auto cont = [&](size_t k) { return (p[k] & 0xC0u) == 0x80u; };
-  if (b >= 0xC2 && b <= 0xDF && cont(1)) {
-    *value = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
-    return 2;
-  }
-  if ((b & 0xF0u) == 0xE0u && cont(1) && cont(2)) {
-    const uint32_t v = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-    if (v < 0x800 || (v & 0xFFFFF800u) == 0xD800u) return 0;
-    *value = v;
-    return 3;
-  }
-  if ((b & 0xF8u) == 0xF0u && cont(1) && cont(2) && cont(3)) {
-    const uint32_t v =
-        (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
-    if (v < 0x10000) return 0;
-    *value = v;
-    return 4;
-  }
-  return 0;
-}
-
-}  // namespace
-#endif
-
 size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
                                [[maybe_unused]] bool utf8, [[maybe_unused]] wchar_t* dst,
                                [[maybe_unused]] size_t room, size_t* written) {
@@ -353,11 +321,12 @@ size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[mayb
       continue;
     }
     if (utf8 && simd::BitCount(high) <= 4) {
-      const unsigned k = simd::FirstBit(high);
-      for (unsigned j = 0; j < k; ++j) dst[o + j] = static_cast<wchar_t>(src[i + j]);
+      const size_t k = WidenAsciiRun(src + i, simd::FirstBit(high), dst + o);
       i += k, o += k;
+      // The character there when it is one the C library takes, of two to
+      // four bytes (four readable bytes make the longer forms fail).
       uint32_t v;
-      const size_t len = DecodeCommon(src + i, &v);
+      const size_t len = DecodeUtf8Char<Utf8Rules::kCLibrary>(src + i, 4, &v);
       if (len == 0) break;  // the caller's rules decide
       dst[o++] = static_cast<wchar_t>(v);
       i += len;
