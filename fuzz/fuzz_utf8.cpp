@@ -3,7 +3,10 @@
 // (internal/utf8_reference.h); the counted ones also with cut capacities,
 // whose output must be the start of the whole result, and guard units behind
 // them. The locale pair is compared with the C library's one-character
-// conversions (wcrtomb/mbrtowc), with guards behind its limit.
+// conversions (wcrtomb/mbrtowc), with guards behind its limit. Each rule set
+// of the one-character codec (internal/utf8_codec.h) is compared with its
+// reference at every position of the bytes, the encoder with its reference
+// on every unit.
 #include <algorithm>
 #include <climits>
 #include <clocale>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "cwbase/text/encoding.h"
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/text/internal/utf8_reference.h"
 #include "fuzz_util.h"
 
@@ -56,8 +60,11 @@ void CheckCountedToUtf8(const std::wstring& src, int capacity) {
   std::string full;
   std::vector<size_t> ends;  // byte count after each character
   for (wchar_t w : src) {
-    unsigned char bytes[cwbase_internal::kMaxUtf8Unit];
-    full.append(reinterpret_cast<char*>(bytes), cwbase_internal::ReferenceEncodeUtf8(w, bytes));
+    unsigned char bytes[cwbase_internal::kMaxUtf8Unit], mine[cwbase_internal::kMaxUtf8Unit];
+    const size_t len = cwbase_internal::ReferenceEncodeUtf8(w, bytes);
+    FUZZ_CHECK(cwbase_internal::EncodeUtf8Unit(w, mine) == len);
+    FUZZ_CHECK(std::memcmp(mine, bytes, len) == 0);
+    full.append(reinterpret_cast<char*>(bytes), len);
     ends.push_back(full.size());
   }
   FUZZ_CHECK(full.size() <= 4 * src.size());
@@ -79,6 +86,46 @@ void CheckCountedToUtf8(const std::wstring& src, int capacity) {
   FUZZ_CHECK(n == static_cast<int>(expected));
   FUZZ_CHECK(std::memcmp(dest.data(), full.data(), expected) == 0);
   for (size_t i = expected; i < dest.size(); ++i) FUZZ_CHECK(dest[i] == kGuard);
+}
+
+// Every rule set of DecodeUtf8Char read from every position of the bytes.
+void CheckCharacterRules(const std::string& src) {
+  using cwbase_internal::DecodeUtf8Char;
+  using cwbase_internal::Utf8Rules;
+  const auto* s = reinterpret_cast<const unsigned char*>(src.data());
+  const size_t n = src.size();
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t got = 0, want = 0;
+    size_t k = DecodeUtf8Char<Utf8Rules::kXml>(s + i, n - i, &got);
+    FUZZ_CHECK(k == cwbase_internal::ReferenceStrictUtf8(s + i, n - i, 4, 0x10FFFF, &want));
+    FUZZ_CHECK(got == want);
+    got = want = 0;
+    k = DecodeUtf8Char<Utf8Rules::kCLibrary>(s + i, n - i, &got);
+    FUZZ_CHECK(k == cwbase_internal::ReferenceStrictUtf8(s + i, n - i, 6, 0x7FFFFFFF, &want));
+    FUZZ_CHECK(got == want);
+  }
+  // The lenient reading, character by character, against the reader.
+  std::wstring read, fed;
+  for (size_t i = 0; i < n;) {
+    uint32_t v;
+    i += DecodeUtf8Char<Utf8Rules::kWStr>(s + i, n - i, &v);
+    if (v != cwbase_internal::kUtf8NoUnit) read += static_cast<wchar_t>(v);
+  }
+  cwbase_internal::ReferenceUtf8Reader reader;
+  wchar_t units[2];
+  for (size_t i = 0; i < n; ++i) fed.append(units, static_cast<size_t>(reader.Feed(s[i], units)));
+  fed.append(units, static_cast<size_t>(reader.Finish(units)));
+  FUZZ_CHECK(read == fed);
+  // make_unicode_string's reading, up to the first zero byte.
+  const size_t z = std::strlen(src.c_str());
+  for (size_t i = 0; i < z;) {
+    uint32_t got;
+    unsigned want;
+    const size_t k = DecodeUtf8Char<Utf8Rules::kUnicodeString>(s + i, z - i, &got);
+    FUZZ_CHECK(k == cwbase_internal::ReferenceUnicodeCharacter(s + i, &want));
+    FUZZ_CHECK(got == want);
+    i += k;
+  }
 }
 
 // What wcstombs / mbstowcs with a limit give, one character at a time:
@@ -183,6 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (mode == 0) {  // bytes in: counted converter, make_unicode_string, locale pair
     std::string bytes = in.ConsumeRemainingBytesAsString();
+    CheckCharacterRules(bytes);
     CheckCountedToWide(bytes, capacity);
     CheckCountedToWide(bytes, static_cast<int>(bytes.size()));  // the documented room
     std::string zt = bytes.substr(0, bytes.find('\0'));

@@ -1,9 +1,10 @@
 // WideCharToMultiByte / MultiByteToWideChar: the locale's multibyte text.
 //
 // In UTF-8 and ASCII locales the pair reproduces the C library's
-// wcstombs/mbstowcs itself (their rules are written out below), block by
-// block where the text allows (internal/utf8_kernels.h); in every other
-// locale it calls the C library.
+// wcstombs/mbstowcs itself (the order of their checks is written out below,
+// the character rules are Utf8Rules::kCLibrary of internal/utf8_codec.h and
+// EncodeMultiByte), block by block where the text allows
+// (internal/utf8_kernels.h); in every other locale it calls the C library.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +13,12 @@
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/internal/codeset.h"
 #include "cwbase/text/internal/multibyte.h"
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/text/internal/utf8_kernels.h"
 
 using cwbase_internal::Codeset;
+using cwbase_internal::DecodeUtf8Char;
+using cwbase_internal::Utf8Rules;
 
 namespace {
 
@@ -86,50 +90,6 @@ size_t WideToMultiByteCount(Codeset codeset, const wchar_t* source) {
   return total;
 }
 
-bool IsContinuation(unsigned b) {
-  return (b & 0xC0) == 0x80;
-}
-
-// One character of UTF-8 as the C library's decoder takes it: the shortest
-// form only (no overlongs), no surrogates, 1 to 6 bytes for values up to
-// 0x7FFFFFFF. Returns its length with the value in *value, or 0 when the
-// bytes at s are not a character. Never reads past a byte that is not a
-// continuation byte, so it stops at the terminator, nor past the `avail`
-// bytes at s (a sequence cut off there is not a character).
-size_t DecodeUtf8(const unsigned char* s, size_t avail, uint32_t* value) {
-  const unsigned b = s[0];
-  if (b < 0x80) {
-    *value = b;
-    return 1;
-  }
-  if (b < 0xC2) return 0;
-  if (b < 0xE0) {
-    if (avail < 2 || !IsContinuation(s[1])) return 0;
-    *value = ((b & 0x1Fu) << 6) | (s[1] & 0x3Fu);
-    return 2;
-  }
-  size_t len;
-  uint32_t v, min;
-  if (b < 0xF0) {
-    len = 3, v = b & 0x0F, min = 0x800;
-  } else if (b < 0xF8) {
-    len = 4, v = b & 0x07, min = 0x10000;
-  } else if (b < 0xFC) {
-    len = 5, v = b & 0x03, min = 0x200000;
-  } else if (b < 0xFE) {
-    len = 6, v = b & 0x01, min = 0x4000000;
-  } else {
-    return 0;
-  }
-  for (size_t k = 1; k < len; ++k) {
-    if (k >= avail || !IsContinuation(s[k])) return 0;
-    v = (v << 6) | (s[k] & 0x3Fu);
-  }
-  if (v < min || (v & 0xFFFFF800) == 0xD800) return 0;
-  *value = v;
-  return len;
-}
-
 }  // namespace
 
 namespace cwbase_internal {
@@ -178,7 +138,7 @@ size_t MultiByteToWideBounded(Codeset codeset, const unsigned char* source, size
     // Reads no further than the first byte that is not a continuation byte
     // and not past `end`: a window's worth lies ahead unless the text ends
     // there, and a sequence cut off by that end fails as at a terminator.
-    const size_t len = DecodeUtf8(source + i, end - i, &v);
+    const size_t len = DecodeUtf8Char<Utf8Rules::kCLibrary>(source + i, end - i, &v);
     if (len == 0) return kFailed;
     dest[o++] = static_cast<wchar_t>(v);
     *converted = o;
@@ -195,8 +155,9 @@ size_t MultiByteToWideCount(Codeset codeset, const unsigned char* source) {
   size_t count = 0;
   while (*source) {
     uint32_t v;
-    const size_t len =
-        codeset == Codeset::kUtf8 ? DecodeUtf8(source, SIZE_MAX, &v) : (*source < 0x80 ? 1 : 0);
+    const size_t len = codeset == Codeset::kUtf8
+                           ? DecodeUtf8Char<Utf8Rules::kCLibrary>(source, SIZE_MAX, &v)
+                           : (*source < 0x80 ? 1 : 0);
     if (len == 0) return kFailed;
     source += len;
     ++count;

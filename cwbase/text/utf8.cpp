@@ -4,24 +4,25 @@
 // internal/utf8_kernels.h): runs of ASCII and of whole, well-formed
 // characters a window at a time, wide text 16 units at a time. Whatever a
 // block does not take (malformed bytes, rare characters, the last few units,
-// a destination about to fill) goes through the reference rules one
-// character at a time (internal/utf8_reference.h), so that each block gives
+// a destination about to fill) goes one character at a time through the
+// converter's rules in internal/utf8_codec.h, so that each block gives
 // exactly what those rules give.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "cwbase/text/encoding.h"
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/text/internal/utf8_kernels.h"
-#include "cwbase/text/internal/utf8_reference.h"
 
+using cwbase_internal::DecodeUtf8Char;
+using cwbase_internal::EncodeUtf8Unit;
 using cwbase_internal::kMaxUtf8Unit;
 using cwbase_internal::kUtf8Block;
+using cwbase_internal::kUtf8NoUnit;
 using cwbase_internal::kUtf8Window;
-using cwbase_internal::ReferenceEncodeUtf8;
-using cwbase_internal::ReferenceUnicodeCharacter;
-using cwbase_internal::ReferenceUtf8Reader;
 using cwbase_internal::Utf8Blocks;
+using cwbase_internal::Utf8Rules;
 
 unsigned char* make_utf8_string(const wchar_t* source) {
   // First pass: the units up to the first one whose low 16 bits are zero, and
@@ -35,7 +36,7 @@ unsigned char* make_utf8_string(const wchar_t* source) {
   size_t o = 0;
   size_t i =
       cwbase_internal::EncodeUtf8Blocks(source, units, Utf8Blocks::kLow16, out, size - 1, &o);
-  for (; i < units; ++i) o += ReferenceEncodeUtf8(source[i] & 0xFFFF, out + o);
+  for (; i < units; ++i) o += EncodeUtf8Unit(source[i] & 0xFFFF, out + o);
   out[o] = 0;
   return out;
 }
@@ -44,12 +45,12 @@ wchar_t* make_unicode_string(const unsigned char* source) {
   const size_t n = std::strlen(reinterpret_cast<const char*>(source));
   // Windows hold only plain UTF-8 of up to three bytes, where the division
   // into characters and the values are those of the character rules.
-  unsigned value;
+  uint32_t value;
   size_t count = 0;
   for (size_t i = 0; i < n;) {
     i += cwbase_internal::CountUtf8Windows(source + i, n - i, &count);
     for (size_t stop = i + kUtf8Window; i < n && i < stop; ++count)
-      i += ReferenceUnicodeCharacter(source + i, &value);
+      i += DecodeUtf8Char<Utf8Rules::kUnicodeString>(source + i, n - i, &value);
   }
   auto* out = static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t)));
   if (!out) return nullptr;
@@ -59,7 +60,7 @@ wchar_t* make_unicode_string(const unsigned char* source) {
     i += cwbase_internal::DecodeUtf8Windows(source + i, n - i, false, o, &written);
     o += written;
     for (size_t stop = i + kUtf8Window; i < n && i < stop; ++o) {
-      i += ReferenceUnicodeCharacter(source + i, &value);
+      i += DecodeUtf8Char<Utf8Rules::kUnicodeString>(source + i, n - i, &value);
       *o = static_cast<wchar_t>(value);
     }
   }
@@ -69,25 +70,25 @@ wchar_t* make_unicode_string(const unsigned char* source) {
 
 int Utf8toWStr(wchar_t* dest, int destCapacity, char* source, int sourceLength) {
   if (!dest || !source || sourceLength <= 0 || destCapacity <= 0) return 0;
-  // The output never has more units than the source has bytes; a destination
-  // smaller than that needs a room check before every unit.
-  if (destCapacity < sourceLength)
-    return cwbase_internal::ReferenceUtf8toWStr(dest, destCapacity, source, sourceLength);
   const auto* s = reinterpret_cast<const unsigned char*>(source);
-  const auto n = static_cast<size_t>(sourceLength);
-  wchar_t* o = dest;
-  ReferenceUtf8Reader reader;
-  for (size_t i = 0; i < n;) {
-    // Windows start only at a character boundary, with no sequence open.
-    if (!reader.Open()) {
-      size_t written;
-      i += cwbase_internal::DecodeUtf8Windows(s + i, n - i, true, o, &written);
-      o += written;
+  const auto n = static_cast<size_t>(sourceLength), cap = static_cast<size_t>(destCapacity);
+  size_t i = 0, o = 0;
+  while (i < n && o < cap) {
+    // A window gives at most one unit per byte: it may look at no more bytes
+    // than there is room for units.
+    size_t written;
+    const size_t ahead = n - i < cap - o ? n - i : cap - o;
+    i += cwbase_internal::DecodeUtf8Windows(s + i, ahead, true, dest + o, &written);
+    o += written;
+    for (size_t stop = i + kUtf8Window; i < n && i < stop;) {
+      uint32_t v;
+      i += DecodeUtf8Char<Utf8Rules::kWStr>(s + i, n - i, &v);
+      if (v == kUtf8NoUnit) continue;
+      if (o == cap) return static_cast<int>(o);  // full: the rest can add nothing
+      dest[o++] = static_cast<wchar_t>(v);
     }
-    for (size_t stop = i + kUtf8Window; i < n && i < stop; ++i) o += reader.Feed(s[i], o);
   }
-  o += reader.Finish(o);
-  return static_cast<int>(o - dest);
+  return static_cast<int>(o);
 }
 
 int WstrtoUtf8(char* dest, int destCapacity, wchar_t* source, int sourceLength) {
@@ -102,7 +103,7 @@ int WstrtoUtf8(char* dest, int destCapacity, wchar_t* source, int sourceLength) 
     o += written;
     for (size_t stop = i + kUtf8Block; i < n && i < stop; ++i) {
       unsigned char bytes[kMaxUtf8Unit];
-      const size_t len = ReferenceEncodeUtf8(source[i], bytes);
+      const size_t len = EncodeUtf8Unit(source[i], bytes);
       if (len > cap - o) return static_cast<int>(o);  // a character whole or not at all
       std::memcpy(out + o, bytes, len);
       o += len;

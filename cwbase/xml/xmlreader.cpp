@@ -29,6 +29,7 @@
 
 #include "cwbase/text/internal/codeset.h"
 #include "cwbase/text/internal/multibyte.h"
+#include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/xml/internal/fast_reader.h"
 #include "cwbase/xml/internal/index.h"
 #include "cwbase/xml/internal/reader_reference.h"
@@ -99,7 +100,7 @@ int ReadAscii(CWXMLNode* node, const unsigned char* data, size_t n, size_t end, 
   try {
     index.IndexAscii(data, n);
   } catch (const std::bad_alloc&) {
-    cwbase_internal::XmlWidenAscii(data, end, buffer);
+    cwbase_internal::WidenAsciiRun(data, end, buffer);  // [0, end) is ASCII
     return cwbase_internal::ReferenceXmlParse(node, buffer) ? 0 : -1;
   }
   return XmlFastReader<unsigned char>(data, n, index).Parse(node, buffer) == kXmlNone ? -1 : 0;

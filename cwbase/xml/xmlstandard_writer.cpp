@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "cwbase/text/internal/utf8_reference.h"
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/xml/internal/props.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/xmlchars.h"
@@ -93,7 +93,7 @@ class Writer {
     m_Pos += N - 1;
   }
   void Character(uint32_t c) {
-    m_Pos += cwbase_internal::ReferenceEncodeUtf8(
+    m_Pos += cwbase_internal::EncodeUtf8Unit(
         static_cast<int32_t>(c),
         reinterpret_cast<unsigned char*>(Room(cwbase_internal::kMaxUtf8Unit)));
   }
@@ -195,7 +195,7 @@ bool Writer::Escaped(const wchar_t* s, size_t n) {
     if (stop == trail) break;
     const uint32_t c = CodeOf(s[stop]);
     if (c >= 0xA0 && c < 0xD800) {  // letters and punctuation beyond ASCII, written as they are
-      m_Pos += cwbase_internal::ReferenceEncodeUtf8(
+      m_Pos += cwbase_internal::EncodeUtf8Unit(
           static_cast<int32_t>(c), reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
     } else if (!Escape(c, kAttribute)) {
       return false;

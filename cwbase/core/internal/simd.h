@@ -44,6 +44,21 @@ inline unsigned FirstBit64(uint64_t mask) {
   return static_cast<unsigned>(__builtin_ctzll(mask));
 }
 
+// Index of the highest set bit of a non-zero 64-bit mask.
+inline unsigned LastBit64(uint64_t mask) {
+  return 63u - static_cast<unsigned>(__builtin_clzll(mask));
+}
+
+// Number of set bits of a mask.
+inline unsigned BitCount(unsigned mask) {
+  return static_cast<unsigned>(__builtin_popcount(mask));
+}
+
+// Number of set bits of a 64-bit mask.
+inline unsigned BitCount64(uint64_t mask) {
+  return static_cast<unsigned>(__builtin_popcountll(mask));
+}
+
 #if defined(CWBASE_SIMD_SSE2)
 
 using Vec = __m128i;
@@ -55,6 +70,27 @@ inline Vec Load16(const char* p) {
   return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
 }
 
+// Four wide units at p, one per 32-bit lane.
+inline Vec Load4(const wchar_t* p) {
+  static_assert(sizeof(wchar_t) == 4, "four units per vector");
+  return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
+}
+
+// Stores the four 32-bit lanes of v at out, which is 16-byte aligned.
+inline void StoreAligned4(Vec v, uint32_t* out) {
+  _mm_store_si128(reinterpret_cast<Vec*>(out), v);
+}
+
+// Four wide units stored as they are, unaligned.
+inline void Store4(wchar_t* p, Vec v) {
+  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
+}
+
+// Sixteen bytes stored, unaligned.
+inline void Store16(char* p, Vec v) {
+  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
+}
+
 inline Vec LoadNarrow16(const wchar_t* p) {
   static_assert(sizeof(wchar_t) == 4, "four units per vector");
   const auto* v = reinterpret_cast<const Vec*>(p);
@@ -63,41 +99,118 @@ inline Vec LoadNarrow16(const wchar_t* p) {
   return _mm_packs_epi16(lo, hi);
 }
 
-// Four wide units, loaded and stored as they are.
-inline Vec LoadUnits4(const wchar_t* p) {
-  static_assert(sizeof(wchar_t) == 4, "four units per vector");
-  return _mm_loadu_si128(reinterpret_cast<const Vec*>(p));
-}
-inline void StoreUnits4(wchar_t* p, Vec v) {
-  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
-}
+// ---- Whole-vector values and bit operations.
 
-inline void Store16(char* p, Vec v) {
-  _mm_storeu_si128(reinterpret_cast<Vec*>(p), v);
-}
-
-// Lane-wise forms that stay vectors, so that several compares are combined
-// before one Mask: all ones in the bytes equal to c, below c (signed), and
-// the bitwise or, and-not (~a & b).
-inline Vec Eq(Vec v, char c) {
-  return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
-}
-inline Vec Less(Vec v, char c) {
-  return _mm_cmplt_epi8(v, _mm_set1_epi8(c));
-}
-inline Vec Or(Vec a, Vec b) {
-  return _mm_or_si128(a, b);
-}
-inline Vec AndNot(Vec a, Vec b) {
-  return _mm_andnot_si128(a, b);
-}
+// All bits zero.
 inline Vec Zero() {
   return _mm_setzero_si128();
 }
-// Bit i set when byte i has its top bit set.
-inline unsigned Mask(Vec v) {
-  return static_cast<unsigned>(_mm_movemask_epi8(v));
+
+// Every byte c.
+inline Vec Splat8(char c) {
+  return _mm_set1_epi8(c);
 }
+
+// Every 16-bit lane k.
+inline Vec Splat16(int16_t k) {
+  return _mm_set1_epi16(k);
+}
+
+// Every 32-bit lane k.
+inline Vec Splat32(int32_t k) {
+  return _mm_set1_epi32(k);
+}
+
+// a | b.
+inline Vec Or(Vec a, Vec b) {
+  return _mm_or_si128(a, b);
+}
+
+// a & b.
+inline Vec And(Vec a, Vec b) {
+  return _mm_and_si128(a, b);
+}
+
+// ~a & b (note the order: the first operand is the one inverted).
+inline Vec AndNot(Vec a, Vec b) {
+  return _mm_andnot_si128(a, b);
+}
+
+// a - b in each 32-bit lane.
+inline Vec Sub32(Vec a, Vec b) {
+  return _mm_sub_epi32(a, b);
+}
+
+// ---- Lane-wise compares: all ones in the lanes where the compare holds.
+
+// Bytes equal to c.
+inline Vec EqBytes(Vec v, char c) {
+  return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+}
+
+// Bytes below c, compared as signed bytes.
+inline Vec LessBytes(Vec v, char c) {
+  return _mm_cmplt_epi8(v, _mm_set1_epi8(c));
+}
+
+// 16-bit lanes above k, compared as signed numbers.
+inline Vec Greater16(Vec v, int16_t k) {
+  return _mm_cmpgt_epi16(v, _mm_set1_epi16(k));
+}
+
+// 32-bit lanes equal to k.
+inline Vec Eq32(Vec v, int32_t k) {
+  return _mm_cmpeq_epi32(v, _mm_set1_epi32(k));
+}
+
+// 32-bit lanes above k, compared as signed numbers.
+inline Vec Greater32(Vec v, int32_t k) {
+  return _mm_cmpgt_epi32(v, _mm_set1_epi32(k));
+}
+
+// ---- Shifts by a constant count, each lane on its own.
+
+// 16-bit lanes shifted left by n bits.
+template <int n>
+inline Vec ShiftLeft16(Vec v) {
+  return _mm_slli_epi16(v, n);
+}
+
+// 32-bit lanes shifted left by n bits.
+template <int n>
+inline Vec ShiftLeft32(Vec v) {
+  return _mm_slli_epi32(v, n);
+}
+
+// 32-bit lanes shifted right by n bits, zeros coming in.
+template <int n>
+inline Vec ShiftRight32(Vec v) {
+  return _mm_srli_epi32(v, n);
+}
+
+// ---- Zero extension (unpacking with zero).
+
+// Bytes 0-7 of v zero-extended to eight 16-bit lanes.
+inline Vec WidenLow8(Vec v) {
+  return _mm_unpacklo_epi8(v, _mm_setzero_si128());
+}
+
+// Bytes 8-15 of v zero-extended to eight 16-bit lanes.
+inline Vec WidenHigh8(Vec v) {
+  return _mm_unpackhi_epi8(v, _mm_setzero_si128());
+}
+
+// 16-bit lanes 0-3 of v zero-extended to four 32-bit lanes.
+inline Vec WidenLow16(Vec v) {
+  return _mm_unpacklo_epi16(v, _mm_setzero_si128());
+}
+
+// 16-bit lanes 4-7 of v zero-extended to four 32-bit lanes.
+inline Vec WidenHigh16(Vec v) {
+  return _mm_unpackhi_epi16(v, _mm_setzero_si128());
+}
+
+// ---- Masks: bit i stands for byte i.
 
 // Bits of the bytes equal to c.
 inline unsigned EqMask(Vec v, char c) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cwbase/text/internal/utf8_codec.h"
+
 namespace cwbase_internal {
 
 Codeset CurrentCodeset() {
@@ -26,15 +28,9 @@ int EncodeMultiByte(Codeset codeset, uint32_t wc, unsigned char* out) {
   }
   if (codeset != Codeset::kUtf8) return (wc >> 7) == (0xE0000 >> 7) ? 0 : -1;
   if (wc > 0x7FFFFFFF || (wc & 0xFFFFF800) == 0xD800) return -1;
-  // 2 bytes carry 11 bits, 3 carry 16, and each further byte 5 more.
-  const int len = wc < 0x800 ? 2 : wc < 0x10000 ? 3 : wc < 0x200000 ? 4 : wc < 0x4000000 ? 5 : 6;
-  static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
-  for (int k = len - 1; k > 0; --k) {
-    out[k] = static_cast<unsigned char>(0x80 | (wc & 0x3F));
-    wc >>= 6;
-  }
-  out[0] = static_cast<unsigned char>(kLead[len] | wc);
-  return len;
+  const size_t len = Utf8Length(wc);
+  PutUtf8(wc, len, out);
+  return static_cast<int>(len);
 }
 
 }  // namespace cwbase_internal

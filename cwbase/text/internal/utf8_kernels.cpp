@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "cwbase/core/internal/simd.h"
-#include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/ascii_runs.h"
+#include "cwbase/text/internal/utf8_codec.h"
 
 namespace cwbase_internal {
 
@@ -30,26 +31,27 @@ struct Window {
 
 constexpr uint64_t kAll = ~uint64_t{0};
 
-inline uint64_t Bits(Vec compared, int chunk) {
-  return static_cast<uint64_t>(simd::HighMask(compared)) << (16 * chunk);
+// A chunk's 16-bit mask placed at its bits of the window's 64-bit mask.
+inline uint64_t Bits(unsigned mask, int chunk) {
+  return static_cast<uint64_t>(mask) << (16 * chunk);
 }
 
 __attribute__((always_inline)) inline Window ScanWindow(const unsigned char* p, bool allowFour) {
   const Vec x0 = simd::Load16(p), x1 = simd::Load16(p + 16);
   const Vec x2 = simd::Load16(p + 32), x3 = simd::Load16(p + 48);
   // All ASCII: 64 characters of one byte.
-  if (simd::HighMask(_mm_or_si128(_mm_or_si128(x0, x1), _mm_or_si128(x2, x3))) == 0)
+  if (simd::HighMask(simd::Or(simd::Or(x0, x1), simd::Or(x2, x3))) == 0)
     return {kUtf8Window, kAll, false};
   const Vec chunks[4] = {x0, x1, x2, x3};
   uint64_t nonAscii = 0, cont = 0, belowE0 = 0, belowF0 = 0, belowF8 = 0;
   for (int c = 0; c < 4; ++c) {
     const Vec x = chunks[c];
     // Signed compares: bytes 0x80 and up are negative.
-    nonAscii |= Bits(x, c);
-    cont |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0))), c);
-    belowE0 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xE0))), c);
-    belowF0 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF0))), c);
-    belowF8 |= Bits(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF8))), c);
+    nonAscii |= Bits(simd::HighMask(x), c);
+    cont |= Bits(simd::LessMask(x, static_cast<char>(0xC0)), c);
+    belowE0 |= Bits(simd::LessMask(x, static_cast<char>(0xE0)), c);
+    belowF0 |= Bits(simd::LessMask(x, static_cast<char>(0xF0)), c);
+    belowF8 |= Bits(simd::LessMask(x, static_cast<char>(0xF8)), c);
   }
   const uint64_t lead2 = belowE0 & ~cont, lead3 = belowF0 & ~belowE0;
   uint64_t lead4 = belowF8 & ~belowF0, bad = nonAscii & ~belowF8;
@@ -57,7 +59,7 @@ __attribute__((always_inline)) inline Window ScanWindow(const unsigned char* p, 
   const uint64_t starts = ~cont;
   if (starts == 0) return {0, 0, false};
   // The last start ends the window unless it is ASCII (complete by itself).
-  const int last = 63 - __builtin_clzll(starts);
+  const unsigned last = simd::LastBit64(starts);
   const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
   const uint64_t below = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
   const uint64_t b2 = lead2 & below, b3 = lead3 & below, b4 = lead4 & below;
@@ -114,7 +116,7 @@ constexpr CompactTable kCompact = MakeCompactTable();
 template <bool check>
 inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t* dst,
                               bool* refused) {
-  const Vec zero = _mm_setzero_si128(), six = _mm_set1_epi16(0x3F);
+  const Vec six = simd::Splat16(0x3F);
   size_t k = 0;
   uint32_t refusedBits = 0;
   for (int c = 0; c < 4; ++c) {
@@ -132,33 +134,28 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
       // Leads the C library refuses here: C0 and C1 (overlong two-byte
       // forms), E0 before 80-9F (overlong three-byte forms), ED before A0-BF
       // (surrogates).
-      const Vec lowNext = _mm_cmplt_epi8(x1, _mm_set1_epi8(static_cast<char>(0xA0)));
-      const Vec c0c1 = _mm_cmpeq_epi8(_mm_and_si128(x0, _mm_set1_epi8(static_cast<char>(0xFE))),
-                                      _mm_set1_epi8(static_cast<char>(0xC0)));
-      const Vec e0 =
-          _mm_and_si128(_mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xE0))), lowNext);
-      const Vec ed =
-          _mm_andnot_si128(lowNext, _mm_cmpeq_epi8(x0, _mm_set1_epi8(static_cast<char>(0xED))));
-      refusedBits |= simd::HighMask(_mm_or_si128(c0c1, _mm_or_si128(e0, ed))) & m;
+      const Vec lowNext = simd::LessBytes(x1, static_cast<char>(0xA0));
+      const Vec c0c1 = simd::EqBytes(simd::And(x0, simd::Splat8(static_cast<char>(0xFE))),
+                                     static_cast<char>(0xC0));
+      const Vec e0 = simd::And(simd::EqBytes(x0, static_cast<char>(0xE0)), lowNext);
+      const Vec ed = simd::AndNot(lowNext, simd::EqBytes(x0, static_cast<char>(0xED)));
+      refusedBits |= simd::HighMask(simd::Or(c0c1, simd::Or(e0, ed))) & m;
     }
     alignas(16) uint32_t values[16];
     for (int half = 0; half < 2; ++half) {
-      const Vec b0 = half ? _mm_unpackhi_epi8(x0, zero) : _mm_unpacklo_epi8(x0, zero);
-      const Vec b1 =
-          _mm_and_si128(half ? _mm_unpackhi_epi8(x1, zero) : _mm_unpacklo_epi8(x1, zero), six);
-      const Vec b2 =
-          _mm_and_si128(half ? _mm_unpackhi_epi8(x2, zero) : _mm_unpacklo_epi8(x2, zero), six);
-      const Vec two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b0, _mm_set1_epi16(0x1F)), 6), b1);
+      const Vec b0 = half ? simd::WidenHigh8(x0) : simd::WidenLow8(x0);
+      const Vec b1 = simd::And(half ? simd::WidenHigh8(x1) : simd::WidenLow8(x1), six);
+      const Vec b2 = simd::And(half ? simd::WidenHigh8(x2) : simd::WidenLow8(x2), six);
+      const Vec two = simd::Or(simd::ShiftLeft16<6>(simd::And(b0, simd::Splat16(0x1F))), b1);
       const Vec three =
-          _mm_or_si128(_mm_slli_epi16(b0, 12), _mm_or_si128(_mm_slli_epi16(b1, 6), b2));
-      const Vec is2 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xBF));
-      const Vec is3 = _mm_cmpgt_epi16(b0, _mm_set1_epi16(0xDF));
-      const Vec only2 = _mm_andnot_si128(is3, is2);
-      const Vec v =
-          _mm_or_si128(_mm_andnot_si128(is2, b0),
-                       _mm_or_si128(_mm_and_si128(only2, two), _mm_and_si128(is3, three)));
-      _mm_store_si128(reinterpret_cast<Vec*>(values + 8 * half), _mm_unpacklo_epi16(v, zero));
-      _mm_store_si128(reinterpret_cast<Vec*>(values + 8 * half + 4), _mm_unpackhi_epi16(v, zero));
+          simd::Or(simd::ShiftLeft16<12>(b0), simd::Or(simd::ShiftLeft16<6>(b1), b2));
+      const Vec is2 = simd::Greater16(b0, 0xBF);
+      const Vec is3 = simd::Greater16(b0, 0xDF);
+      const Vec only2 = simd::AndNot(is3, is2);
+      const Vec v = simd::Or(simd::AndNot(is2, b0),
+                             simd::Or(simd::And(only2, two), simd::And(is3, three)));
+      simd::StoreAligned4(simd::WidenLow16(v), values + 8 * half);
+      simd::StoreAligned4(simd::WidenHigh16(v), values + 8 * half + 4);
     }
     // The values at the starts, eight positions at a time: all eight are
     // copied into the stage, and the count keeps those that are characters.
@@ -187,7 +184,7 @@ __attribute__((always_inline)) inline size_t EmitWindow(const unsigned char* src
   if (w.four) {
     size_t k = 0;
     for (uint64_t m = w.starts; m; m &= m - 1)
-      dst[k++] = static_cast<wchar_t>(WindowValue(src + __builtin_ctzll(m)));
+      dst[k++] = static_cast<wchar_t>(WindowValue(src + simd::FirstBit64(m)));
     return k;
   }
   wchar_t stage[kUtf8Window + 8];
@@ -212,40 +209,38 @@ template <bool low16>
 __attribute__((always_inline)) inline size_t StageUtf8(const wchar_t* src, unsigned char* stage,
                                                        uint32_t* outside, uint32_t* surrogate) {
   size_t o = 0;
-  const Vec six = _mm_set1_epi32(0x3F);
-  Vec high = _mm_setzero_si128(), surr = _mm_setzero_si128();
+  const Vec six = simd::Splat32(0x3F);
+  Vec high = simd::Zero(), surr = simd::Zero();
   for (int c = 0; c < 4; ++c) {
-    Vec v = _mm_loadu_si128(reinterpret_cast<const Vec*>(src + 4 * c));
-    if (low16) v = _mm_and_si128(v, _mm_set1_epi32(0xFFFF));
-    high = _mm_or_si128(high, _mm_srli_epi32(v, 16));
-    surr = _mm_or_si128(
-        surr, _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0xF800)), _mm_set1_epi32(0xD800)));
-    const Vec low = _mm_and_si128(v, six);
-    const Vec mid = _mm_and_si128(_mm_srli_epi32(v, 6), six);
-    const Vec two = _mm_or_si128(_mm_set1_epi32(0x80C0),
-                                 _mm_or_si128(_mm_srli_epi32(v, 6), _mm_slli_epi32(low, 8)));
+    Vec v = simd::Load4(src + 4 * c);
+    if (low16) v = simd::And(v, simd::Splat32(0xFFFF));
+    high = simd::Or(high, simd::ShiftRight32<16>(v));
+    surr = simd::Or(surr, simd::Eq32(simd::And(v, simd::Splat32(0xF800)), 0xD800));
+    const Vec low = simd::And(v, six);
+    const Vec mid = simd::And(simd::ShiftRight32<6>(v), six);
+    const Vec two = simd::Or(simd::Splat32(0x80C0),
+                             simd::Or(simd::ShiftRight32<6>(v), simd::ShiftLeft32<8>(low)));
     const Vec three =
-        _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x8080E0),
-                                  _mm_and_si128(_mm_srli_epi32(v, 12), _mm_set1_epi32(0x0F))),
-                     _mm_or_si128(_mm_slli_epi32(mid, 8), _mm_slli_epi32(low, 16)));
-    const Vec atLeast2 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7F));
-    const Vec atLeast3 = _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7FF));
-    const Vec word =
-        _mm_or_si128(_mm_andnot_si128(atLeast2, v),
-                     _mm_or_si128(_mm_and_si128(_mm_andnot_si128(atLeast3, atLeast2), two),
-                                  _mm_and_si128(atLeast3, three)));
-    const Vec len = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), atLeast2), atLeast3);
+        simd::Or(simd::Or(simd::Splat32(0x8080E0),
+                          simd::And(simd::ShiftRight32<12>(v), simd::Splat32(0x0F))),
+                 simd::Or(simd::ShiftLeft32<8>(mid), simd::ShiftLeft32<16>(low)));
+    const Vec atLeast2 = simd::Greater32(v, 0x7F);
+    const Vec atLeast3 = simd::Greater32(v, 0x7FF);
+    const Vec word = simd::Or(simd::AndNot(atLeast2, v),
+                              simd::Or(simd::And(simd::AndNot(atLeast3, atLeast2), two),
+                                       simd::And(atLeast3, three)));
+    const Vec len = simd::Sub32(simd::Sub32(simd::Splat32(1), atLeast2), atLeast3);
     alignas(16) uint32_t words[4], lens[4];
-    _mm_store_si128(reinterpret_cast<Vec*>(words), word);
-    _mm_store_si128(reinterpret_cast<Vec*>(lens), len);
+    simd::StoreAligned4(word, words);
+    simd::StoreAligned4(len, lens);
     for (int j = 0; j < 4; ++j) {
       std::memcpy(stage + o, &words[j], 4);
       o += lens[j];
     }
   }
   alignas(16) uint32_t h[4], g[4];
-  _mm_store_si128(reinterpret_cast<Vec*>(h), high);
-  _mm_store_si128(reinterpret_cast<Vec*>(g), surr);
+  simd::StoreAligned4(high, h);
+  simd::StoreAligned4(surr, g);
   *outside = h[0] | h[1] | h[2] | h[3];
   *surrogate = g[0] | g[1] | g[2] | g[3];
   return o;
@@ -261,7 +256,7 @@ size_t CountUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unuse
   while (i + kUtf8WindowReadable <= n) {
     const Window w = ScanWindow(src + i, false);
     if (!w.bytes) break;
-    *count += w.starts == kAll ? kUtf8Window : static_cast<size_t>(__builtin_popcountll(w.starts));
+    *count += w.starts == kAll ? kUtf8Window : simd::BitCount64(w.starts);
     i += w.bytes;
   }
 #endif
@@ -299,39 +294,6 @@ size_t DecodeUtf8Windows([[maybe_unused]] const unsigned char* src, [[maybe_unus
 #endif
 }
 
-#if defined(CWBASE_SIMD_SSE2)
-namespace {
-
-// One character of two to four bytes at `p` as the C library's decoder
-// reads it, when it is one of the common forms: C2-DF with one
-// continuation byte, E0-EF with two (no overlong form, no surrogate), F0-F7
-// with three (no overlong form). Its length, or 0 for anything else.
-inline size_t DecodeCommon(const unsigned char* p, uint32_t* value) {
-  const uint32_t b = p[0];
-  auto cont = [&](size_t k) { return (p[k] & 0xC0u) == 0x80u; };
-  if (b >= 0xC2 && b <= 0xDF && cont(1)) {
-    *value = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
-    return 2;
-  }
-  if ((b & 0xF0u) == 0xE0u && cont(1) && cont(2)) {
-    const uint32_t v = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-    if (v < 0x800 || (v & 0xFFFFF800u) == 0xD800u) return 0;
-    *value = v;
-    return 3;
-  }
-  if ((b & 0xF8u) == 0xF0u && cont(1) && cont(2) && cont(3)) {
-    const uint32_t v =
-        (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
-    if (v < 0x10000) return 0;
-    *value = v;
-    return 4;
-  }
-  return 0;
-}
-
-}  // namespace
-#endif
-
 size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[maybe_unused]] size_t n,
                                [[maybe_unused]] bool utf8, [[maybe_unused]] wchar_t* dst,
                                [[maybe_unused]] size_t room, size_t* written) {
@@ -344,7 +306,7 @@ size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[mayb
     // windows.
     const Vec x = simd::Load16(src + i), x1 = simd::Load16(src + i + 16);
     const Vec x2 = simd::Load16(src + i + 32), x3 = simd::Load16(src + i + 48);
-    if (simd::HighMask(_mm_or_si128(_mm_or_si128(x, x1), _mm_or_si128(x2, x3))) == 0) {
+    if (simd::HighMask(simd::Or(simd::Or(x, x1), simd::Or(x2, x3))) == 0) {
       simd::Widen16(x, dst + o);
       simd::Widen16(x1, dst + o + 16);
       simd::Widen16(x2, dst + o + 32);
@@ -358,12 +320,13 @@ size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[mayb
       i += 16, o += 16;
       continue;
     }
-    if (utf8 && __builtin_popcount(high) <= 4) {
-      const unsigned k = simd::FirstBit(high);
-      for (unsigned j = 0; j < k; ++j) dst[o + j] = static_cast<wchar_t>(src[i + j]);
+    if (utf8 && simd::BitCount(high) <= 4) {
+      const size_t k = WidenAsciiRun(src + i, simd::FirstBit(high), dst + o);
       i += k, o += k;
+      // The character there when it is one the C library takes, of two to
+      // four bytes (four readable bytes make the longer forms fail).
       uint32_t v;
-      const size_t len = DecodeCommon(src + i, &v);
+      const size_t len = DecodeUtf8Char<Utf8Rules::kCLibrary>(src + i, 4, &v);
       if (len == 0) break;  // the caller's rules decide
       dst[o++] = static_cast<wchar_t>(v);
       i += len;
@@ -383,7 +346,7 @@ size_t DecodeUtf8WindowsStrict([[maybe_unused]] const unsigned char* src, [[mayb
       count = DecodeWindowBmp<true>(src + i, w.starts, stage, &refused);
     } else {
       for (uint64_t m = w.starts; m; m &= m - 1) {
-        const unsigned char* q = src + i + __builtin_ctzll(m);
+        const unsigned char* q = src + i + simd::FirstBit64(m);
         const uint32_t v = WindowValue(q);
         refused |= v < kWindowMin[q[0] >> 4];
         refused |= (v & 0xFFFFF800) == 0xD800;

@@ -64,4 +64,27 @@ int ReferenceWstrtoUtf8(char* dest, int destCapacity, const wchar_t* source, int
   return written;
 }
 
+size_t ReferenceStrictUtf8(const unsigned char* s, size_t avail, size_t maxLength,
+                           uint32_t maxValue, uint32_t* value) {
+  size_t length = 0;
+  while (length < 8 && (s[0] & (0x80u >> length)) != 0) ++length;
+  if (length == 0) {
+    *value = s[0];
+    return 1;
+  }
+  if (length == 1 || length > maxLength) return 0;  // a continuation byte, or too long
+  uint32_t v = s[0] & (0x7Fu >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if (k >= avail || s[k] >> 6 != 2) return 0;
+    v = v * 64 + (s[k] & 0x3Fu);
+  }
+  // Payload bits of each length: 7, 11, 16, 21, 26, 31. A value that fits
+  // in the next shorter length is an overlong form.
+  static const unsigned kBits[] = {0, 7, 11, 16, 21, 26, 31};
+  if (v < (uint32_t{1} << kBits[length - 1])) return 0;
+  if (v > maxValue || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  *value = v;
+  return length;
+}
+
 }  // namespace cwbase_internal

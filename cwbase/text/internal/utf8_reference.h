@@ -1,8 +1,7 @@
-// The reference versions of the four UTF-8 converters of encoding.h: plain
-// loops, a byte or a unit at a time, written from the converters' rules. The
-// block-at-a-time converters call the per-character pieces below for
-// whatever their blocks do not take; the tests and fuzzers compare the
-// converters with the whole functions here.
+// The reference versions of the four UTF-8 converters of encoding.h and of
+// the character rules of internal/utf8_codec.h: plain loops, a byte or a
+// unit at a time, written from the rules. The tests and fuzzers compare the
+// converters and the codec with them; the library itself never calls them.
 //
 // Contract
 // - Each Reference… function gives exactly what its public counterpart gives
@@ -18,11 +17,19 @@
 // - ReferenceUtf8Reader is the byte-by-byte state machine of Utf8toWStr: Feed
 //   takes one byte and writes the 0 to 2 units it produces, Finish the '?' of
 //   a sequence still open at the end.
+// - ReferenceStrictUtf8 reads one character of strict UTF-8 from the avail
+//   bytes at s: the lead's leading one bits give the length (1 to
+//   maxLength), every byte after it is 10xxxxxx, and the value needs exactly
+//   that length, is no surrogate and does not exceed maxValue. It returns
+//   the length (the value in *value) or 0. XML's UTF-8 is (4, 0x10FFFF), the
+//   C library's (6, 0x7FFFFFFF).
 // Threads: re-entrant; a reader belongs to one conversion.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "cwbase/text/internal/utf8_codec.h"  // kMaxUtf8Unit, the size both encoders share
 
 namespace cwbase_internal {
 
@@ -30,9 +37,8 @@ unsigned char* ReferenceMakeUtf8String(const wchar_t* source);
 wchar_t* ReferenceMakeUnicodeString(const unsigned char* source);
 int ReferenceUtf8toWStr(wchar_t* dest, int destCapacity, const char* source, int sourceLength);
 int ReferenceWstrtoUtf8(char* dest, int destCapacity, const wchar_t* source, int sourceLength);
-
-// Largest number of bytes ReferenceEncodeUtf8 writes.
-constexpr size_t kMaxUtf8Unit = 4;
+size_t ReferenceStrictUtf8(const unsigned char* s, size_t avail, size_t maxLength,
+                           uint32_t maxValue, uint32_t* value);
 
 inline size_t ReferenceEncodeUtf8(int32_t v, unsigned char* out) {
   if (v < 0x80) {  // negative units too: their low eight bits

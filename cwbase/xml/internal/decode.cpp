@@ -1,7 +1,8 @@
 // Encoding detection and decoding for the standard XML reader. UTF-8 is
-// decoded sixteen ASCII bytes per vector step where the text allows; the
-// other encodings a character at a time; names the reader does not know go
-// through iconv.
+// decoded by runs of ASCII (text/internal/ascii_runs.h), sixteen bytes per
+// vector step where the text allows, and the strict XML rules of
+// text/internal/utf8_codec.h for every other character; the other encodings
+// a character at a time; names the reader does not know go through iconv.
 #include "cwbase/xml/internal/decode.h"
 
 #include <iconv.h>
@@ -11,7 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cwbase/core/internal/simd.h"
+#include "cwbase/text/internal/ascii_runs.h"
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/xml/internal/declaration.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlerror.h"
@@ -66,63 +68,21 @@ bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
   return false;
 }
 
-#if defined(CWBASE_SIMD_SSE2)
-// Bits of the bytes below 0x20 other than tab, LF and CR (for ASCII bytes).
-inline unsigned ControlMask(simd::Vec v) {
-  const unsigned below = simd::LessMask(v, 0x20);
-  return below & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n') | simd::EqMask(v, '\r'));
-}
-#endif
-
-// One UTF-8 sequence at p (end: the input's end): its value, or -1 for a
-// malformed, overlong, surrogate or cut sequence. *size: its bytes.
-int32_t Utf8Character(const unsigned char* p, const unsigned char* end, size_t* size) {
-  const unsigned lead = *p;
-  size_t n;
-  uint32_t value, min;
-  if (lead < 0x80) {
-    *size = 1;
-    return static_cast<int32_t>(lead);
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2, value = lead & 0x1F, min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3, value = lead & 0x0F, min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4, value = lead & 0x07, min = 0x10000;
-  } else {
-    return -1;
-  }
-  if (static_cast<size_t>(end - p) < n) return -1;
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return -1;
-    value = (value << 6) | (p[i] & 0x3F);
-  }
-  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return -1;
-  *size = n;
-  return static_cast<int32_t>(value);
-}
-
 bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
   const unsigned char* p = s.m_pData + s.m_Start;
   const unsigned char* end = s.m_pData + s.m_Length;
   wchar_t* out = dest;
   while (p < end) {
-#if defined(CWBASE_SIMD_SSE2)
-    while (end - p >= 16) {
-      const simd::Vec v = simd::Load16(p);
-      const unsigned look = simd::HighMask(v) | ControlMask(v);
-      // All 16 are widened; only those before the first byte that needs a
-      // look count (the rest is written over next).
-      simd::Widen16(v, out);
-      const unsigned n = look ? simd::FirstBit(look) : 16;
-      p += n, out += n;
-      if (look) break;
-    }
+    // The ASCII that needs no look, widened a block at a time: the block that
+    // holds the first byte that needs one is widened whole, and the units
+    // past that byte are written over next.
+    const size_t run =
+        WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, static_cast<size_t>(end - p), out);
+    p += run, out += run;
     if (p == end) break;
-#endif
-    size_t size = 1;
-    const int32_t c = Utf8Character(p, end, &size);
-    if (c < 0 || !XmlIsChar(static_cast<uint32_t>(c)))
+    uint32_t c;
+    const size_t size = DecodeUtf8Char<Utf8Rules::kXml>(p, static_cast<size_t>(end - p), &c);
+    if (size == 0 || !XmlIsChar(c))
       return Fail(fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - s.m_pData),
                   static_cast<size_t>(out - dest));
     *out++ = static_cast<wchar_t>(c);
@@ -295,8 +255,11 @@ size_t XmlByteOffset(const XmlSource& s, size_t unit) {
   size_t at = s.m_Start;
   switch (s.m_Encoding) {
     case XmlEncoding::kUtf8:
-      for (size_t size = 1; unit > 0 && at < s.m_Length; --unit, at += size)
-        if (Utf8Character(s.m_pData + at, s.m_pData + s.m_Length, &size) < 0) size = 1;
+      for (; unit > 0 && at < s.m_Length; --unit) {
+        uint32_t c;
+        const size_t size = DecodeUtf8Char<Utf8Rules::kXml>(s.m_pData + at, s.m_Length - at, &c);
+        at += size ? size : 1;  // a byte that starts no character counts as one
+      }
       break;
     case XmlEncoding::kUtf16Le:
     case XmlEncoding::kUtf16Be:

@@ -31,6 +31,7 @@
 #include "cwbase/xml/internal/index.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
+#include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -106,8 +107,8 @@ class XmlFastReader {
   void Widen(size_t to) {
     if (to <= m_Widened || m_Widened == kXmlNone) return;
     to = std::min(std::max(to, m_Widened + 64), m_End);
-    XmlWidenAscii(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
-                  m_Buffer + m_Widened);
+    WidenAsciiRun(reinterpret_cast<const unsigned char*>(m_Text) + m_Widened, to - m_Widened,
+                  m_Buffer + m_Widened);  // the 8-bit text is ASCII up to m_End
     m_Widened = to;
     while (m_WaitingCount && m_Waiting[m_WaitingCount - 1] < to)
       m_Buffer[m_Waiting[--m_WaitingCount]] = 0;

@@ -1,9 +1,10 @@
 // Scanning primitives of the XML readers and writer for 8-bit text
 // (unsigned char) and wide text (wchar_t), over the classes of xmlchars.h:
 // one search for the first unit in (or outside) a class sixteen units at a
-// time, its backward counterpart for trimming, the tag scan that finds a
-// tag's end and keeps the positions of its quotes, spaces and "="s, and the
-// widening of ASCII bytes to wide units. Private to the XML subsystem.
+// time, its backward counterpart for trimming, the narrowing of ASCII runs
+// of wide text up to such a unit, and the tag scan that finds a tag's end
+// and keeps the positions of its quotes, spaces and "="s. Private to the
+// XML subsystem.
 //
 // Contract
 // - Every search looks at the units [from, end) and returns the position of
@@ -44,7 +45,7 @@ inline simd::Vec XmlMemberLanes(simd::Vec v, std::index_sequence<I...>) {
   simd::Vec lanes = simd::Zero();
   ((lanes = (kXmlCharClass[static_cast<unsigned char>(kXmlClassMembers[I])] & kClass) &&
                     !kCovered(static_cast<unsigned char>(kXmlClassMembers[I]))
-                ? simd::Or(lanes, simd::Eq(v, kXmlClassMembers[I]))
+                ? simd::Or(lanes, simd::EqBytes(v, kXmlClassMembers[I]))
                 : lanes),
    ...);
   return lanes;
@@ -60,17 +61,17 @@ inline unsigned XmlClassMask(simd::Vec v) {
   constexpr bool kHigh = (kClass & kXmlHigh) != 0;
   simd::Vec lanes = XmlMemberLanes<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
   if constexpr (kLow) {
-    simd::Vec low = simd::Less(v, 0x20);  // signed: bytes with the top bit set compare below too
+    simd::Vec low = simd::LessBytes(v, 0x20);  // signed: bytes with the top bit set compare below too
     if constexpr (!(kClass & kXmlControl))
-      low = simd::AndNot(simd::Or(simd::Eq(v, '\t'), simd::Eq(v, '\n')), low);
+      low = simd::AndNot(simd::Or(simd::EqBytes(v, '\t'), simd::EqBytes(v, '\n')), low);
     if constexpr (!kHigh) low = simd::AndNot(v, low);  // clears the lanes with the top bit set
     lanes = simd::Or(lanes, low);
   }
   if constexpr (kHigh) {
-    lanes = simd::Or(lanes, simd::Eq(v, 0x7F));
+    lanes = simd::Or(lanes, simd::EqBytes(v, 0x7F));
     if constexpr (!kLow) lanes = simd::Or(lanes, v);  // the top bit is what Mask reads
   }
-  return simd::Mask(lanes);
+  return simd::HighMask(lanes);
 }
 
 #endif
@@ -264,13 +265,5 @@ inline bool XmlAsciiEnd(const unsigned char* text, size_t n, size_t* end) {
   return i == n || text[i] == 0;
 }
 
-// Widens `count` ASCII bytes to wide units.
-inline void XmlWidenAscii(const unsigned char* from, size_t count, wchar_t* to) {
-  size_t i = 0;
-#if defined(CWBASE_SIMD_SSE2)
-  for (; i + 16 <= count; i += 16) simd::Widen16(simd::Load16(from + i), to + i);
-#endif
-  for (; i < count; ++i) to[i] = from[i];
-}
 
 }  // namespace cwbase_internal

@@ -43,12 +43,12 @@ inline Unit At(const wchar_t* p) {
 // part through a copy of the block, in fixed-size pieces that stay inline.
 inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
   if (w != r && n == 16) {
-    const simd::Vec a = simd::LoadUnits4(r), b = simd::LoadUnits4(r + 4);
-    const simd::Vec c = simd::LoadUnits4(r + 8), d = simd::LoadUnits4(r + 12);
-    simd::StoreUnits4(w, a);
-    simd::StoreUnits4(w + 4, b);
-    simd::StoreUnits4(w + 8, c);
-    simd::StoreUnits4(w + 12, d);
+    const simd::Vec a = simd::Load4(r), b = simd::Load4(r + 4);
+    const simd::Vec c = simd::Load4(r + 8), d = simd::Load4(r + 12);
+    simd::Store4(w, a);
+    simd::Store4(w + 4, b);
+    simd::Store4(w + 8, c);
+    simd::Store4(w + 12, d);
   } else if (w != r) {
     wchar_t block[16];
     std::memcpy(block, r, sizeof block);
