@@ -1,9 +1,10 @@
 // CWXMLDocument::LoadXML: the standard reader. The XML declaration is read
 // from the bytes to choose the encoding (internal/declaration.h), the bytes
-// are decoded into the document's buffer (internal/decode.h), then parsed
-// there in place (internal/standard_parser.h). A fault empties the tree; its position is
-// then found again from the input: the parse has rewritten the text before
-// it, so the text is decoded once more to count lines and columns.
+// are decoded into the document's buffer with their line ends normalised
+// (internal/decode.h), then parsed there in place, the parser scanning the
+// narrow view of the text where there is one (internal/standard_parser.h).
+// A fault empties the tree; its line and column are counted in the input's
+// bytes up to the fault, since the parse has rewritten the text before it.
 #include <climits>
 #include <cstring>
 #include <new>
@@ -12,27 +13,6 @@
 #include "cwbase/xml/internal/decode.h"
 #include "cwbase/xml/internal/standard_parser.h"
 #include "cwbase/xml/xmlnode.h"
-
-namespace {
-
-using cwbase_internal::XmlSource;
-
-// Line and column (from 1) of unit `unit` of `text`; CR LF is one line end.
-void LineAndColumn(const wchar_t* text, size_t unit, int* line, int* column) {
-  long l = 1, c = 1;
-  for (size_t i = 0; i < unit; ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < unit && text[i + 1] == '\n') ++i;
-      ++l, c = 1;
-    } else {
-      ++c;
-    }
-  }
-  *line = static_cast<int>(l < INT_MAX ? l : INT_MAX);
-  *column = static_cast<int>(c < INT_MAX ? c : INT_MAX);
-}
-
-}  // namespace
 
 int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
   CleanUp();
@@ -51,7 +31,7 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     SetLastError(CWXML_ERROR_OUT_OF_MEMORY, 0, 0, 0);
     return -1;
   }
-  const XmlSource source = cwbase_internal::XmlDetectEncoding(inside ? copy.data() : data, size);
+  const cwbase_internal::XmlSource source = cwbase_internal::XmlDetectEncoding(inside ? copy.data() : data, size);
   const size_t room = cwbase_internal::XmlDecodeRoom(source);
   wchar_t* text = nullptr;
   try {
@@ -67,34 +47,28 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
 
   size_t units = 0;
   cwbase_internal::XmlDecodeFault fault;
+  cwbase_internal::XmlNarrowText narrow;
   int line = 0, column = 0;
   if (source.m_Code) {  // a malformed declaration or a contradicting encoding
     SetLastError(source.m_Code, static_cast<long>(source.m_FaultByte), source.m_FaultLine,
                  source.m_FaultColumn);
     return -1;
   }
-  if (!cwbase_internal::XmlDecode(source, text, &units, &fault)) {
+  if (!cwbase_internal::XmlDecode(source, text, &units, &fault, &narrow)) {
     if (fault.m_Code != CWXML_ERROR_UNSUPPORTED_ENCODING)
-      LineAndColumn(text, fault.m_Unit, &line, &column);
+      cwbase_internal::XmlPosition(source, fault.m_Byte, &line, &column);
     SetLastError(fault.m_Code, static_cast<long>(fault.m_Byte), line, column);
     return -1;
   }
 
-  // Text of one byte per character can be scanned in its bytes.
-  using cwbase_internal::XmlEncoding;
-  const bool single =
-      source.m_Encoding == XmlEncoding::kUtf8 || source.m_Encoding == XmlEncoding::kLatin1 ||
-      source.m_Encoding == XmlEncoding::kAscii || source.m_Encoding == XmlEncoding::kWindows1252;
-  const unsigned char* narrow =
-      single && units == size - source.m_Start ? source.m_pData + source.m_Start : nullptr;
   size_t unit = 0;
   int rc;
   cwbase_internal::XmlParseSetup setup;
-  setup.m_DeclarationUnits = source.m_DeclarationUnits;
+  setup.m_Declaration = source.m_DeclarationUnits > 0;
   setup.m_Standalone = source.m_Standalone == 1;
   setup.m_InputBytes = size;
   try {
-    rc = cwbase_internal::XmlParseStandard(text, units, narrow, setup, this, &unit);
+    rc = cwbase_internal::XmlParseStandard(text, units, narrow.m_pBytes, setup, this, &unit);
   } catch (const std::bad_alloc&) {
     rc = CWXML_ERROR_OUT_OF_MEMORY;
   }
@@ -105,15 +79,9 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
   CleanUp();
   long offset = 0;
   if (rc != CWXML_ERROR_OUT_OF_MEMORY) {
-    offset = static_cast<long>(cwbase_internal::XmlByteOffset(source, unit));
-    // The text up to the fault as it was before the parse rewrote it.
-    try {
-      std::vector<wchar_t> again(room, L'\0');
-      if (cwbase_internal::XmlDecode(source, again.data(), &units, &fault))
-        LineAndColumn(again.data(), unit, &line, &column);
-    } catch (const std::bad_alloc&) {
-      line = column = 0;  // the position in bytes is known all the same
-    }
+    const size_t byte = cwbase_internal::XmlByteOffset(source, unit);
+    offset = static_cast<long>(byte);
+    cwbase_internal::XmlPosition(source, byte, &line, &column);
   }
   SetLastError(rc, offset, line, column);
   return -1;

@@ -132,6 +132,71 @@ TEST(XmlStandardReader, FaultOffsetsCountBytes) {
   }
 }
 
+// Characters as the bytes of one encoding: UTF-8, UTF-16 and UTF-32 with
+// their byte-order mark, or one byte each (Latin-1 and Latin-9 alike for
+// the characters used here).
+enum class Form { kUtf8, kUtf16Le, kUtf16Be, kUtf32Le, kOneByte };
+std::string Encode(const std::u32string& text, Form form, bool mark) {
+  std::string out;
+  auto put = [&](uint32_t v, int bytes, bool big) {
+    for (int i = 0; i < bytes; ++i)
+      out += static_cast<char>(v >> (8 * (big ? bytes - 1 - i : i)) & 0xFF);
+  };
+  if (mark && form == Form::kUtf8) out = "\xEF\xBB\xBF";
+  if (mark && form == Form::kUtf16Le) put(0xFEFF, 2, false);
+  if (mark && form == Form::kUtf16Be) put(0xFEFF, 2, true);
+  if (mark && form == Form::kUtf32Le) put(0xFEFF, 4, false);
+  for (char32_t c : text) {
+    if (form == Form::kUtf16Le || form == Form::kUtf16Be) {
+      put(c, 2, form == Form::kUtf16Be);
+    } else if (form == Form::kUtf32Le) {
+      put(c, 4, false);
+    } else if (form == Form::kOneByte || c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Line ends (CR LF, CR alone, LF) are normalised before the parse, in every
+// encoding and in the declaration too: the trees agree, and a fault after
+// them is placed at the same line and column and at its character's bytes.
+TEST(XmlStandardReader, LineEndsInEveryEncoding) {
+  const struct {
+    Form form;
+    const char32_t* encoding;
+  } forms[] = {{Form::kUtf8, U""},
+               {Form::kUtf16Le, U""},
+               {Form::kUtf16Be, U""},
+               {Form::kUtf32Le, U""},
+               {Form::kOneByte, U" encoding='ISO-8859-1'"},
+               {Form::kOneByte, U" encoding='ISO-8859-15'"}};  // through iconv
+  const std::u32string body = U"?>\r\n<a x='1\r\n2\r3'>t\u00E9\r\nu\rv<![CDATA[\r\n]]></a>\r\n";
+  const std::u32string bad = U"?>\r\n<a>\u00E9\r\n\r<b>\r\n\u00E9</c>";
+  for (const auto& f : forms) {
+    const std::u32string start = U"<?xml version='1.0'\r\n" + std::u32string(f.encoding);
+    CWXMLDocument doc;
+    ASSERT_EQ(0, XmlLoadStandard(doc, Encode(start + body, f.form, f.form != Form::kOneByte)))
+        << static_cast<int>(f.form);
+    EXPECT_EQ(XmlDump(doc), L"a[x=1 2 3]\"t\u00E9\nu\nv\n\"") << static_cast<int>(f.form);
+
+    const std::u32string text = start + bad;
+    const size_t fault = text.find(U"</c>");
+    const std::string bytes = Encode(text, f.form, f.form != Form::kOneByte);
+    EXPECT_EQ(-1, XmlLoadStandard(doc, bytes));
+    const CWXMLError& e = doc.GetLastError();
+    EXPECT_EQ(CWXML_ERROR_MISMATCHED_TAG, e.code);
+    EXPECT_EQ(static_cast<long>(Encode(text.substr(0, fault), f.form, f.form != Form::kOneByte).size()),
+              e.offset)
+        << static_cast<int>(f.form);
+    EXPECT_EQ(6, e.line) << static_cast<int>(f.form);
+    EXPECT_EQ(2, e.column) << static_cast<int>(f.form);
+  }
+}
+
 TEST(XmlStandardReader, DepthLimit) {
   std::string deep;
   for (int i = 0; i < CWXML_MAX_DEPTH; ++i) deep += "<a>";

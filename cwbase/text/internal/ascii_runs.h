@@ -30,14 +30,14 @@ namespace cwbase_internal {
 
 enum class AsciiStop {
   kNonAscii,           // bytes 0x80-0xFF
-  kNonAsciiOrControl,  // those and 0x00-0x1F but tab, LF and CR
+  kNonAsciiOrControl,  // those and 0x00-0x1F but tab and LF
 };
 
 // Whether byte b ends a run.
 template <AsciiStop stop>
 inline bool EndsAsciiRun(unsigned char b) {
   if (b >= 0x80) return true;
-  return stop == AsciiStop::kNonAsciiOrControl && b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+  return stop == AsciiStop::kNonAsciiOrControl && b < 0x20 && b != '\t' && b != '\n';
 }
 
 #if defined(CWBASE_SIMD_SSE2)
@@ -47,8 +47,7 @@ inline unsigned AsciiRunEnds(simd::Vec v) {
   const unsigned high = simd::HighMask(v);
   if (stop == AsciiStop::kNonAscii) return high;
   // Signed compare: the bytes of 0x80 and up are below 0x20 too (already in `high`).
-  const unsigned control = simd::LessMask(v, 0x20) &
-                           ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n') | simd::EqMask(v, '\r'));
+  const unsigned control = simd::LessMask(v, 0x20) & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n'));
   return high | control;
 }
 #endif

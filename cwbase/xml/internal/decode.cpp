@@ -9,8 +9,10 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/text/internal/utf8_codec.h"
@@ -61,16 +63,60 @@ bool Agrees(const char* name, XmlEncoding e, bool marked) {
   }
 }
 
-bool Fail(XmlDecodeFault* fault, int code, size_t byte, size_t unit) {
+bool Fail(XmlDecodeFault* fault, int code, size_t byte) {
   fault->m_Code = code;
   fault->m_Byte = byte;
-  fault->m_Unit = unit;
   return false;
 }
 
-bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
-  const unsigned char* p = s.m_pData + s.m_Start;
+// The narrow view written beside the wide text once the input's own bytes
+// stop serving as one (at the first line end normalised or character of
+// more than one byte): the units so far were ASCII bytes of the input, so
+// the view starts as their copy. Without memory for it there is no view.
+class NarrowWriter {
+ public:
+  NarrowWriter(XmlNarrowText* narrow, const unsigned char* input, size_t room)
+      : m_pNarrow(narrow), m_pInput(input), m_Room(room) {}
+
+  // The view from unit `units` on, or null when there is none.
+  unsigned char* Diverge(size_t units) {
+    if (m_pCopy || !m_pNarrow || m_Failed) return m_pCopy;
+    m_pCopy = new (std::nothrow) unsigned char[m_Room];
+    if (!m_pCopy) {
+      m_Failed = true;
+      return nullptr;
+    }
+    m_pNarrow->m_Copy.reset(m_pCopy);
+    std::memcpy(m_pCopy, m_pInput, units);
+    return m_pCopy;
+  }
+  unsigned char* Copy() const { return m_pCopy; }
+  // The view of the whole text of `units` units.
+  void Finish(size_t units) {
+    if (!m_pNarrow || m_Failed) return;
+    if (m_pCopy) m_pCopy[units] = 0;
+    m_pNarrow->m_pBytes = m_pCopy ? m_pCopy : m_pInput;
+  }
+
+ private:
+  XmlNarrowText* m_pNarrow;
+  const unsigned char* m_pInput;
+  size_t m_Room;
+  unsigned char* m_pCopy = nullptr;
+  bool m_Failed = false;
+};
+
+// A unit's byte in the narrow view.
+inline unsigned char NarrowByte(uint32_t c) {
+  return static_cast<unsigned char>(c < 0x80 ? c : 0xFF);
+}
+
+bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
+                XmlNarrowText* narrow) {
+  const unsigned char* begin = s.m_pData + s.m_Start;
+  const unsigned char* p = begin;
   const unsigned char* end = s.m_pData + s.m_Length;
+  NarrowWriter view(narrow, begin, XmlDecodeRoom(s));
   wchar_t* out = dest;
   while (p < end) {
     // The ASCII that needs no look, widened a block at a time: the block that
@@ -78,18 +124,26 @@ bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
     // past that byte are written over next.
     const size_t run =
         WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, static_cast<size_t>(end - p), out);
+    if (unsigned char* copy = view.Copy()) std::memcpy(copy + (out - dest), p, run);
     p += run, out += run;
     if (p == end) break;
-    uint32_t c;
-    const size_t size = DecodeUtf8Char<Utf8Rules::kXml>(p, static_cast<size_t>(end - p), &c);
-    if (size == 0 || !XmlIsChar(c))
-      return Fail(fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - s.m_pData),
-                  static_cast<size_t>(out - dest));
+    uint32_t c = '\n';
+    size_t size;
+    if (*p == '\r') {
+      size = p + 1 < end && p[1] == '\n' ? 2 : 1;
+    } else {
+      size = DecodeUtf8Char<Utf8Rules::kXml>(p, static_cast<size_t>(end - p), &c);
+      if (size == 0 || !XmlIsChar(c))
+        return Fail(fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - s.m_pData));
+    }
+    if (unsigned char* copy = view.Diverge(static_cast<size_t>(out - dest)))
+      copy[out - dest] = NarrowByte(c);
     *out++ = static_cast<wchar_t>(c);
     p += size;
   }
   *out = 0;
   *units = static_cast<size_t>(out - dest);
+  view.Finish(*units);
   return true;
 }
 
@@ -108,8 +162,7 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
   wchar_t* out = dest;
   size_t at = s.m_Start;
   while (at < s.m_Length) {
-    if (s.m_Length - at < step)
-      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    if (s.m_Length - at < step) return Fail(fault, CWXML_ERROR_ENCODING, at);
     uint32_t c = unit(at);
     size_t size = step;
     if (!wide32 && c >= 0xD800 && c <= 0xDBFF && s.m_Length - at >= 4) {
@@ -119,8 +172,11 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
         size = 4;
       }
     }
-    if (!XmlIsChar(c))
-      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, at);
+    if (c == '\r') {
+      c = '\n';
+      if (s.m_Length - at >= 2 * step && unit(at + step) == '\n') size += step;
+    }
     *out++ = static_cast<wchar_t>(c);
     at += size;
   }
@@ -130,27 +186,36 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 }
 
 // ISO-8859-1, US-ASCII and windows-1252: one byte per character.
-bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
+                XmlNarrowText* narrow) {
+  NarrowWriter view(narrow, s.m_pData + s.m_Start, XmlDecodeRoom(s));
   wchar_t* out = dest;
   for (size_t at = s.m_Start; at < s.m_Length; ++at) {
     uint32_t c = s.m_pData[at];
     if (c >= 0x80 && s.m_Encoding == XmlEncoding::kAscii) c = 0;
     if (c >= 0x80 && c < 0xA0 && s.m_Encoding == XmlEncoding::kWindows1252)
       c = kWindows1252[c - 0x80];
-    if (!XmlIsChar(c))
-      return Fail(fault, CWXML_ERROR_ENCODING, at, static_cast<size_t>(out - dest));
+    if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, at);
+    const size_t unit = static_cast<size_t>(out - dest);
+    if (c == '\r') {
+      c = '\n';
+      if (at + 1 < s.m_Length && s.m_pData[at + 1] == '\n') ++at;
+      view.Diverge(unit);
+    }
+    if (unsigned char* copy = view.Copy()) copy[unit] = NarrowByte(s.m_pData[at] < 0x80 ? c : 0xFF);
     *out++ = static_cast<wchar_t>(c);
   }
   *out = 0;
   *units = static_cast<size_t>(out - dest);
+  view.Finish(*units);
   return true;
 }
 
-// Every other encoding, through iconv into wchar_t.
+// Every other encoding, through iconv into wchar_t; line ends are then
+// normalised in place.
 bool DecodeIconv(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
   iconv_t cd = iconv_open("WCHAR_T", s.m_Charset);
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return Fail(fault, CWXML_ERROR_UNSUPPORTED_ENCODING, 0, 0);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return Fail(fault, CWXML_ERROR_UNSUPPORTED_ENCODING, 0);
   char* in = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
   size_t inLeft = s.m_Length - s.m_Start;
   char* out = reinterpret_cast<char*>(dest);
@@ -162,13 +227,120 @@ bool DecodeIconv(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFaul
   const size_t count = static_cast<size_t>(reinterpret_cast<wchar_t*>(out) - dest);
   if (!done)
     return Fail(fault, CWXML_ERROR_ENCODING,
-                static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData), count);
-  for (size_t i = 0; i < count; ++i)
-    if (!XmlIsChar(static_cast<uint32_t>(dest[i])))
-      return Fail(fault, CWXML_ERROR_ENCODING, XmlByteOffset(s, i), i);
-  dest[count] = 0;
-  *units = count;
+                static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData));
+  size_t w = 0;
+  for (size_t i = 0; i < count; ++i, ++w) {
+    auto c = static_cast<uint32_t>(dest[i]);
+    if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, XmlByteOffset(s, w));
+    if (c == '\r') {
+      c = '\n';
+      if (i + 1 < count && dest[i + 1] == '\n') ++i;
+    }
+    dest[w] = static_cast<wchar_t>(c);
+  }
+  dest[w] = 0;
+  *units = w;
   return true;
+}
+
+// The characters of the source, one at a time from its start, as the
+// decoder reads them; for the positions of faults.
+class Characters {
+ public:
+  explicit Characters(const XmlSource& s) : m_S(s), m_At(s.m_Start) {
+    if (s.m_Encoding != XmlEncoding::kIconv) return;
+    m_Cd = iconv_open("WCHAR_T", s.m_Charset);
+    m_pIn = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
+    m_InLeft = s.m_Length - s.m_Start;
+  }
+  Characters(const Characters&) = delete;
+  Characters& operator=(const Characters&) = delete;
+  ~Characters() {
+    if (m_Cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_Cd);
+  }
+
+  bool Usable() const {
+    return m_S.m_Encoding != XmlEncoding::kIconv || m_Cd != reinterpret_cast<iconv_t>(-1);
+  }
+  size_t At() const { return m_At; }
+  // The next character in *c; false at the end. A UTF-8 byte that starts no
+  // character counts as one.
+  bool Next(uint32_t* c);
+  // Takes the next character when it is LF and ends at or before `limit`.
+  bool SkipLf(size_t limit) {
+    const size_t at = m_At;
+    char* in = m_pIn;
+    const size_t inLeft = m_InLeft;
+    uint32_t next;
+    if (Next(&next) && next == '\n' && m_At <= limit) return true;
+    m_At = at, m_pIn = in, m_InLeft = inLeft;
+    return false;
+  }
+  // The next unit of the decoded text: a character, CR LF taken as one LF.
+  bool NextUnit(uint32_t* c) {
+    if (!Next(c)) return false;
+    if (*c == '\r') {
+      SkipLf(m_S.m_Length);
+      *c = '\n';
+    }
+    return true;
+  }
+
+ private:
+  const XmlSource& m_S;
+  size_t m_At;
+  iconv_t m_Cd = reinterpret_cast<iconv_t>(-1);
+  char* m_pIn = nullptr;
+  size_t m_InLeft = 0;
+};
+
+bool Characters::Next(uint32_t* c) {
+  const unsigned char* d = m_S.m_pData;
+  const size_t left = m_S.m_Length - m_At;
+  switch (m_S.m_Encoding) {
+    case XmlEncoding::kUtf8: {
+      if (left == 0) return false;
+      const size_t size = DecodeUtf8Char<Utf8Rules::kXml>(d + m_At, left, c);
+      if (size == 0) *c = 0xFFFD;
+      m_At += size ? size : 1;
+      return true;
+    }
+    case XmlEncoding::kUtf16Le:
+    case XmlEncoding::kUtf16Be: {
+      if (left < 2) return false;
+      const bool le = m_S.m_Encoding == XmlEncoding::kUtf16Le;
+      const unsigned high = d[m_At + (le ? 1 : 0)], low = d[m_At + (le ? 0 : 1)];
+      *c = high << 8 | low;
+      m_At += high >= 0xD8 && high <= 0xDB ? 4 : 2;
+      return true;
+    }
+    case XmlEncoding::kUtf32Le:
+    case XmlEncoding::kUtf32Be: {
+      if (left < 4) return false;
+      const bool le = m_S.m_Encoding == XmlEncoding::kUtf32Le;
+      *c = 0;
+      for (size_t i = 0; i < 4; ++i) *c |= uint32_t{d[m_At + i]} << (8 * (le ? i : 3 - i));
+      m_At += 4;
+      return true;
+    }
+    case XmlEncoding::kIconv: {
+      // One character per call: room for one unit only.
+      if (m_InLeft == 0 || m_Cd == reinterpret_cast<iconv_t>(-1)) return false;
+      wchar_t one = 0;
+      char* out = reinterpret_cast<char*>(&one);
+      size_t outLeft = sizeof one;
+      if (iconv(m_Cd, &m_pIn, &m_InLeft, &out, &outLeft) == static_cast<size_t>(-1) &&
+          errno != E2BIG)
+        return false;
+      *c = static_cast<uint32_t>(one);
+      m_At = static_cast<size_t>(reinterpret_cast<unsigned char*>(m_pIn) - d);
+      return true;
+    }
+    default:
+      if (left == 0) return false;
+      *c = d[m_At++];
+      return true;
+  }
 }
 
 }  // namespace
@@ -235,10 +407,11 @@ XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
   return s;
 }
 
-bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
+bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
+               XmlNarrowText* narrow) {
   switch (source.m_Encoding) {
     case XmlEncoding::kUtf8:
-      return DecodeUtf8(source, dest, units, fault);
+      return DecodeUtf8(source, dest, units, fault, narrow);
     case XmlEncoding::kUtf16Le:
     case XmlEncoding::kUtf16Be:
     case XmlEncoding::kUtf32Le:
@@ -247,52 +420,34 @@ bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeF
     case XmlEncoding::kIconv:
       return DecodeIconv(source, dest, units, fault);
     default:
-      return DecodeByte(source, dest, units, fault);
+      return DecodeByte(source, dest, units, fault, narrow);
   }
 }
 
 size_t XmlByteOffset(const XmlSource& s, size_t unit) {
-  size_t at = s.m_Start;
-  switch (s.m_Encoding) {
-    case XmlEncoding::kUtf8:
-      for (; unit > 0 && at < s.m_Length; --unit) {
-        uint32_t c;
-        const size_t size = DecodeUtf8Char<Utf8Rules::kXml>(s.m_pData + at, s.m_Length - at, &c);
-        at += size ? size : 1;  // a byte that starts no character counts as one
-      }
-      break;
-    case XmlEncoding::kUtf16Le:
-    case XmlEncoding::kUtf16Be:
-      for (; unit > 0 && at + 1 < s.m_Length; --unit) {
-        const unsigned high = s.m_pData[at + (s.m_Encoding == XmlEncoding::kUtf16Le ? 1 : 0)];
-        at += high >= 0xD8 && high <= 0xDB ? 4 : 2;
-      }
-      break;
-    case XmlEncoding::kUtf32Le:
-    case XmlEncoding::kUtf32Be:
-      at += 4 * unit;
-      break;
-    case XmlEncoding::kIconv: {
-      // One character per call: room for one unit only.
-      iconv_t cd = iconv_open("WCHAR_T", s.m_Charset);
-      if (cd == reinterpret_cast<iconv_t>(-1)) return s.m_Start;
-      char* in = const_cast<char*>(reinterpret_cast<const char*>(s.m_pData + s.m_Start));
-      size_t inLeft = s.m_Length - s.m_Start;
-      for (; unit > 0 && inLeft > 0; --unit) {
-        wchar_t one;
-        char* out = reinterpret_cast<char*>(&one);
-        size_t outLeft = sizeof one;
-        if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) && errno != E2BIG)
-          break;
-      }
-      iconv_close(cd);
-      at = static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData);
-      break;
-    }
-    default:
-      at += unit;
+  Characters chars(s);
+  uint32_t c;
+  for (; unit > 0 && chars.NextUnit(&c); --unit) {
   }
-  return at < s.m_Length ? at : s.m_Length;
+  return chars.At() < s.m_Length ? chars.At() : s.m_Length;
+}
+
+void XmlPosition(const XmlSource& s, size_t byte, int* line, int* column) {
+  Characters chars(s);
+  *line = *column = 0;
+  if (!chars.Usable()) return;
+  long l = 1, col = 1;
+  uint32_t c;
+  while (chars.At() < byte && chars.Next(&c)) {
+    if (c == '\r' || c == '\n') {
+      if (c == '\r') chars.SkipLf(byte);  // CR LF is one line end when the LF lies before the fault
+      ++l, col = 1;
+    } else {
+      ++col;
+    }
+  }
+  *line = static_cast<int>(l < INT_MAX ? l : INT_MAX);
+  *column = static_cast<int>(col < INT_MAX ? col : INT_MAX);
 }
 
 }  // namespace cwbase_internal

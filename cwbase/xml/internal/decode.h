@@ -15,16 +15,27 @@
 // - XmlDecode writes at most XmlDecodeRoom(source) units, the last a zero
 //   unit after the text, and returns true with the unit count (the zero not
 //   counted); or false with the fault: its code (CWXML_ERROR_ENCODING or
-//   CWXML_ERROR_UNSUPPORTED_ENCODING), the byte offset of the offending
-//   sequence and the units decoded before it. A zero byte is a fault like
-//   any other character XML forbids, so the text holds no zero unit.
+//   CWXML_ERROR_UNSUPPORTED_ENCODING) and the byte offset of the offending
+//   sequence. A zero byte is a fault like any other character XML forbids,
+//   so the text holds no zero unit. Line ends are normalised as XML asks
+//   before parsing: CR LF and a CR alone each become one LF unit.
+// - For UTF-8 and the one-byte encodings it also gives the narrow view of
+//   the text (XmlNarrowText): one byte per unit, equal to the unit below
+//   0x80 and at or above 0x80 where the unit is. The input's bytes serve as
+//   the view while they can (ASCII, no CR); past the first place they
+//   cannot, the view is a copy owned by the XmlNarrowText. No view (null)
+//   for the other encodings, or when memory for the copy runs out.
 // - XmlByteOffset maps a unit offset of the decoded text back to bytes from
 //   the start of the data (the mark included); offsets past the end give
 //   the length.
+// - XmlPosition gives the line and column (from 1; CR LF, CR or LF end a
+//   line) of the character at byte offset `byte`, counted in the input's
+//   characters; 0 and 0 when an iconv encoding cannot be opened.
 // Threads: re-entrant; reads nothing but its arguments.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 namespace cwbase_internal {
 
@@ -56,14 +67,20 @@ struct XmlSource {
 struct XmlDecodeFault {
   int m_Code = 0;
   size_t m_Byte = 0;
-  size_t m_Unit = 0;
+};
+
+struct XmlNarrowText {
+  const unsigned char* m_pBytes = nullptr;  // the view, or null
+  std::unique_ptr<unsigned char[]> m_Copy;  // its storage when it is not the input
 };
 
 XmlSource XmlDetectEncoding(const unsigned char* data, size_t length);
 inline size_t XmlDecodeRoom(const XmlSource& source) {
   return source.m_Length - source.m_Start + 1;
 }
-bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault);
+bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
+               XmlNarrowText* narrow);
 size_t XmlByteOffset(const XmlSource& source, size_t unit);
+void XmlPosition(const XmlSource& source, size_t byte, int* line, int* column);
 
 }  // namespace cwbase_internal

@@ -651,7 +651,11 @@ int Parser::Run() {
 }
 
 int Parser::Body() {
-  wchar_t* p = m_pText + m_Setup.m_DeclarationUnits;  // the declaration was read with the bytes
+  // The declaration was read and checked with the bytes: it ends at its
+  // first "?>", since none of its values may hold a "?".
+  wchar_t* p = m_pText;
+  if (const wchar_t* end = m_Setup.m_Declaration ? std::wcsstr(p, L"?>") : nullptr)
+    p = const_cast<wchar_t*>(end) + 2;
   for (;;) {
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;

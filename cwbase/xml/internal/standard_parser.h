@@ -4,7 +4,8 @@
 // Contract
 // - `text` holds `units` units and a zero unit after them, and no zero unit
 //   before (the decoder guarantees it); the XML declaration at its start,
-//   already read from the bytes, is passed over. It is rewritten in place:
+//   already read from the bytes, is passed over. Its line ends are
+//   normalised (a CR in it comes from a reference). It is rewritten in place:
 //   names and values end with written zeros, references and line ends are
 //   decoded into the text they replace. The tree's strings are borrowed
 //   from it (own-flags 0), except these, which are owned: the value of an
@@ -36,7 +37,7 @@ namespace cwbase_internal {
 
 // What the reading of the bytes found before the parse.
 struct XmlParseSetup {
-  size_t m_DeclarationUnits = 0;  // the XML declaration's units at the start, passed over
+  bool m_Declaration = false;     // the text starts with an XML declaration, passed over
   bool m_Standalone = false;      // standalone="yes"
   size_t m_InputBytes = 0;        // the input's size, for the entity expansion limit
 };
