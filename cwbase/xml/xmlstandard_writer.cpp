@@ -118,6 +118,7 @@ class Writer {
   bool Name(const wchar_t* name);
   template <bool kAttribute>
   bool Escaped(const wchar_t* s, size_t n);
+  bool AttributeValue(const wchar_t* s);
   bool Escape(uint32_t c, bool attribute);
   bool Open(CWXMLNode* node, long depth, bool* children);
   static bool HasChildren(CWXMLNode* node);
@@ -206,6 +207,21 @@ bool Writer::Escaped(const wchar_t* s, size_t n) {
   return true;
 }
 
+// An attribute value. Its first units are copied one at a time up to the
+// first that needs a look, with no length needed: the escape class holds
+// the zero unit (a control). What follows goes the way of every value.
+bool Writer::AttributeValue(const wchar_t* s) {
+  constexpr size_t kFirst = 16;
+  char* out = Room(kFirst);
+  size_t i = 0;
+  while (i < kFirst && !(cwbase_internal::XmlClassOf(s[i]) & kXmlAttributeEscape)) {
+    out[i] = static_cast<char>(s[i]);
+    ++i;
+  }
+  m_Pos += i;
+  return s[i] == 0 || Escaped<true>(s + i, std::wcslen(s + i));
+}
+
 bool Writer::HasChildren(CWXMLNode* node) {
   for (int i = 0; i < node->m_Children.GetSize(); ++i) {
     CWXMLNode* child = Entry<CWXMLNode>(node->m_Children, i);
@@ -226,7 +242,7 @@ bool Writer::Open(CWXMLNode* node, long depth, bool* children) {
     Raw(" ");
     if (!Name(prop->m_pName)) return false;
     Raw("=\"");
-    if (!Escaped<true>(prop->m_pValue, std::wcslen(prop->m_pValue))) return false;
+    if (!AttributeValue(prop->m_pValue)) return false;
     Raw("\"");
   }
   if (!cwbase_internal::XmlPropsUnique(node->m_Props)) return false;

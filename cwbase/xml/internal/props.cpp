@@ -1,6 +1,7 @@
 #include "cwbase/xml/internal/props.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <vector>
 
@@ -35,19 +36,24 @@ __attribute__((noinline)) bool SortedUnique(void** entries, int count) {
 
 }  // namespace
 
-// Short lists, the usual kind: every pair is compared, with no allocation.
+// Short lists, the usual kind: every pair is compared, with no allocation;
+// names whose first two units differ are told apart without a call.
 bool XmlPropsUnique(CWPtArray& props) {
   const int count = props.GetSize();
   if (count < 2) return true;
   void** entries = props.GetMemPtr();
   if (count > 16) return SortedUnique(entries, count);
-  for (int i = 1; i < count; ++i) {
+  const wchar_t* names[16];
+  uint64_t keys[16];
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
     const wchar_t* name = NameOf(entries[i]);
     if (!name) continue;
-    for (int j = 0; j < i; ++j) {
-      const wchar_t* other = NameOf(entries[j]);
-      if (other && SameName(name, other)) return false;
-    }
+    const uint64_t key = static_cast<uint32_t>(name[0]) |
+                         (name[0] ? uint64_t{static_cast<uint32_t>(name[1])} << 32 : 0);
+    for (int j = 0; j < n; ++j)
+      if (keys[j] == key && SameName(name, names[j])) return false;
+    names[n] = name, keys[n++] = key;
   }
   return true;
 }
