@@ -146,6 +146,10 @@
 ///   CDATA section. Nameless nodes or attributes and incomplete attributes
 ///   (IsValid 0) follow the exact writer: they are left out. So for any tree
 ///   of valid names, SaveXML then LoadXML gives the same tree.
+/// - SaveXML writes into the block's storage past its length, growing the
+///   storage to at least twice its capacity when it is full, and sets the
+///   length once at the end; the bytes between the length and the capacity
+///   are then zero.
 /// - SaveXML returns -1, and the block holds exactly what it held before the
 ///   call, when a name is not an XML name, an element carries two attributes
 ///   of one name, a string holds a character XML forbids, or memory runs
