@@ -3,12 +3,13 @@
 //
 // Every read is exactly the reference reader's (internal/reader_reference.h):
 // the same steps, the same zeros written into the text, so the same tree and
-// the same buffer. The core (internal/fast_reader.h) reads a load's text in
-// one pass, matching end tags as it meets them; a text that is not regular
-// for that (see there) is restored and read with the index of every "<"
-// and every end tag (internal/index.h), and when the index cannot be
-// allocated, by the reference reader. Parse on a caller's text, which cannot
-// be restored, is always read indexed. What is read:
+// the same buffer. ReadExact below holds the order of the readers: the
+// core's one pass (internal/fast_reader.h), which matches end tags as it
+// meets them; for a text that is not regular for that, restored, the
+// core's indexed pass over the index of every "<" and every end tag
+// (internal/index.h); and when the index cannot be allocated, the reference
+// reader. Parse on a caller's text, which cannot be restored, is always read
+// indexed. What is read:
 // - wide text, in the buffer itself, where it is cut;
 // - 8-bit text made only of ASCII bytes (and a locale that reads each of them
 //   as itself, which is what MultiByteToWideChar would produce), as the
@@ -27,9 +28,9 @@
 #include <new>
 #include <vector>
 
+#include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/text/internal/codeset.h"
 #include "cwbase/text/internal/multibyte.h"
-#include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/xml/internal/fast_reader.h"
 #include "cwbase/xml/internal/index.h"
 #include "cwbase/xml/internal/reader_reference.h"
@@ -66,44 +67,52 @@ bool Inside(CWBlock& block, const unsigned char* p) {
   return lo && at >= lo && at < lo + block.GetCapacity();
 }
 
-// Reads the wide text of `units` units (a zero unit among them) in place,
-// indexed; by the reference reader when the index cannot be allocated.
-int ReadIndexed(CWXMLNode* node, wchar_t* text, size_t units) {
-  XmlIndex index;
+// Builds the index of `size` units of `text`; false when its memory cannot
+// be had. 8-bit text here is ASCII up to its first zero byte, which the
+// index always takes.
+template <typename Char>
+bool BuildIndex(XmlIndex& index, const Char* text, size_t size) {
   try {
-    index.IndexWide(text, units);
+    if constexpr (sizeof(Char) == 1)
+      index.IndexAscii(text, size);
+    else
+      index.IndexWide(text, size);
   } catch (const std::bad_alloc&) {
-    return cwbase_internal::ReferenceXmlParse(node, text) ? 0 : -1;
+    return false;
   }
-  return XmlFastReader<wchar_t>(text, units, index).Parse(node, text) == kXmlNone ? -1 : 0;
+  return true;
 }
 
-// Reads the wide text of `units` units, whose first zero unit is at `end`,
-// in place: in one pass, or, when the text is not regular for that,
-// indexed after `restore` has put the text back as it was (the pass only
-// wrote zeros).
-template <typename Restore>
-int ReadWide(CWXMLNode* node, wchar_t* text, size_t units, size_t end, Restore restore) {
-  if (XmlFastReader<wchar_t>(text, units, end).ParseOnePass(node, text)) return 0;
+// The exact reading of a load's text into `node`: `size` units at `text`,
+// whose first zero unit is at `end`, cut in `buffer` (the text itself when
+// it is wide; for 8-bit text, which is ASCII up to `end`, the buffer it is
+// widened into). Returns 0 when an element was read, else -1, as the loads
+// do. The readers, in order:
+// 1. The one pass, the fastest, which reads in document order and matches
+//    each end tag as it meets it. It declines a text that is not regular
+//    (fast_reader_onepass.cpp), which it may have half cut by then.
+// 2. After a refusal: the node is emptied and `restore` puts the text back
+//    as it was (the pass only wrote zeros into it; 8-bit text is read from
+//    the caller's bytes, so it passes nothing to restore and the indexed
+//    pass widens it again). Then the indexed pass, which reads any text:
+//    its index tells where each element's end tag is, as the reference
+//    reader's search would find it.
+// 3. When the memory for the index cannot be had: the reference reader,
+//    which needs none, on the wide text (8-bit text widened first).
+// Each reader makes the same cuts as the reference, so whichever reads the
+// text, the tree and the buffer are the same.
+template <typename Char, typename Restore>
+int ReadExact(CWXMLNode* node, const Char* text, size_t size, size_t end, wchar_t* buffer,
+              Restore restore) {
+  if (XmlFastReader<Char>(text, size, end).ParseOnePass(node, buffer)) return 0;
   node->CleanUp();
   restore();
-  return ReadIndexed(node, text, units);
-}
-
-// Reads 8-bit text of n bytes, ASCII up to its first zero byte at `end`,
-// widening it into `buffer` as it goes: in one pass, else indexed.
-int ReadAscii(CWXMLNode* node, const unsigned char* data, size_t n, size_t end, wchar_t* buffer) {
-  if (XmlFastReader<unsigned char>(data, n, end).ParseOnePass(node, buffer)) return 0;
-  node->CleanUp();
-  // The indexed parse widens the whole text again and reads only `data`.
   XmlIndex index;
-  try {
-    index.IndexAscii(data, n);
-  } catch (const std::bad_alloc&) {
-    cwbase_internal::WidenAsciiRun(data, end, buffer);  // [0, end) is ASCII
+  if (!BuildIndex(index, text, size)) {
+    if constexpr (sizeof(Char) == 1) cwbase_internal::WidenAsciiRun(text, end, buffer);
     return cwbase_internal::ReferenceXmlParse(node, buffer) ? 0 : -1;
   }
-  return XmlFastReader<unsigned char>(data, n, index).Parse(node, buffer) == kXmlNone ? -1 : 0;
+  return XmlFastReader<Char>(text, size, index).Parse(node, buffer) == kXmlNone ? -1 : 0;
 }
 
 // Empties the tree and leaves the buffer as LoadWide leaves it for the 4n + 4
@@ -157,15 +166,13 @@ void CWXMLNode::ExtractPropsFromName(wchar_t* text) {
   }
 }
 
+// A caller's text cannot be restored, so the one pass (which may decline a
+// text half cut) is left out: the chain of ReadExact from the indexed pass on.
 wchar_t* CWXMLNode::Parse(wchar_t* text) {
   if (!text || !*text) return nullptr;
   const size_t size = wcslen(text) + 1;
   XmlIndex index;
-  try {
-    index.IndexWide(text, size);
-  } catch (const std::bad_alloc&) {
-    return cwbase_internal::ReferenceXmlParse(this, text);
-  }
+  if (!BuildIndex(index, text, size)) return cwbase_internal::ReferenceXmlParse(this, text);
   size_t result = XmlFastReader<wchar_t>(text, size, index).Parse(this, text);
   return result == kXmlNone ? nullptr : text + result;
 }
@@ -188,7 +195,7 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
   }
   auto* text = static_cast<wchar_t*>(m_Buffer.GetBuffer());
   const auto end = static_cast<size_t>(wmemchr(text, 0, units) - text);
-  return ReadWide(this, text, units, end, [&] {
+  return ReadExact(this, text, units, end, text, [&] {
     if (data) memcpy(text, data, size);  // SetBuffer took them, so data is not null
   });
 }
@@ -239,7 +246,7 @@ int CWXMLDocument::LoadAscii(unsigned char* data, int length) {
     // The units are written as the parse goes; the zeros after them now.
     auto* text = PrepareConverted(*this, n);
     memset(text + end, 0, (n + 1 - end) * sizeof(wchar_t));
-    return ReadAscii(this, data, n, end, text);
+    return ReadExact(this, data, n, end, text, [] {});
   }
   if (direct && cwbase_internal::CurrentCodeset() == cwbase_internal::Codeset::kUtf8) {
     // MultiByteToWideChar's n units at most, written where LoadWide would
@@ -254,7 +261,8 @@ int CWXMLDocument::LoadAscii(unsigned char* data, int length) {
     };
     decode();
     memset(text + units, 0, (n + 1 - units) * sizeof(wchar_t));
-    return ReadWide(this, text, n + 2, units, decode);  // decoded units are never zero
+    // Decoded units are never zero: the first zero unit is at `units`.
+    return ReadExact(this, text, n + 2, units, text, decode);
   }
   CWBlock wide;
   cwbase_internal::ReferenceXmlConvert(wide, data, length);
