@@ -43,7 +43,8 @@ Bytes RandomSequence(CWTestRandom& r) {
   uint32_t v = r.Next() & ((uint32_t{1} << kPayload[len]) - 1);
   if (r.OneIn(4)) v = 0xD800 + r.Below(0x800);  // surrogates (given length 3 below)
   s.resize(v >= 0xD800 && v <= 0xDFFF ? 3 : len);
-  for (size_t k = s.size() - 1; k > 0; --k, v >>= 6) s[k] = static_cast<unsigned char>(0x80 | (v & 0x3F));
+  for (size_t k = s.size() - 1; k > 0; --k, v >>= 6)
+    s[k] = static_cast<unsigned char>(0x80 | (v & 0x3F));
   s[0] = static_cast<unsigned char>(s.size() == 1 ? v : (0xFF00u >> s.size()) | v);
   switch (r.Below(4)) {
     case 0:
@@ -87,7 +88,8 @@ TEST(Utf8CodecDiff, StrictRulesMatchReferenceAtEveryCut) {
       }
     };
     for (unsigned a = 0; a < 256; ++a)
-      for (unsigned b = 0; b < 256; ++b) check({static_cast<unsigned char>(a), static_cast<unsigned char>(b)});
+      for (unsigned b = 0; b < 256; ++b)
+        check({static_cast<unsigned char>(a), static_cast<unsigned char>(b)});
     for (int round = 0; round < 200000 && !HasFatalFailure(); ++round) check(RandomSequence(r));
   }
 }
@@ -103,8 +105,7 @@ TEST(Utf8CodecDiff, CLibraryRulesMatchMbrtowc) {
     if (s[0] == 0) continue;  // the terminator, not a character
     std::mbstate_t state{};
     wchar_t w = 0;
-    const size_t c =
-        std::mbrtowc(&w, reinterpret_cast<const char*>(s.data()), s.size(), &state);
+    const size_t c = std::mbrtowc(&w, reinterpret_cast<const char*>(s.data()), s.size(), &state);
     uint32_t v = 0;
     const size_t n = DecodeUtf8Char<Utf8Rules::kCLibrary>(s.data(), s.size(), &v);
     if (c == static_cast<size_t>(-1) || c == static_cast<size_t>(-2)) {
@@ -176,15 +177,15 @@ TEST(Utf8CodecDiff, UnicodeStringRulesMatchReference) {
 // ---- Encoders.
 
 TEST(Utf8CodecDiff, EncodersMatchReference) {
-  const int32_t kEdges[] = {0,       0x7F,     0x80,     0x7FF,    0x800,      0xD7FF,
-                            0xD800,  0xDFFF,   0xE000,   0xFFFF,   0x10000,    0x10FFFF,
+  const int32_t kEdges[] = {0,        0x7F,     0x80,     0x7FF,     0x800,     0xD7FF,
+                            0xD800,   0xDFFF,   0xE000,   0xFFFF,    0x10000,   0x10FFFF,
                             0x110000, 0x1FFFFF, 0x200000, 0x3FFFFFF, 0x4000000, 0x7FFFFFFF,
-                            -1,      -0x80,    -0x81,    INT32_MIN};
+                            -1,       -0x80,    -0x81,    INT32_MIN};
   CWTestRandom r(kSeed);
   for (int round = 0; round < 200000; ++round) {
     int32_t v = round < static_cast<int>(std::size(kEdges)) ? kEdges[round]
                 : r.OneIn(2)                                ? static_cast<int32_t>(r.Next())
-                                                            : static_cast<int32_t>(r.Below(0x120000));
+                             : static_cast<int32_t>(r.Below(0x120000));
     unsigned char got[8], want[8];
     std::memset(got, 0x5A, sizeof got), std::memset(want, 0x5A, sizeof want);
     const size_t n = cwbase_internal::EncodeUtf8Unit(v, got);
@@ -199,9 +200,9 @@ TEST(Utf8CodecDiff, EncodersMatchReference) {
     const int len = cwbase_internal::EncodeMultiByte(cwbase_internal::Codeset::kUtf8, u, bytes);
     ASSERT_EQ(static_cast<size_t>(len), cwbase_internal::Utf8Length(u)) << std::hex << u;
     uint32_t back = 0;
-    ASSERT_EQ(cwbase_internal::ReferenceStrictUtf8(bytes, static_cast<size_t>(len), 6, 0x7FFFFFFF,
-                                                   &back),
-              static_cast<size_t>(len))
+    ASSERT_EQ(
+        cwbase_internal::ReferenceStrictUtf8(bytes, static_cast<size_t>(len), 6, 0x7FFFFFFF, &back),
+        static_cast<size_t>(len))
         << std::hex << u;
     ASSERT_EQ(back, u);
   }
@@ -218,7 +219,8 @@ TEST(AsciiRunsDiff, WidenMatchesPlainLoop) {
   for (int round = 0; round < 20000; ++round) {
     const size_t n = r.Below(80), offset = r.Below(16);
     Bytes src(offset + n);
-    for (auto& b : src) b = r.OneIn(8) ? r.Pick(kPasses) : static_cast<unsigned char>(0x20 + r.Below(0x5F));
+    for (auto& b : src)
+      b = r.OneIn(8) ? r.Pick(kPasses) : static_cast<unsigned char>(0x20 + r.Below(0x5F));
     if (n && !r.OneIn(4)) src[offset + r.Below(static_cast<uint32_t>(n))] = r.Pick(kStops);
     const unsigned char* p = src.data() + offset;
     for (const bool control : {false, true}) {
@@ -230,8 +232,10 @@ TEST(AsciiRunsDiff, WidenMatchesPlainLoop) {
         std::vector<wchar_t> dst(n + 8, kGuard);
         size_t got;
         if (control)
-          got = spill ? cwbase_internal::WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, n, dst.data())
-                      : cwbase_internal::WidenAsciiRun<AsciiStop::kNonAsciiOrControl>(p, n, dst.data());
+          got = spill ? cwbase_internal::WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(
+                            p, n, dst.data())
+                      : cwbase_internal::WidenAsciiRun<AsciiStop::kNonAsciiOrControl>(p, n,
+                                                                                      dst.data());
         else
           got = spill ? cwbase_internal::WidenAsciiRun<AsciiStop::kNonAscii, true>(p, n, dst.data())
                       : cwbase_internal::WidenAsciiRun(p, n, dst.data());

@@ -33,9 +33,10 @@ size_t PlainSearch(const std::vector<Char>& text, size_t from, size_t end) {
 // beyond 0xFF that saturate when narrowed and negative ones.
 template <typename Char>
 Char RandomUnit(CWTestRandom& r) {
-  static const uint32_t kAscii[] = {0,   '\t', '\n', '\r', ' ', '"', '&', '\'', '<',  '=',
+  static const uint32_t kAscii[] = {0,   '\t', '\n', '\r', ' ',  '"', '&', '\'', '<',  '=',
                                     '>', ']',  0x01, 0x0B, 0x1F, 'a', 'Z', '_',  0x7F, '-'};
-  static const uint32_t kWide[] = {0x80, 0xA0, 0xFF, 0x100, 0x13C, 0x7FFF, 0x8000, 0xFFFF, 0x10FFFF};
+  static const uint32_t kWide[] = {0x80,   0xA0,   0xFF,   0x100,   0x13C,
+                                   0x7FFF, 0x8000, 0xFFFF, 0x10FFFF};
   if (r.Chance(60)) return static_cast<Char>('a' + r.Below(26));
   if (r.Chance(70)) return static_cast<Char>(r.Pick(kAscii));
   if (sizeof(Char) == 1) return static_cast<Char>(0x80 + r.Below(0x80));

@@ -31,7 +31,8 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     SetLastError(CWXML_ERROR_OUT_OF_MEMORY, 0, 0, 0);
     return -1;
   }
-  const cwbase_internal::XmlSource source = cwbase_internal::XmlDetectEncoding(inside ? copy.data() : data, size);
+  const cwbase_internal::XmlSource source =
+      cwbase_internal::XmlDetectEncoding(inside ? copy.data() : data, size);
   const size_t room = cwbase_internal::XmlDecodeRoom(source);
   wchar_t* text = nullptr;
   try {

@@ -189,8 +189,9 @@ TEST(XmlStandardReader, LineEndsInEveryEncoding) {
     EXPECT_EQ(-1, XmlLoadStandard(doc, bytes));
     const CWXMLError& e = doc.GetLastError();
     EXPECT_EQ(CWXML_ERROR_MISMATCHED_TAG, e.code);
-    EXPECT_EQ(static_cast<long>(Encode(text.substr(0, fault), f.form, f.form != Form::kOneByte).size()),
-              e.offset)
+    EXPECT_EQ(
+        static_cast<long>(Encode(text.substr(0, fault), f.form, f.form != Form::kOneByte).size()),
+        e.offset)
         << static_cast<int>(f.form);
     EXPECT_EQ(6, e.line) << static_cast<int>(f.form);
     EXPECT_EQ(2, e.column) << static_cast<int>(f.form);

@@ -2,8 +2,8 @@
 // walks the tree with an explicit stack (no recursion, whatever the depth),
 // escapes as XML requires and appends UTF-8 to the block. Text is copied in
 // runs: ASCII is narrowed sixteen units at a time up to the next unit that
-// needs escaping or is not ASCII, which goes on its own. Anything it cannot write as XML makes it give up and return the
-// block to its length before the call.
+// needs escaping or is not ASCII, which goes on its own. Anything it cannot write as XML makes it
+// give up and return the block to its length before the call.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -196,8 +196,8 @@ bool Writer::Escaped(const wchar_t* s, size_t n) {
     if (stop == trail) break;
     const uint32_t c = CodeOf(s[stop]);
     if (c >= 0xA0 && c < 0xD800) {  // letters and punctuation beyond ASCII, written as they are
-      m_Pos += cwbase_internal::EncodeUtf8Unit(
-          static_cast<int32_t>(c), reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
+      m_Pos += cwbase_internal::EncodeUtf8Unit(static_cast<int32_t>(c),
+                                               reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
     } else if (!Escape(c, kAttribute)) {
       return false;
     }

@@ -47,7 +47,8 @@ inline unsigned AsciiRunEnds(simd::Vec v) {
   const unsigned high = simd::HighMask(v);
   if (stop == AsciiStop::kNonAscii) return high;
   // Signed compare: the bytes of 0x80 and up are below 0x20 too (already in `high`).
-  const unsigned control = simd::LessMask(v, 0x20) & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n'));
+  const unsigned control =
+      simd::LessMask(v, 0x20) & ~(simd::EqMask(v, '\t') | simd::EqMask(v, '\n'));
   return high | control;
 }
 #endif

@@ -133,7 +133,8 @@ inline void PutUtf8(uint32_t v, size_t len, unsigned char* out) {
     out[0] = static_cast<unsigned char>(v);
     return;
   }
-  for (size_t k = len - 1; k > 0; --k, v >>= 6) out[k] = static_cast<unsigned char>(0x80 | (v & 0x3F));
+  for (size_t k = len - 1; k > 0; --k, v >>= 6)
+    out[k] = static_cast<unsigned char>(0x80 | (v & 0x3F));
   // The lead: len one bits, a zero bit, then the value's top bits.
   out[0] = static_cast<unsigned char>((0xFF00u >> len) | v);
 }

@@ -147,13 +147,12 @@ inline size_t DecodeWindowBmp(const unsigned char* src, uint64_t starts, wchar_t
       const Vec b1 = simd::And(half ? simd::WidenHigh8(x1) : simd::WidenLow8(x1), six);
       const Vec b2 = simd::And(half ? simd::WidenHigh8(x2) : simd::WidenLow8(x2), six);
       const Vec two = simd::Or(simd::ShiftLeft16<6>(simd::And(b0, simd::Splat16(0x1F))), b1);
-      const Vec three =
-          simd::Or(simd::ShiftLeft16<12>(b0), simd::Or(simd::ShiftLeft16<6>(b1), b2));
+      const Vec three = simd::Or(simd::ShiftLeft16<12>(b0), simd::Or(simd::ShiftLeft16<6>(b1), b2));
       const Vec is2 = simd::Greater16(b0, 0xBF);
       const Vec is3 = simd::Greater16(b0, 0xDF);
       const Vec only2 = simd::AndNot(is3, is2);
-      const Vec v = simd::Or(simd::AndNot(is2, b0),
-                             simd::Or(simd::And(only2, two), simd::And(is3, three)));
+      const Vec v =
+          simd::Or(simd::AndNot(is2, b0), simd::Or(simd::And(only2, two), simd::And(is3, three)));
       simd::StoreAligned4(simd::WidenLow16(v), values + 8 * half);
       simd::StoreAligned4(simd::WidenHigh16(v), values + 8 * half + 4);
     }
@@ -220,15 +219,14 @@ __attribute__((always_inline)) inline size_t StageUtf8(const wchar_t* src, unsig
     const Vec mid = simd::And(simd::ShiftRight32<6>(v), six);
     const Vec two = simd::Or(simd::Splat32(0x80C0),
                              simd::Or(simd::ShiftRight32<6>(v), simd::ShiftLeft32<8>(low)));
-    const Vec three =
-        simd::Or(simd::Or(simd::Splat32(0x8080E0),
-                          simd::And(simd::ShiftRight32<12>(v), simd::Splat32(0x0F))),
-                 simd::Or(simd::ShiftLeft32<8>(mid), simd::ShiftLeft32<16>(low)));
+    const Vec three = simd::Or(simd::Or(simd::Splat32(0x8080E0),
+                                        simd::And(simd::ShiftRight32<12>(v), simd::Splat32(0x0F))),
+                               simd::Or(simd::ShiftLeft32<8>(mid), simd::ShiftLeft32<16>(low)));
     const Vec atLeast2 = simd::Greater32(v, 0x7F);
     const Vec atLeast3 = simd::Greater32(v, 0x7FF);
-    const Vec word = simd::Or(simd::AndNot(atLeast2, v),
-                              simd::Or(simd::And(simd::AndNot(atLeast3, atLeast2), two),
-                                       simd::And(atLeast3, three)));
+    const Vec word = simd::Or(
+        simd::AndNot(atLeast2, v),
+        simd::Or(simd::And(simd::AndNot(atLeast3, atLeast2), two), simd::And(atLeast3, three)));
     const Vec len = simd::Sub32(simd::Sub32(simd::Splat32(1), atLeast2), atLeast3);
     alignas(16) uint32_t words[4], lens[4];
     simd::StoreAligned4(word, words);

@@ -61,7 +61,8 @@ inline unsigned XmlClassMask(simd::Vec v) {
   constexpr bool kHigh = (kClass & kXmlHigh) != 0;
   simd::Vec lanes = XmlMemberLanes<kClass>(v, std::make_index_sequence<sizeof(kXmlClassMembers)>());
   if constexpr (kLow) {
-    simd::Vec low = simd::LessBytes(v, 0x20);  // signed: bytes with the top bit set compare below too
+    simd::Vec low =
+        simd::LessBytes(v, 0x20);  // signed: bytes with the top bit set compare below too
     if constexpr (!(kClass & kXmlControl))
       low = simd::AndNot(simd::Or(simd::EqBytes(v, '\t'), simd::EqBytes(v, '\n')), low);
     if constexpr (!kHigh) low = simd::AndNot(v, low);  // clears the lanes with the top bit set
@@ -110,7 +111,8 @@ size_t XmlTrimBack(const Char* text, size_t from, size_t end) {
 // finds the class in the bytes it wrote: out must have room for end - from
 // bytes, and bytes past the stop may be written.
 template <uint32_t kClass>
-inline __attribute__((always_inline)) size_t XmlNarrowRun(const wchar_t* text, size_t from, size_t end, char* out) {
+inline __attribute__((always_inline)) size_t XmlNarrowRun(const wchar_t* text, size_t from,
+                                                          size_t end, char* out) {
   static_assert((kClass & kXmlHigh) != 0, "only ASCII is copied");
   size_t i = from;
   out -= from;
@@ -264,6 +266,5 @@ inline bool XmlAsciiEnd(const unsigned char* text, size_t n, size_t* end) {
   *end = i;
   return i == n || text[i] == 0;
 }
-
 
 }  // namespace cwbase_internal

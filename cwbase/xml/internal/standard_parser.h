@@ -37,9 +37,9 @@ namespace cwbase_internal {
 
 // What the reading of the bytes found before the parse.
 struct XmlParseSetup {
-  bool m_Declaration = false;     // the text starts with an XML declaration, passed over
-  bool m_Standalone = false;      // standalone="yes"
-  size_t m_InputBytes = 0;        // the input's size, for the entity expansion limit
+  bool m_Declaration = false;  // the text starts with an XML declaration, passed over
+  bool m_Standalone = false;   // standalone="yes"
+  size_t m_InputBytes = 0;     // the input's size, for the entity expansion limit
 };
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,

@@ -23,22 +23,22 @@ namespace cwbase_internal {
 
 // The classes, one bit each.
 enum XmlClass : uint32_t {
-  kXmlWhite = 1u << 0,      // S: tab, line feed, carriage return, space
-  kXmlNameEnd = 1u << 1,    // space, ">", "<", zero: end the token after a "<" (exact reader)
-  kXmlSpace = 1u << 2,      // space: ends a tag's name and a bare attribute value (exact reader)
-  kXmlQuote = 1u << 3,      // double quote
-  kXmlEquals = 1u << 4,     // "="
-  kXmlTagClose = 1u << 5,   // ">"
-  kXmlLt = 1u << 6,         // "<"
-  kXmlAmp = 1u << 7,        // "&"
-  kXmlApos = 1u << 8,       // "'"
-  kXmlCr = 1u << 9,         // carriage return
-  kXmlBracket = 1u << 10,   // "]", which may start "]]>"
-  kXmlZero = 1u << 11,      // the zero unit that ends a text
-  kXmlControl = 1u << 12,   // 0x00-0x1F
-  kXmlHigh = 1u << 13,      // 0x7F and above: DEL, C1 controls, anything not ASCII
-  kXmlNameStart = 1u << 14, // ASCII NameStartChar: letters, "_", ":"
-  kXmlNameChar = 1u << 15,  // ASCII NameChar: those, digits, "-", "."
+  kXmlWhite = 1u << 0,         // S: tab, line feed, carriage return, space
+  kXmlNameEnd = 1u << 1,       // space, ">", "<", zero: end the token after a "<" (exact reader)
+  kXmlSpace = 1u << 2,         // space: ends a tag's name and a bare attribute value (exact reader)
+  kXmlQuote = 1u << 3,         // double quote
+  kXmlEquals = 1u << 4,        // "="
+  kXmlTagClose = 1u << 5,      // ">"
+  kXmlLt = 1u << 6,            // "<"
+  kXmlAmp = 1u << 7,           // "&"
+  kXmlApos = 1u << 8,          // "'"
+  kXmlCr = 1u << 9,            // carriage return
+  kXmlBracket = 1u << 10,      // "]", which may start "]]>"
+  kXmlZero = 1u << 11,         // the zero unit that ends a text
+  kXmlControl = 1u << 12,      // 0x00-0x1F
+  kXmlHigh = 1u << 13,         // 0x7F and above: DEL, C1 controls, anything not ASCII
+  kXmlNameStart = 1u << 14,    // ASCII NameStartChar: letters, "_", ":"
+  kXmlNameChar = 1u << 15,     // ASCII NameChar: those, digits, "-", "."
   kXmlTextControl = 1u << 16,  // 0x00-0x1F but tab and line feed
 };
 
@@ -90,8 +90,8 @@ inline constexpr std::array<uint32_t, 256> kXmlCharClass = XmlMakeCharClass();
 
 // The single characters of the classes a vector search compares with
 // (every class but the control classes, kXmlHigh and the name classes).
-inline constexpr char kXmlClassMembers[] = {'\0', '\t', '\n', '\r', ' ', '"', '&',
-                                            '\'', '<', '=', '>', ']'};
+inline constexpr char kXmlClassMembers[] = {'\0', '\t', '\n', '\r', ' ', '"',
+                                            '&',  '\'', '<',  '=',  '>', ']'};
 
 // The classes of one unit: 8-bit text as bytes, wide text as codes (a
 // negative unit is a large code).
