@@ -56,7 +56,9 @@ void Forget(void* object) noexcept {
 // the thread's first such allocation and destroyed when the thread ends,
 // through a thread-specific key: a C++ thread_local object with a destructor
 // would need memory merely to register it, and abort when there is none.
-// Where no pool can be had, each object takes a chunk of its own.
+// Where no pool can be had, each object takes a chunk of its own, one
+// malloc per node or attribute: a tree built with the setters then takes
+// more than twice as long.
 thread_local XmlPool* t_pPool = nullptr;
 
 void DestroyThreadPool(void* pool) {

@@ -78,4 +78,37 @@ TEST(XmlNodeStorage, MixedTreesReleaseEveryNode) {
   EXPECT_EQ(2, destroyed);
 }
 
+// The standard reader cuts its nodes and attributes (plain, expanded from
+// an entity, added from a default) from the load's chunks: each node comes
+// with the room for its arrays, and every object is released alone or with
+// the tree, after setters mixed other nodes in.
+TEST(XmlNodeStorage, StandardReaderNodesReleaseWithTheTree) {
+  const std::string text =
+      "<!DOCTYPE r [<!ENTITY e 'v'><!ATTLIST x d CDATA 'dv'>]>"
+      "<r a='1'><x b='&e;'/><y c='2'>t</y><z/></r>";
+  CWXMLDocument doc;
+  ASSERT_EQ(0, doc.LoadXML(reinterpret_cast<const unsigned char*>(text.data()),
+                           static_cast<long>(text.size())));
+  EXPECT_EQ(XmlDump(doc), L"r[a=1]{x[b=v|d=dv] y[c=2]\"t\" z}");
+  for (int i = 0; i < doc.GetChildCount(); ++i) {
+    CWXMLNode* node = doc.GetChildAt(i);
+    EXPECT_EQ(node->m_Children.GetCapacity(), 5);
+    EXPECT_EQ(node->m_Props.GetMemPtr(), node->m_Children.GetMemPtr() + 5);
+  }
+  auto* x = static_cast<CWXMLNode*>(doc.m_Children.GetAt(0));
+  ASSERT_EQ(1, doc.m_Children.RemoveAt(0));
+  x->SetPropertyValue(L"b", L"owned");
+  delete x;
+  CWXMLNode* y = doc.GetChildAt(0);
+  for (int i = 0; i < 6; ++i) y->AddChildNode(L"n")->SetPropertyValue(L"k", L"v");
+  y->SetPropertyValue(L"c", L"3");
+  CWXMLDocument copy;
+  copy = doc;
+  ASSERT_EQ(0, doc.LoadXML(reinterpret_cast<const unsigned char*>("<s/>"), 4));
+  std::wstring n;
+  for (int i = 0; i < 6; ++i) n += i ? L" n[k=v]" : L"n[k=v]";
+  EXPECT_EQ(XmlDump(copy), L"r[a=1]{y[c=3]\"t\"{" + n + L"} z}");
+  EXPECT_EQ(XmlDump(doc), L"s");
+}
+
 }  // namespace

@@ -175,7 +175,7 @@ size_t XmlFastReader<Char>::Attributes(CWXMLNode* node, size_t tag, size_t tagEn
     if (eq == tagEnd) break;
     CWXMLProp* prop;
     try {
-      prop = new (m_Pool.Allocate(sizeof(CWXMLProp))) CWXMLProp();
+      prop = XmlNewProp(m_Pool);
     } catch (const std::bad_alloc&) {
       m_Short = true;
       break;  // keep the attributes taken so far

@@ -17,12 +17,10 @@
 #include <cstddef>
 
 #include "cwbase/core/internal/lent_slots.h"
-
-class CWXMLNode;
+#include "cwbase/xml/internal/pool.h"
+#include "cwbase/xml/xmlnode.h"
 
 namespace cwbase_internal {
-
-class XmlPool;
 
 // Bytes of the room after a node object.
 constexpr size_t kXmlLentBytes = 2 * kPtArrayFirstCapacity * sizeof(void*);
@@ -30,5 +28,10 @@ constexpr size_t kXmlLentBytes = 2 * kPtArrayFirstCapacity * sizeof(void*);
 // A node with parent `parent` in `pool`'s chunks, its arrays on lent slots.
 // Throws std::bad_alloc.
 CWXMLNode* XmlNewNode(XmlPool& pool, CWXMLNode* parent);
+
+// An empty attribute in `pool`'s chunks. Throws std::bad_alloc.
+inline CWXMLProp* XmlNewProp(XmlPool& pool) {
+  return new (pool.Allocate(sizeof(CWXMLProp))) CWXMLProp();
+}
 
 }  // namespace cwbase_internal

@@ -7,22 +7,22 @@
 // - Every object lives in a chunk of malloc storage, behind an 8-byte slot
 //   naming its chunk. A chunk counts its live objects (atomically) and is
 //   freed when the last one is released, by whichever thread releases it.
-// - The reader allocates the objects of one load with a pool object, which
-//   cuts them from 64 KiB chunks one after another: no malloc per object
-//   and a tree laid out in document order. The pool is the reader's local
-//   state; it keeps nothing after the load and objects cut from it are
-//   released one by one like any other.
+// - Each reader (exact and standard) allocates the objects of one load with
+//   a pool object (node_storage.h), which cuts them from 64 KiB chunks one
+//   after another: no malloc per object and a tree laid out in document
+//   order. The pool is the reader's local state; it keeps nothing after the
+//   load and objects cut from it are released one by one like any other.
 // - Every other allocation (`new CWXMLNode`, AddChildNode, operator=, ...)
 //   is cut from a pool of the allocating thread's, made on its first such
 //   allocation and destroyed (its open chunk handed over to its objects)
 //   when the thread ends. Where that pool cannot be had, the object takes
 //   a chunk of its own (AllocateOne).
-// - Reserve allocates a pool's chunks ahead: the reader does so before the
-//   parse, so that the new tree is laid out in one run of chunks in the order
-//   the parse fills them. A document load releases the previous tree first;
-//   CWXMLNode::Parse reserves while the node still holds its old tree, which
-//   the parse then cleans up, so its chunks are freed only after the
-//   reservation. Chunks left unused are freed with the pool.
+// - Reserve allocates a pool's chunks ahead: the exact reader does so before
+//   its indexed parse, so that the new tree is laid out in one run of chunks
+//   in the order the parse fills them. A document load releases the previous
+//   tree first; CWXMLNode::Parse reserves while the node still holds its old
+//   tree, which the parse then cleans up, so its chunks are freed only after
+//   the reservation. Chunks left unused are freed with the pool.
 // - Chunks emptied by a release are freed, not kept for the next load: those
 //   frees have malloc merge the small blocks the tree's arrays gave back, and
 //   the next tree's arrays are then cut from them in document order. Kept

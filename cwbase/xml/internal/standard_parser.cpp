@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/node_storage.h"
+#include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/props.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/standard_dtd.h"
@@ -131,6 +133,21 @@ class Parser {
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
 
  private:
+  // A node or an attribute cut from the load's pool; null when memory runs out.
+  CWXMLNode* NewNode(CWXMLNode* parent) noexcept {
+    try {
+      return XmlNewNode(m_Pool, parent);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  CWXMLProp* NewProp() noexcept {
+    try {
+      return XmlNewProp(m_Pool);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
   int Fail(int code, const wchar_t* at) {
     m_pFault = at;
     return code;
@@ -183,6 +200,10 @@ class Parser {
   bool m_RunText = false;
   std::wstring m_RunSpace;
   int m_ExpandFault = 0;  // what ExpandedAttribute found wrong
+  // The nodes and attributes of this load, cut from chunks as the parse
+  // reaches them: nothing is reserved ahead, since counting the tags of the
+  // text first would cost a pass over it.
+  XmlPool m_Pool;
 };
 
 // A reference at r ("&"): the character or predefined entity written at w;
@@ -482,7 +503,7 @@ __attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wch
   *w = 0;
   p = r + 1;
   c = At(p);
-  auto* prop = new (std::nothrow) CWXMLProp();
+  auto* prop = NewProp();
   if (!prop) return Fail(CWXML_ERROR_OUT_OF_MEMORY, name);
   if (!node->m_Props.Add(prop)) {
     delete prop;
@@ -504,7 +525,7 @@ __attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wc
   std::wstring expanded(value, w);
   m_ExpandFault = m_Dtd.AttributeValue(r, value[-1], expanded, nullptr, m_pFault);
   if (m_ExpandFault) return nullptr;
-  auto* prop = new (std::nothrow) CWXMLProp();
+  auto* prop = NewProp();
   if (prop && node->m_Props.Add(prop)) {
     prop->m_pName = name;
     prop->m_pValue = Own(expanded.data(), expanded.size());
@@ -556,7 +577,7 @@ int Parser::Special(CWXMLNode* node) {
     // Each default is a copy of text the document holds once: it counts
     // against the expansion limit like an entity's text.
     if (!m_Dtd.Spend(decl.m_Default.size())) return CWXML_ERROR_ENTITY_LIMIT;
-    auto* prop = new (std::nothrow) CWXMLProp();
+    auto* prop = NewProp();
     if (!prop) return CWXML_ERROR_OUT_OF_MEMORY;
     if (!node->m_Props.Add(prop)) {
       delete prop;
@@ -583,7 +604,7 @@ int Parser::StartTag(wchar_t*& p) {
   CWXMLNode* node = m_pRoot;
   if (m_Depth > 0) {
     Level& parent = m_Levels[m_Depth - 1];
-    node = new (std::nothrow) CWXMLNode(parent.m_pNode);
+    node = NewNode(parent.m_pNode);
     if (!node) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
     if (!parent.m_pNode->m_Children.Add(node)) {
       delete node;

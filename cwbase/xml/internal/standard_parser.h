@@ -23,9 +23,11 @@
 // - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
 //   the fault was found; the tree is then partial and the caller empties it.
 // - Nesting deeper than CWXML_MAX_DEPTH is a fault; no recursion.
-// - Allocation: nodes and attributes with new (std::nothrow) (a failure is
-//   CWXML_ERROR_OUT_OF_MEMORY); the parser's own stack may throw
-//   std::bad_alloc, which the caller catches.
+// - Allocation: nodes and attributes are cut from a pool of the parse's own
+//   (pool.h, node_storage.h), as the exact reader cuts them; the tree
+//   releases them as any other (a failure is CWXML_ERROR_OUT_OF_MEMORY).
+//   The parser's own stack may throw std::bad_alloc, which the caller
+//   catches.
 // Threads: re-entrant.
 #pragma once
 
