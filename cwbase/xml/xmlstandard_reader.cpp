@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "cwbase/xml/internal/decode.h"
@@ -48,6 +49,14 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
 
   size_t units = 0;
   cwbase_internal::XmlDecodeFault fault;
+  // A fault of the decode, placed in the input's bytes.
+  auto decodeFault = [&](const cwbase_internal::XmlDecodeFault& f) {
+    int faultLine = 0, faultColumn = 0;
+    if (f.m_Code != CWXML_ERROR_UNSUPPORTED_ENCODING)
+      cwbase_internal::XmlPosition(source, f.m_Byte, &faultLine, &faultColumn);
+    SetLastError(f.m_Code, static_cast<long>(f.m_Byte), faultLine, faultColumn);
+    return -1;
+  };
   cwbase_internal::XmlNarrowText narrow;
   int line = 0, column = 0;
   if (source.m_Code) {  // a malformed declaration or a contradicting encoding
@@ -55,16 +64,22 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
                  source.m_FaultColumn);
     return -1;
   }
-  if (!cwbase_internal::XmlDecode(source, text, &units, &fault, &narrow)) {
-    if (fault.m_Code != CWXML_ERROR_UNSUPPORTED_ENCODING)
-      cwbase_internal::XmlPosition(source, fault.m_Byte, &line, &column);
-    SetLastError(fault.m_Code, static_cast<long>(fault.m_Byte), line, column);
-    return -1;
+  // UTF-8 is decoded in steps just ahead of the parse, every other encoding
+  // whole before it.
+  std::optional<cwbase_internal::XmlUtf8Steps> steps;
+  if (source.m_Encoding == cwbase_internal::XmlEncoding::kUtf8) {
+    steps.emplace(source, text, &narrow);
+  } else if (!cwbase_internal::XmlDecode(source, text, &units, &fault, &narrow)) {
+    return decodeFault(fault);
   }
 
   size_t unit = 0;
   int rc;
   cwbase_internal::XmlParseSetup setup;
+  if (steps) {
+    setup.m_pSteps = &*steps;
+    setup.m_pNarrowText = &narrow;
+  }
   setup.m_Declaration = source.m_DeclarationUnits > 0;
   setup.m_Standalone = source.m_Standalone == 1;
   setup.m_InputBytes = size;
@@ -78,6 +93,13 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     return 0;
   }
   CleanUp();
+  // A fault in the encoding comes first wherever it is, as when the input is
+  // decoded whole before the parse: the decode goes on to the end.
+  if (steps && rc != CWXML_ERROR_OUT_OF_MEMORY) {
+    while (!steps->Done() && steps->Step(size)) {
+    }
+    if (steps->Fault().m_Code) return decodeFault(steps->Fault());
+  }
   long offset = 0;
   if (rc != CWXML_ERROR_OUT_OF_MEMORY) {
     const size_t byte = cwbase_internal::XmlByteOffset(source, unit);

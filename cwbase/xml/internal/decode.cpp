@@ -69,82 +69,9 @@ bool Fail(XmlDecodeFault* fault, int code, size_t byte) {
   return false;
 }
 
-// The narrow view written beside the wide text once the input's own bytes
-// stop serving as one (at the first line end normalised or character of
-// more than one byte): the units so far were ASCII bytes of the input, so
-// the view starts as their copy. Without memory for it there is no view.
-class NarrowWriter {
- public:
-  NarrowWriter(XmlNarrowText* narrow, const unsigned char* input, size_t room)
-      : m_pNarrow(narrow), m_pInput(input), m_Room(room) {}
-
-  // The view from unit `units` on, or null when there is none.
-  unsigned char* Diverge(size_t units) {
-    if (m_pCopy || !m_pNarrow || m_Failed) return m_pCopy;
-    m_pCopy = new (std::nothrow) unsigned char[m_Room];
-    if (!m_pCopy) {
-      m_Failed = true;
-      return nullptr;
-    }
-    m_pNarrow->m_Copy.reset(m_pCopy);
-    std::memcpy(m_pCopy, m_pInput, units);
-    return m_pCopy;
-  }
-  unsigned char* Copy() const { return m_pCopy; }
-  // The view of the whole text of `units` units.
-  void Finish(size_t units) {
-    if (!m_pNarrow || m_Failed) return;
-    if (m_pCopy) m_pCopy[units] = 0;
-    m_pNarrow->m_pBytes = m_pCopy ? m_pCopy : m_pInput;
-  }
-
- private:
-  XmlNarrowText* m_pNarrow;
-  const unsigned char* m_pInput;
-  size_t m_Room;
-  unsigned char* m_pCopy = nullptr;
-  bool m_Failed = false;
-};
-
 // A unit's byte in the narrow view.
 inline unsigned char NarrowByte(uint32_t c) {
   return static_cast<unsigned char>(c < 0x80 ? c : 0xFF);
-}
-
-bool DecodeUtf8(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
-                XmlNarrowText* narrow) {
-  const unsigned char* begin = s.m_pData + s.m_Start;
-  const unsigned char* p = begin;
-  const unsigned char* end = s.m_pData + s.m_Length;
-  NarrowWriter view(narrow, begin, XmlDecodeRoom(s));
-  wchar_t* out = dest;
-  while (p < end) {
-    // The ASCII that needs no look, widened a block at a time: the block that
-    // holds the first byte that needs one is widened whole, and the units
-    // past that byte are written over next.
-    const size_t run =
-        WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, static_cast<size_t>(end - p), out);
-    if (unsigned char* copy = view.Copy()) std::memcpy(copy + (out - dest), p, run);
-    p += run, out += run;
-    if (p == end) break;
-    uint32_t c = '\n';
-    size_t size;
-    if (*p == '\r') {
-      size = p + 1 < end && p[1] == '\n' ? 2 : 1;
-    } else {
-      size = DecodeUtf8Char<Utf8Rules::kXml>(p, static_cast<size_t>(end - p), &c);
-      if (size == 0 || !XmlIsChar(c))
-        return Fail(fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - s.m_pData));
-    }
-    if (unsigned char* copy = view.Diverge(static_cast<size_t>(out - dest)))
-      copy[out - dest] = NarrowByte(c);
-    *out++ = static_cast<wchar_t>(c);
-    p += size;
-  }
-  *out = 0;
-  *units = static_cast<size_t>(out - dest);
-  view.Finish(*units);
-  return true;
 }
 
 // UTF-16 and UTF-32 in either byte order, surrogate pairs joined.
@@ -188,7 +115,7 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 // ISO-8859-1, US-ASCII and windows-1252: one byte per character.
 bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
                 XmlNarrowText* narrow) {
-  NarrowWriter view(narrow, s.m_pData + s.m_Start, XmlDecodeRoom(s));
+  XmlNarrowWriter view(narrow, s.m_pData + s.m_Start, XmlDecodeRoom(s));
   wchar_t* out = dest;
   for (size_t at = s.m_Start; at < s.m_Length; ++at) {
     uint32_t c = s.m_pData[at];
@@ -345,6 +272,69 @@ bool Characters::Next(uint32_t* c) {
 
 }  // namespace
 
+unsigned char* XmlNarrowWriter::Diverge(size_t units) {
+  if (m_pCopy || !m_pNarrow || m_Failed) return m_pCopy;
+  m_pCopy = new (std::nothrow) unsigned char[m_Room];
+  if (!m_pCopy) {
+    m_Failed = true;
+    return nullptr;
+  }
+  m_pNarrow->m_Copy.reset(m_pCopy);
+  std::memcpy(m_pCopy, m_pInput, units);
+  return m_pCopy;
+}
+
+void XmlNarrowWriter::Finish(size_t units) {
+  if (!m_pNarrow) return;
+  if (m_pCopy) m_pCopy[units] = 0;
+  m_pNarrow->m_pBytes = m_Failed ? nullptr : m_pCopy ? m_pCopy : m_pInput;
+}
+
+XmlUtf8Steps::XmlUtf8Steps(const XmlSource& source, wchar_t* dest, XmlNarrowText* narrow)
+    : m_pData(source.m_pData),
+      m_pIn(source.m_pData + source.m_Start),
+      m_pEnd(source.m_pData + source.m_Length),
+      m_pDest(dest),
+      m_View(narrow, m_pIn, XmlDecodeRoom(source)) {
+  *dest = 0;
+  m_View.Finish(0);
+}
+
+bool XmlUtf8Steps::Step(size_t bytes) {
+  const unsigned char* p = m_pIn;
+  const unsigned char* stop = static_cast<size_t>(m_pEnd - p) > bytes ? p + bytes : m_pEnd;
+  wchar_t* const dest = m_pDest;
+  wchar_t* out = dest + m_Units;
+  while (p < stop) {
+    // The ASCII that needs no look, widened a block at a time: the block that
+    // holds the first byte that needs one is widened whole, and the units
+    // past that byte are written over next.
+    const size_t run =
+        WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, static_cast<size_t>(stop - p), out);
+    if (unsigned char* copy = m_View.Copy()) std::memcpy(copy + (out - dest), p, run);
+    p += run, out += run;
+    if (p == stop) break;
+    uint32_t c = '\n';
+    size_t size;
+    if (*p == '\r') {
+      size = p + 1 < m_pEnd && p[1] == '\n' ? 2 : 1;
+    } else {
+      size = DecodeUtf8Char<Utf8Rules::kXml>(p, static_cast<size_t>(m_pEnd - p), &c);
+      if (size == 0 || !XmlIsChar(c))
+        return Fail(&m_Fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - m_pData));
+    }
+    if (unsigned char* copy = m_View.Diverge(static_cast<size_t>(out - dest)))
+      copy[out - dest] = NarrowByte(c);
+    *out++ = static_cast<wchar_t>(c);
+    p += size;
+  }
+  m_pIn = p;
+  *out = 0;
+  m_Units = static_cast<size_t>(out - dest);
+  m_View.Finish(m_Units);
+  return true;
+}
+
 XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
   XmlSource s;
   s.m_pData = data;
@@ -410,8 +400,13 @@ XmlSource XmlDetectEncoding(const unsigned char* data, size_t length) {
 bool XmlDecode(const XmlSource& source, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
                XmlNarrowText* narrow) {
   switch (source.m_Encoding) {
-    case XmlEncoding::kUtf8:
-      return DecodeUtf8(source, dest, units, fault, narrow);
+    case XmlEncoding::kUtf8: {
+      XmlUtf8Steps steps(source, dest, narrow);
+      const bool done = steps.Step(source.m_Length);
+      *units = steps.Units();
+      *fault = steps.Fault();
+      return done;
+    }
     case XmlEncoding::kUtf16Le:
     case XmlEncoding::kUtf16Be:
     case XmlEncoding::kUtf32Le:

@@ -74,6 +74,56 @@ struct XmlNarrowText {
   std::unique_ptr<unsigned char[]> m_Copy;  // its storage when it is not the input
 };
 
+// The narrow view written beside the wide text once the input's own bytes
+// stop serving as one (at the first line end normalised or character of
+// more than one byte): the units so far were ASCII bytes of the input, so
+// the view starts as their copy. Without memory for it there is no view.
+class XmlNarrowWriter {
+ public:
+  XmlNarrowWriter(XmlNarrowText* narrow, const unsigned char* input, size_t room)
+      : m_pNarrow(narrow), m_pInput(input), m_Room(room) {}
+  XmlNarrowWriter(const XmlNarrowWriter&) = delete;
+  XmlNarrowWriter& operator=(const XmlNarrowWriter&) = delete;
+
+  // The copy from unit `units` on, started now if need be; null without one.
+  unsigned char* Diverge(size_t units);
+  // The copy, or null while the input serves.
+  unsigned char* Copy() const { return m_pCopy; }
+  // Sets the view of the text decoded so far, `units` units.
+  void Finish(size_t units);
+
+ private:
+  XmlNarrowText* m_pNarrow;
+  const unsigned char* m_pInput;
+  size_t m_Room;
+  unsigned char* m_pCopy = nullptr;
+  bool m_Failed = false;
+};
+
+// UTF-8 decoded by XmlDecode's rules in steps, so that the parser can read
+// text decoded just before it (while it is still in the cache). Each Step
+// decodes the characters that start in the next `bytes` bytes of input (a
+// character may end past them), writes a zero unit after what it decoded
+// and updates the narrow view; it returns false at a fault (Fault()), after
+// which no step may be taken. Done once the input is decoded whole.
+class XmlUtf8Steps {
+ public:
+  XmlUtf8Steps(const XmlSource& source, wchar_t* dest, XmlNarrowText* narrow);
+  bool Step(size_t bytes);
+  bool Done() const { return m_pIn == m_pEnd; }
+  size_t Units() const { return m_Units; }
+  const XmlDecodeFault& Fault() const { return m_Fault; }
+
+ private:
+  const unsigned char* m_pData;
+  const unsigned char* m_pIn;  // the first byte not decoded
+  const unsigned char* m_pEnd;
+  wchar_t* m_pDest;
+  size_t m_Units = 0;
+  XmlNarrowWriter m_View;
+  XmlDecodeFault m_Fault;
+};
+
 XmlSource XmlDetectEncoding(const unsigned char* data, size_t length);
 inline size_t XmlDecodeRoom(const XmlSource& source) {
   return source.m_Length - source.m_Start + 1;

@@ -17,9 +17,11 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cwbase/core/internal/simd.h"
+#include "cwbase/xml/internal/decode.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/props.h"
@@ -127,7 +129,8 @@ class Parser {
         m_pNarrow(narrow),
         m_pRoot(root),
         m_Setup(setup),
-        m_Dtd(setup.m_Standalone, setup.m_InputBytes) {}
+        m_Dtd(setup.m_Standalone, setup.m_InputBytes),
+        m_pBound(text) {}
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
@@ -170,6 +173,10 @@ class Parser {
   void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool transient);
   void Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool runGoesOn);
   int Close(Level& level, bool empty, wchar_t* zero);
+  bool Decoding() const { return m_Setup.m_pSteps && !m_Setup.m_pSteps->Done(); }
+  int Ahead(const wchar_t* p);
+  int Reach(const wchar_t* p, std::wstring_view end);
+  int DecodeStep();
 
 #if defined(CWBASE_SIMD_SSE2)
   // The sixteen units at r (not yet rewritten), narrowed: read from the
@@ -204,7 +211,59 @@ class Parser {
   // reaches them: nothing is reserved ahead, since counting the tags of the
   // text first would cost a pass over it.
   XmlPool m_Pool;
+  // While the decode goes on in steps: the last "<" of the decoded text with
+  // 16 units after it; markup and text that start before it end before it.
+  const wchar_t* m_pBound;
 };
+
+// Bytes of input each step of the decode takes: the text it gives (four
+// times as many bytes) and its narrow view stay in the cache until the
+// parser reads them.
+constexpr size_t kDecodeStep = 64 * 1024;
+
+// One more step of the decode; the end of the text and its narrow view
+// follow it, and so does the bound.
+int Parser::DecodeStep() {
+  XmlUtf8Steps& steps = *m_Setup.m_pSteps;
+  const size_t before = static_cast<size_t>(m_pEndOfText - m_pText);
+  if (!steps.Step(kDecodeStep)) return Fail(CWXML_ERROR_ENCODING, m_pEndOfText);
+  m_pEndOfText = m_pText + steps.Units();
+  m_pNarrow = m_Setup.m_pNarrowText->m_pBytes;
+  if (steps.Done()) return 0;
+  // The parser may have rewritten the text before the old end: look after it.
+  const wchar_t* floor = m_pText + (before > 16 ? before - 16 : 0);
+  for (const wchar_t* q = m_pEndOfText - 16; q > floor && q > m_pBound; --q) {
+    if (*q == '<') {
+      m_pBound = q;
+      break;
+    }
+  }
+  return 0;
+}
+
+// Before the piece of markup or text at p in the document's text: decoded
+// up to a "<" after p, or whole.
+int Parser::Ahead(const wchar_t* p) {
+  while (Decoding() && p >= m_pBound)
+    if (int rc = DecodeStep()) return rc;
+  return 0;
+}
+
+// Before a construct at p that runs to `end` whatever "<" it holds: decoded
+// up to `end` with 16 units after it, or whole.
+int Parser::Reach(const wchar_t* p, std::wstring_view end) {
+  if (InEntity()) return 0;
+  const wchar_t* from = p;
+  while (Decoding()) {
+    const wchar_t* found =
+        std::search(from, static_cast<const wchar_t*>(m_pEndOfText), end.begin(), end.end());
+    if (found != m_pEndOfText && m_pEndOfText - found >= 16) return 0;
+    const size_t back = 16 + end.size();  // where a match may start that the end cut off
+    if (static_cast<size_t>(m_pEndOfText - p) > back) from = m_pEndOfText - back;
+    if (int rc = DecodeStep()) return rc;
+  }
+  return 0;
+}
 
 // A reference at r ("&"): the character or predefined entity written at w;
 // kEntityReference, r unchanged, for any other entity.
@@ -675,14 +734,20 @@ int Parser::Body() {
   // The declaration was read and checked with the bytes: it ends at its
   // first "?>", since none of its values may hold a "?".
   wchar_t* p = m_pText;
-  if (const wchar_t* end = m_Setup.m_Declaration ? std::wcsstr(p, L"?>") : nullptr)
-    p = const_cast<wchar_t*>(end) + 2;
+  if (m_Setup.m_Declaration) {
+    if (int rc = Reach(p, L"?>")) return rc;
+    if (const wchar_t* end = std::wcsstr(p, L"?>")) p = const_cast<wchar_t*>(end) + 2;
+  }
   for (;;) {
+    if (!InEntity())
+      if (int rc = Ahead(p)) return rc;
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;
     } else {
       p = XmlSkipSpace(p);
     }
+    if (!InEntity())
+      if (int rc = Ahead(p)) return rc;
     if (*p == 0) {
       if (InEntity()) {
         if (int rc = LeaveEntity(p)) return rc;
@@ -696,17 +761,22 @@ int Parser::Body() {
       if (int rc = EnterEntity(p)) return rc;
       continue;
     }
-    int rc;
+    int rc = 0;
     if (p[1] == '/') {
       rc = EndTag(p);
     } else if (p[1] == '?') {
-      rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
+      rc = Reach(p, L"?>");
+      if (!rc) rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
     } else if (XmlStartsWith(p, L"<!--")) {
-      rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
+      rc = Reach(p, L"-->");
+      if (!rc) rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
     } else if (XmlStartsWith(p, L"<![CDATA[")) {
-      rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
+      rc = Reach(p, L"]]>");
+      if (!rc) rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
     } else if (XmlStartsWith(p, L"<!DOCTYPE")) {
-      if (m_Depth > 0 || m_Doctype || m_RootDone) {
+      while (Decoding() && !rc) rc = DecodeStep();
+      if (rc) {
+      } else if (m_Depth > 0 || m_Doctype || m_RootDone) {
         rc = Fail(CWXML_ERROR_SYNTAX, p);
       } else {
         m_Doctype = true;

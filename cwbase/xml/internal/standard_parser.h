@@ -19,6 +19,14 @@
 //   input of a single-byte encoding, or UTF-8 made of ASCII only), each byte
 //   equal to its unit below 0x80 and at or above 0x80 where the unit is; the
 //   parser scans it instead of the wide units ahead of its position.
+// - With setup.m_pSteps, `units` is what is decoded so far, and the parser
+//   has the decode go on just ahead of it: before each piece of markup or
+//   text it makes sure that a "<" follows within the decoded text (with 16
+//   units after it), which bounds every construct but comments, processing
+//   instructions, CDATA sections and the DOCTYPE; for those it decodes up to
+//   their end, for the DOCTYPE to the end of the input. The narrow view is
+//   then setup.m_pNarrowText's, read again after each step. A fault of the
+//   decode stops the parse with CWXML_ERROR_ENCODING, the steps holding it.
 // - `root` must be empty; it becomes the root element.
 // - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
 //   the fault was found; the tree is then partial and the caller empties it.
@@ -37,11 +45,18 @@ class CWXMLNode;
 
 namespace cwbase_internal {
 
+class XmlUtf8Steps;
+struct XmlNarrowText;
+
 // What the reading of the bytes found before the parse.
 struct XmlParseSetup {
   bool m_Declaration = false;  // the text starts with an XML declaration, passed over
-  bool m_Standalone = false;   // standalone="yes"
-  size_t m_InputBytes = 0;     // the input's size, for the entity expansion limit
+  // UTF-8 decoded in steps ahead of the parse, and the narrow view it keeps;
+  // null when the whole text was decoded before.
+  XmlUtf8Steps* m_pSteps = nullptr;
+  const XmlNarrowText* m_pNarrowText = nullptr;
+  bool m_Standalone = false;  // standalone="yes"
+  size_t m_InputBytes = 0;    // the input's size, for the entity expansion limit
 };
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
