@@ -69,11 +69,6 @@ bool Fail(XmlDecodeFault* fault, int code, size_t byte) {
   return false;
 }
 
-// A unit's byte in the narrow view.
-inline unsigned char NarrowByte(uint32_t c) {
-  return static_cast<unsigned char>(c < 0x80 ? c : 0xFF);
-}
-
 // UTF-16 and UTF-32 in either byte order, surrogate pairs joined.
 bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault) {
   const bool wide32 =
@@ -115,7 +110,7 @@ bool DecodeWide(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
 // ISO-8859-1, US-ASCII and windows-1252: one byte per character.
 bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault* fault,
                 XmlNarrowText* narrow) {
-  XmlNarrowWriter view(narrow, s.m_pData + s.m_Start, XmlDecodeRoom(s));
+  if (narrow) narrow->m_pBytes = s.m_pData + s.m_Start;
   wchar_t* out = dest;
   for (size_t at = s.m_Start; at < s.m_Length; ++at) {
     uint32_t c = s.m_pData[at];
@@ -123,18 +118,15 @@ bool DecodeByte(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFault
     if (c >= 0x80 && c < 0xA0 && s.m_Encoding == XmlEncoding::kWindows1252)
       c = kWindows1252[c - 0x80];
     if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, at);
-    const size_t unit = static_cast<size_t>(out - dest);
     if (c == '\r') {
       c = '\n';
       if (at + 1 < s.m_Length && s.m_pData[at + 1] == '\n') ++at;
-      view.Diverge(unit);
+      if (narrow) narrow->m_pBytes = nullptr;  // the bytes no longer match the units
     }
-    if (unsigned char* copy = view.Copy()) copy[unit] = NarrowByte(s.m_pData[at] < 0x80 ? c : 0xFF);
     *out++ = static_cast<wchar_t>(c);
   }
   *out = 0;
   *units = static_cast<size_t>(out - dest);
-  view.Finish(*units);
   return true;
 }
 
@@ -272,32 +264,14 @@ bool Characters::Next(uint32_t* c) {
 
 }  // namespace
 
-unsigned char* XmlNarrowWriter::Diverge(size_t units) {
-  if (m_pCopy || !m_pNarrow || m_Failed) return m_pCopy;
-  m_pCopy = new (std::nothrow) unsigned char[m_Room];
-  if (!m_pCopy) {
-    m_Failed = true;
-    return nullptr;
-  }
-  m_pNarrow->m_Copy.reset(m_pCopy);
-  std::memcpy(m_pCopy, m_pInput, units);
-  return m_pCopy;
-}
-
-void XmlNarrowWriter::Finish(size_t units) {
-  if (!m_pNarrow) return;
-  if (m_pCopy) m_pCopy[units] = 0;
-  m_pNarrow->m_pBytes = m_Failed ? nullptr : m_pCopy ? m_pCopy : m_pInput;
-}
-
 XmlUtf8Steps::XmlUtf8Steps(const XmlSource& source, wchar_t* dest, XmlNarrowText* narrow)
     : m_pData(source.m_pData),
       m_pIn(source.m_pData + source.m_Start),
       m_pEnd(source.m_pData + source.m_Length),
       m_pDest(dest),
-      m_View(narrow, m_pIn, XmlDecodeRoom(source)) {
+      m_pNarrow(narrow) {
   *dest = 0;
-  m_View.Finish(0);
+  if (narrow) narrow->m_pBytes = m_pIn;
 }
 
 bool XmlUtf8Steps::Step(size_t bytes) {
@@ -311,7 +285,6 @@ bool XmlUtf8Steps::Step(size_t bytes) {
     // past that byte are written over next.
     const size_t run =
         WidenAsciiRun<AsciiStop::kNonAsciiOrControl, true>(p, static_cast<size_t>(stop - p), out);
-    if (unsigned char* copy = m_View.Copy()) std::memcpy(copy + (out - dest), p, run);
     p += run, out += run;
     if (p == stop) break;
     uint32_t c = '\n';
@@ -323,15 +296,13 @@ bool XmlUtf8Steps::Step(size_t bytes) {
       if (size == 0 || !XmlIsChar(c))
         return Fail(&m_Fault, CWXML_ERROR_ENCODING, static_cast<size_t>(p - m_pData));
     }
-    if (unsigned char* copy = m_View.Diverge(static_cast<size_t>(out - dest)))
-      copy[out - dest] = NarrowByte(c);
+    if (m_pNarrow) m_pNarrow->m_pBytes = nullptr;  // the bytes no longer match the units
     *out++ = static_cast<wchar_t>(c);
     p += size;
   }
   m_pIn = p;
   *out = 0;
   m_Units = static_cast<size_t>(out - dest);
-  m_View.Finish(m_Units);
   return true;
 }
 

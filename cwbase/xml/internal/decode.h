@@ -20,11 +20,10 @@
 //   so the text holds no zero unit. Line ends are normalised as XML asks
 //   before parsing: CR LF and a CR alone each become one LF unit.
 // - For UTF-8 and the one-byte encodings it also gives the narrow view of
-//   the text (XmlNarrowText): one byte per unit, equal to the unit below
-//   0x80 and at or above 0x80 where the unit is. The input's bytes serve as
-//   the view while they can (ASCII, no CR); past the first place they
-//   cannot, the view is a copy owned by the XmlNarrowText. No view (null)
-//   for the other encodings, or when memory for the copy runs out.
+//   the text (XmlNarrowText): the input's own bytes, one per unit, as long
+//   as they match the units (no CR, in UTF-8 no character of more than one
+//   byte). Null past the first place where they stop matching, and for the
+//   other encodings: the parser then reads the wide units.
 // - XmlByteOffset maps a unit offset of the decoded text back to bytes from
 //   the start of the data (the mark included); offsets past the end give
 //   the length.
@@ -35,7 +34,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 
 namespace cwbase_internal {
 
@@ -71,41 +69,15 @@ struct XmlDecodeFault {
 
 struct XmlNarrowText {
   const unsigned char* m_pBytes = nullptr;  // the view, or null
-  std::unique_ptr<unsigned char[]> m_Copy;  // its storage when it is not the input
-};
-
-// The narrow view written beside the wide text once the input's own bytes
-// stop serving as one (at the first line end normalised or character of
-// more than one byte): the units so far were ASCII bytes of the input, so
-// the view starts as their copy. Without memory for it there is no view.
-class XmlNarrowWriter {
- public:
-  XmlNarrowWriter(XmlNarrowText* narrow, const unsigned char* input, size_t room)
-      : m_pNarrow(narrow), m_pInput(input), m_Room(room) {}
-  XmlNarrowWriter(const XmlNarrowWriter&) = delete;
-  XmlNarrowWriter& operator=(const XmlNarrowWriter&) = delete;
-
-  // The copy from unit `units` on, started now if need be; null without one.
-  unsigned char* Diverge(size_t units);
-  // The copy, or null while the input serves.
-  unsigned char* Copy() const { return m_pCopy; }
-  // Sets the view of the text decoded so far, `units` units.
-  void Finish(size_t units);
-
- private:
-  XmlNarrowText* m_pNarrow;
-  const unsigned char* m_pInput;
-  size_t m_Room;
-  unsigned char* m_pCopy = nullptr;
-  bool m_Failed = false;
 };
 
 // UTF-8 decoded by XmlDecode's rules in steps, so that the parser can read
 // text decoded just before it (while it is still in the cache). Each Step
 // decodes the characters that start in the next `bytes` bytes of input (a
-// character may end past them), writes a zero unit after what it decoded
-// and updates the narrow view; it returns false at a fault (Fault()), after
-// which no step may be taken. Done once the input is decoded whole.
+// character may end past them) and writes a zero unit after what it
+// decoded; the narrow view turns null once the bytes stop matching the
+// units. It returns false at a fault (Fault()), after which no step may be
+// taken. Done once the input is decoded whole.
 class XmlUtf8Steps {
  public:
   XmlUtf8Steps(const XmlSource& source, wchar_t* dest, XmlNarrowText* narrow);
@@ -120,7 +92,7 @@ class XmlUtf8Steps {
   const unsigned char* m_pEnd;
   wchar_t* m_pDest;
   size_t m_Units = 0;
-  XmlNarrowWriter m_View;
+  XmlNarrowText* m_pNarrow;
   XmlDecodeFault m_Fault;
 };
 
