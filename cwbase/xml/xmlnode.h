@@ -118,8 +118,9 @@
 ///   CWXML_ERROR_ENTITY_LIMIT. A fault inside an entity's text is reported
 ///   at the outermost reference in the document.
 /// - Storage: m_Buffer receives the decoded text (one wide unit per
-///   character, a zero unit after it; its data length is the room reserved,
-///   one unit per input byte plus one) and names and values are borrowed
+///   character, CR LF and a lone CR as one LF as XML asks before parsing, a
+///   zero unit after it; its data length is the room reserved, one unit per
+///   input byte plus one) and names and values are borrowed
 ///   from it as with the exact reader. Owned instead (own-flag 1, released
 ///   with the tree): the value of an element whose text is split by child
 ///   elements or comes partly from an entity; names and values read from an
