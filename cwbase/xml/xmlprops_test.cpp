@@ -36,10 +36,12 @@ TEST(XmlProps, DuplicateNamesAreFound) {
   EXPECT_TRUE(Unique({L"x", nullptr, L"y", nullptr}));
   EXPECT_TRUE(Unique({L"v", L"="}));  // an entry with no value is not compared
   // Long lists go another way: a duplicate at either end is found too.
-  std::vector<std::wstring> many;
-  for (int i = 0; i < 40; ++i) many.push_back(L"n" + std::to_wstring(i));
-  std::vector<const wchar_t*> names;
-  for (const std::wstring& s : many) names.push_back(s.c_str());
+  std::vector<std::wstring> many(40);
+  std::vector<const wchar_t*> names(many.size());
+  for (size_t i = 0; i < many.size(); ++i) {
+    many[i] = L"n" + std::to_wstring(i);
+    names[i] = many[i].c_str();
+  }
   EXPECT_TRUE(Unique(names));
   names.push_back(L"n0");
   EXPECT_FALSE(Unique(names));

@@ -228,7 +228,12 @@ TEST(XmlStandardReader, DecodedInStepsAsWhole) {
       std::u32string text = U"<r><s>" + std::u32string(fill, U'x') + U"</s>";
       // The second time 64 Ki characters later, across the next boundary alike.
       const size_t y = 65536 - 7 - construct.size();
-      text += construct + U"<t>" + std::u32string(y, U'y') + U"</t>" + construct + U"</r>";
+      text += construct;
+      text += U"<t>";
+      text.append(y, U'y');
+      text += U"</t>";
+      text += construct;
+      text += U"</r>";
       CWXMLDocument a, b;
       ASSERT_EQ(0, XmlLoadStandard(a, Encode(text, Form::kUtf8, false)));
       ASSERT_EQ(0, XmlLoadStandard(b, Encode(text, Form::kUtf16Le, true)));

@@ -149,7 +149,7 @@ bool DecodeIconv(const XmlSource& s, wchar_t* dest, size_t* units, XmlDecodeFaul
                 static_cast<size_t>(reinterpret_cast<unsigned char*>(in) - s.m_pData));
   size_t w = 0;
   for (size_t i = 0; i < count; ++i, ++w) {
-    auto c = static_cast<uint32_t>(dest[i]);
+    auto c = static_cast<uint32_t>(dest[i]);  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
     if (!XmlIsChar(c)) return Fail(fault, CWXML_ERROR_ENCODING, XmlByteOffset(s, w));
     if (c == '\r') {
       c = '\n';
@@ -251,7 +251,7 @@ bool Characters::Next(uint32_t* c) {
       if (iconv(m_Cd, &m_pIn, &m_InLeft, &out, &outLeft) == static_cast<size_t>(-1) &&
           errno != E2BIG)
         return false;
-      *c = static_cast<uint32_t>(one);
+      *c = static_cast<uint32_t>(one);  // NOLINT(bugprone-signed-char-misuse): a 32-bit unit
       m_At = static_cast<size_t>(reinterpret_cast<unsigned char*>(m_pIn) - d);
       return true;
     }
