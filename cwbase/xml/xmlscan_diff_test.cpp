@@ -73,8 +73,8 @@ void CompareNarrowRun(const std::vector<wchar_t>& text, size_t from, size_t end)
 }
 
 template <typename Char>
-void CompareAllClasses(uint64_t seed) {
-  CWTestRandom r(seed);
+void CompareAllClasses(uint64_t start) {
+  CWTestRandom r(start);
   for (int round = 0; round < 400; ++round) {
     std::vector<Char> text(1 + r.Below(80));
     // Runs of one unit, so that blocks with no hit and hits at every
