@@ -270,7 +270,8 @@ CWXMLNode::CWXMLNode(CWXMLNode* parent, void** lentSlots)
       m_pName(nullptr),
       m_pValue(nullptr),
       m_bOwnName(0),
-      m_bOwnValue(0) {}
+      m_bOwnValue(0),
+      m_Kind(CWXML_NODE_ELEMENT) {}
 
 CWXMLNode::~CWXMLNode() {
   // A node taken apart by its parent's release has nothing left to release.
@@ -288,6 +289,7 @@ void CWXMLNode::CleanUp() {
   }
   m_Children.RemoveAll();
   m_Props.RemoveAll();
+  m_Kind = CWXML_NODE_ELEMENT;
 }
 
 // ---- queries ----

@@ -211,6 +211,19 @@ constexpr long CWXML_ENTITY_COST = 16;
   static void operator delete(void* object, const std::nothrow_t&) noexcept; \
   static void operator delete(void*, void*) noexcept {}
 
+/// Kinds of node. The exact reader and the default standard load make
+/// elements only. Every other kind has no name (m_pName null), so the exact
+/// writers, GetChildNode and operator= pass it over as they pass over a
+/// nameless element; its text is in m_pValue.
+enum CWXMLNodeKind : int {
+  CWXML_NODE_ELEMENT = 0,  ///< An element: name, attributes, value, children.
+  CWXML_NODE_TEXT = 1,     ///< A run of character data (m_pValue, entities expanded).
+  CWXML_NODE_CDATA = 2,    ///< A CDATA section (m_pValue: its content).
+  CWXML_NODE_COMMENT = 3,  ///< A comment (m_pValue: the text between "<!--" and "-->").
+  CWXML_NODE_PI = 4,       ///< A processing instruction (m_pValue: the text between "<?" and "?>").
+  CWXML_NODE_DOCTYPE = 5,  ///< The document type declaration (m_pValue: kept as written).
+};
+
 /// One attribute (property) of an element: a name and a value, each either
 /// borrowed from a document's buffer or owned (see the own-flags).
 class CWXMLProp {
@@ -363,6 +376,14 @@ class CWXMLNode {
   int m_bOwnName;
   /// 1 when m_pValue is owned (new[]), 0 when borrowed.
   int m_bOwnValue;
+  /// What the node stands for (CWXML_NODE_ELEMENT unless the standard reader
+  /// kept something else); see CWXMLNodeKind.
+  int m_Kind;
+
+  /// m_Kind.
+  int GetKind() const { return m_Kind; }
+  /// Whether the node is an element (the only kind the exact operations make).
+  bool IsElement() const { return m_Kind == CWXML_NODE_ELEMENT; }
 
  private:
   // The arrays start on `lentSlots` (2 x 5 slots) when it is not null.
