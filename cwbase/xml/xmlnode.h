@@ -165,6 +165,7 @@
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
 #include "cwbase/xml/xmlerror.h"
+#include "cwbase/xml/xmloptions.h"
 
 /// Deepest nesting level the readers build (the root is level 1). The limit
 /// also sizes what a load takes from the thread's stack: the exact reader
@@ -361,6 +362,8 @@ class CWXMLNode {
   /// @return 0, or -1 when the tree cannot be written as XML; the block is
   /// then as it was before the call.
   int SaveXML(CWBlock& block, long depth = 0);
+  /// SaveXML laid out as @p options say.
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
 
   /// The node whose child list holds this node; null for a root. Never read by the library.
   CWXMLNode* m_pParent;
@@ -423,6 +426,9 @@ class CWXMLDocument : public CWXMLNode {
   /// mode, see the file description) into m_Buffer and the tree.
   /// @return 0, or -1 (empty tree; GetLastError says why and where).
   int LoadXML(const unsigned char* data, long length);
+  /// LoadXML with option bits (xmloptions.h): CWXML_KEEP_ALL keeps every
+  /// node of the document. Options 0 is the two-argument form.
+  int LoadXML(const unsigned char* data, long length, unsigned long options);
   /// What the last load found: code 0 after a success.
   const CWXMLError& GetLastError() const { return m_LastError; }
 
@@ -440,9 +446,19 @@ class CWXMLDocument : public CWXMLNode {
   /// root element as CWXMLNode::SaveXML.
   /// @return 0, or -1 with the block as it was before the call.
   int SaveXML(CWBlock& block, long depth = 0);
+  /// SaveXML laid out as @p options say.
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
 
   /// The wide text of the last load, cut in place; the tree's borrowed strings point into it.
   CWBlock m_Buffer;
+  /// Nodes kept before the root element by a CWXML_KEEP_ALL load
+  /// (CWXMLNode*, owned, none of them an element): the XML declaration first
+  /// when there is one (a CWXML_NODE_PI whose value begins with "xml"), then
+  /// comments, processing instructions, the DOCTYPE and white space text, in
+  /// document order. Empty after any other load.
+  CWPtArray m_Prolog;
+  /// Nodes kept after the root element by a CWXML_KEEP_ALL load, as m_Prolog.
+  CWPtArray m_Epilog;
 
  private:
   int LoadWide(unsigned char* data, unsigned long size);

@@ -109,3 +109,8 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
   SetLastError(rc, offset, line, column);
   return -1;
 }
+
+int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long options) {
+  (void)options;
+  return LoadXML(data, length);
+}

@@ -328,3 +328,13 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth) {
   block.SetSize(before);
   return -1;
 }
+
+int CWXMLNode::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options) {
+  (void)options;
+  return SaveXML(block, depth);
+}
+
+int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options) {
+  (void)options;
+  return SaveXML(block, depth);
+}
