@@ -465,11 +465,12 @@ class CWXMLDocument : public CWXMLNode {
   int LoadAscii(unsigned char* data, int length);
   // Records the outcome of an exact load for GetLastError; returns `result`.
   int RecordExactLoad(int result, const unsigned char* data, int length);
-  /// Records the outcome of a load (message from the code).
-  void SetLastError(int code, long offset, int line, int column);
+  /// Records the outcome of a load (message from the code; `detail`, UTF-8
+  /// that fits CWXMLError::detail, or null for none).
+  void SetLastError(int code, long offset, int line, int column, const char* detail = nullptr);
 
   /// What the last load found (see GetLastError).
-  CWXMLError m_LastError = {0, 0, 0, 0, "no error"};
+  CWXMLError m_LastError = {0, 0, 0, 0, "no error", {}};
 };
 
 #undef CWBASE_XML_STORAGE_OPERATORS

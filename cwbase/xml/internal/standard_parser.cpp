@@ -22,11 +22,13 @@
 
 #include "cwbase/core/internal/simd.h"
 #include "cwbase/xml/internal/decode.h"
+#include "cwbase/xml/internal/fault_detail.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/props.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/standard_dtd.h"
+#include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/internal/standard_markup.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
@@ -79,6 +81,7 @@ struct Level {
   bool m_Pieces = false;           // a piece of character data was kept
   bool m_ChildSince = false;       // a child element follows the in-place value
   bool m_Mixed = false;            // the value is gathered in m_Owned instead
+  bool m_Kept = false;             // a lossless load kept a child node of any kind
   std::wstring m_Owned;
   size_t m_OwnedSolid = 0;
 };
@@ -130,10 +133,12 @@ class Parser {
         m_pRoot(root),
         m_Setup(setup),
         m_Dtd(setup.m_Standalone, setup.m_InputBytes),
-        m_pBound(text) {}
+        m_pBound(text),
+        m_Keep(setup.m_KeepAll) {}
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
+  std::string& Detail() { return m_Detail; }
 
  private:
   // A node or an attribute cut from the load's pool; null when memory runs out.
@@ -170,6 +175,8 @@ class Parser {
   int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
   int EndTag(wchar_t*& p);
   int CheckUnique(CWXMLNode* node, const wchar_t* at);
+  int Keep(int kind, wchar_t* begin, wchar_t* end, bool own);
+  int KeepRun(Level& level);
   void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool transient);
   void Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool runGoesOn);
   int Close(Level& level, bool empty, wchar_t* zero);
@@ -214,6 +221,8 @@ class Parser {
   // While the decode goes on in steps: the last "<" of the decoded text with
   // 16 units after it; markup and text that start before it end before it.
   const wchar_t* m_pBound;
+  bool m_Keep;           // a lossless load (standard_keep.h)
+  std::string m_Detail;  // what the fault names, when it names something
 };
 
 // Bytes of input each step of the decode takes: the text it gives (four
@@ -387,8 +396,10 @@ int Parser::Text(wchar_t*& p) {
   wchar_t* solidEnd = keep + XmlTrimBack<kXmlWhite>(keep, 0, static_cast<size_t>(w - keep));
   // Text stops at markup ("<"), at an entity reference ("&": the run goes
   // on in the entity) or at the end of its text (of an entity: the run goes
-  // on after the reference).
-  if (__builtin_expect(*r != '<' || m_Run, 0))
+  // on after the reference). A lossless load keeps all of it, as it stands.
+  if (__builtin_expect(m_Keep, 0)) {
+    if (w > p) AddPiece(p, w, p, w, InEntity());
+  } else if (__builtin_expect(*r != '<' || m_Run, 0))
     Segment(p, w, solid, solidEnd, *r == '&' || (*r == 0 && InEntity()));
   else if (solid < w)
     AddPiece(p, w, solid, solidEnd, InEntity());
@@ -409,9 +420,44 @@ int Parser::Cdata(wchar_t*& p) {
       *w++ = *r++;
     }
   }
-  AddPiece(begin, w, begin, w, InEntity());
   p = const_cast<wchar_t*>(close) + 3;
+  if (m_Keep) return Keep(CWXML_NODE_CDATA, begin, w, false);
+  AddPiece(begin, w, begin, w, InEntity());
   return 0;
+}
+
+// A lossless load: a node of `kind` with the text [begin, end) in the open
+// element, after the run of text before it, or before or after the root.
+int Parser::Keep(int kind, wchar_t* begin, wchar_t* end, bool own) {
+  CWXMLNode* parent = nullptr;
+  CWPtArray* list = m_RootDone ? m_Setup.m_pEpilog : m_Setup.m_pProlog;
+  if (m_Depth > 0) {
+    Level& level = m_Levels[m_Depth - 1];
+    if (int rc = KeepRun(level)) return rc;
+    level.m_Kept = true;
+    parent = level.m_pNode;
+    list = &parent->m_Children;
+  }
+  return XmlKeepNode(m_Pool, *list, parent, kind, begin, end, own || InEntity());
+}
+
+// A lossless load: the run of text gathered for an element (untrimmed, see
+// Text) becomes a text node of its own, since a child node follows it.
+int Parser::KeepRun(Level& level) {
+  if (!level.m_Pieces) return 0;
+  CWPtArray& list = level.m_pNode->m_Children;
+  int rc;
+  if (level.m_Mixed) {
+    wchar_t* owned = level.m_Owned.data();
+    rc = XmlKeepNode(m_Pool, list, level.m_pNode, CWXML_NODE_TEXT, owned,
+                     owned + level.m_Owned.size(), true);
+  } else {
+    rc = XmlKeepNode(m_Pool, list, level.m_pNode, CWXML_NODE_TEXT, level.m_pValue, level.m_pEnd,
+                     false);
+  }
+  level.m_Pieces = level.m_Mixed = level.m_ChildSince = false;
+  level.m_Owned.clear();
+  return rc;
 }
 
 // Adds [begin, end) to the value of the innermost open element: in place
@@ -490,7 +536,9 @@ __attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wch
 // position already read that may hold the empty value's terminator.
 int Parser::Close(Level& level, bool empty, wchar_t* zero) {
   CWXMLNode* node = level.m_pNode;
-  if (level.m_Mixed) {
+  if (level.m_Kept) {  // a lossless load: the last run is a node, no value
+    if (int rc = KeepRun(level)) return rc;
+  } else if (level.m_Mixed) {
     const size_t n = level.m_OwnedSolid;
     auto* value = new (std::nothrow) wchar_t[n + 1];
     if (!value) return CWXML_ERROR_OUT_OF_MEMORY;
@@ -650,8 +698,14 @@ int Parser::Special(CWXMLNode* node) {
   return 0;
 }
 
+// A repeated attribute is reported at its second occurrence's name.
 int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
-  return XmlPropsUnique(node->m_Props) ? 0 : Fail(CWXML_ERROR_ATTRIBUTE, at);
+  if (XmlPropsUnique(node->m_Props)) return 0;
+  const int repeated = XmlPropsRepeated(node->m_Props);
+  if (repeated < 0) return Fail(CWXML_ERROR_ATTRIBUTE, at);
+  const wchar_t* name = static_cast<CWXMLProp*>(node->m_Props.GetAt(repeated))->m_pName;
+  m_Detail = XmlRepeatedDetail(name, std::wcslen(name));
+  return Fail(CWXML_ERROR_ATTRIBUTE, name);
 }
 
 int Parser::StartTag(wchar_t*& p) {
@@ -663,6 +717,10 @@ int Parser::StartTag(wchar_t*& p) {
   CWXMLNode* node = m_pRoot;
   if (m_Depth > 0) {
     Level& parent = m_Levels[m_Depth - 1];
+    if (m_Keep) {  // the run of text before the child is a node before it
+      if (int rc = KeepRun(parent)) return Fail(rc, lt);
+      parent.m_Kept = true;
+    }
     node = NewNode(parent.m_pNode);
     if (!node) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
     if (!parent.m_pNode->m_Children.Add(node)) {
@@ -715,7 +773,12 @@ int Parser::EndTag(wchar_t*& p) {
   const wchar_t* open = level.m_pNode->m_pName;
   wchar_t* q = p + 2;
   while (*open && *q == *open) ++q, ++open;
-  if (*open || XmlIsNameChar(At(q))) return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+  if (*open || XmlIsNameChar(At(q))) {
+    const wchar_t* name = level.m_pNode->m_pName;
+    m_Detail = XmlMismatchDetail(p + 2, static_cast<size_t>(XmlSkipName(p + 2) - (p + 2)), name,
+                                 std::wcslen(name));
+    return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+  }
   q = XmlSkipSpace(q);
   if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
   p = q + 1;
@@ -736,7 +799,11 @@ int Parser::Body() {
   wchar_t* p = m_pText;
   if (m_Setup.m_Declaration) {
     if (int rc = Reach(p, L"?>")) return rc;
-    if (const wchar_t* end = std::wcsstr(p, L"?>")) p = const_cast<wchar_t*>(end) + 2;
+    if (wchar_t* end = std::wcsstr(p, L"?>")) {
+      if (m_Keep)
+        if (int rc = Keep(CWXML_NODE_PI, p + 2, end, false)) return Fail(rc, p);
+      p = end + 2;
+    }
   }
   for (;;) {
     if (!InEntity())
@@ -744,7 +811,10 @@ int Parser::Body() {
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;
     } else {
+      wchar_t* space = p;
       p = XmlSkipSpace(p);
+      if (m_Keep && p > space)
+        if (int rc = Keep(CWXML_NODE_TEXT, space, p, true)) return Fail(rc, space);
     }
     if (!InEntity())
       if (int rc = Ahead(p)) return rc;
@@ -762,14 +832,17 @@ int Parser::Body() {
       continue;
     }
     int rc = 0;
+    wchar_t* const markup = p;
     if (p[1] == '/') {
       rc = EndTag(p);
     } else if (p[1] == '?') {
       rc = Reach(p, L"?>");
       if (!rc) rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
+      if (!rc && m_Keep) rc = Keep(CWXML_NODE_PI, markup + 2, p - 2, false);
     } else if (XmlStartsWith(p, L"<!--")) {
       rc = Reach(p, L"-->");
       if (!rc) rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
+      if (!rc && m_Keep) rc = Keep(CWXML_NODE_COMMENT, markup + 4, p - 3, false);
     } else if (XmlStartsWith(p, L"<![CDATA[")) {
       rc = Reach(p, L"]]>");
       if (!rc) rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -782,6 +855,7 @@ int Parser::Body() {
         m_Doctype = true;
         rc = m_Dtd.Parse(p, m_pFault);
         m_Special = m_Dtd.HasAttributes();
+        if (!rc && m_Keep) rc = Keep(CWXML_NODE_DOCTYPE, markup, p, true);
       }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -795,10 +869,14 @@ int Parser::Body() {
 }  // namespace
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
-                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit) {
+                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit,
+                     std::string* detail) {
   Parser parser(text, units, narrow, setup, root);
   const int rc = parser.Run();
-  if (rc) *faultUnit = parser.FaultUnit();
+  if (rc) {
+    *faultUnit = parser.FaultUnit();
+    detail->swap(parser.Detail());
+  }
   return rc;
 }
 
