@@ -123,6 +123,9 @@ void CollapseSpaces(wchar_t* s) {
   *w = 0;
 }
 
+// kKeep: a lossless load (standard_keep.h); the default load is compiled
+// without its steps.
+template <bool kKeep>
 class Parser {
  public:
   Parser(wchar_t* text, size_t units, const unsigned char* narrow, const XmlParseSetup& setup,
@@ -133,8 +136,7 @@ class Parser {
         m_pRoot(root),
         m_Setup(setup),
         m_Dtd(setup.m_Standalone, setup.m_InputBytes),
-        m_pBound(text),
-        m_Keep(setup.m_KeepAll) {}
+        m_pBound(text) {}
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
@@ -175,6 +177,8 @@ class Parser {
   int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
   int EndTag(wchar_t*& p);
   int CheckUnique(CWXMLNode* node, const wchar_t* at);
+  int Repeated(CWXMLNode* node, const wchar_t* at);
+  int Mismatch(const wchar_t* open, wchar_t* lt);
   int Keep(int kind, wchar_t* begin, wchar_t* end, bool own);
   int KeepRun(Level& level);
   void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool transient);
@@ -221,7 +225,6 @@ class Parser {
   // While the decode goes on in steps: the last "<" of the decoded text with
   // 16 units after it; markup and text that start before it end before it.
   const wchar_t* m_pBound;
-  bool m_Keep;           // a lossless load (standard_keep.h)
   std::string m_Detail;  // what the fault names, when it names something
 };
 
@@ -232,7 +235,8 @@ constexpr size_t kDecodeStep = 64 * 1024;
 
 // One more step of the decode; the end of the text and its narrow view
 // follow it, and so does the bound.
-int Parser::DecodeStep() {
+template <bool kKeep>
+int Parser<kKeep>::DecodeStep() {
   XmlUtf8Steps& steps = *m_Setup.m_pSteps;
   const size_t before = static_cast<size_t>(m_pEndOfText - m_pText);
   if (!steps.Step(kDecodeStep)) return Fail(CWXML_ERROR_ENCODING, m_pEndOfText);
@@ -252,7 +256,8 @@ int Parser::DecodeStep() {
 
 // Before the piece of markup or text at p in the document's text: decoded
 // up to a "<" after p, or whole.
-int Parser::Ahead(const wchar_t* p) {
+template <bool kKeep>
+int Parser<kKeep>::Ahead(const wchar_t* p) {
   while (Decoding() && p >= m_pBound)
     if (int rc = DecodeStep()) return rc;
   return 0;
@@ -260,7 +265,8 @@ int Parser::Ahead(const wchar_t* p) {
 
 // Before a construct at p that runs to `end` whatever "<" it holds: decoded
 // up to `end` with 16 units after it, or whole.
-int Parser::Reach(const wchar_t* p, std::wstring_view end) {
+template <bool kKeep>
+int Parser<kKeep>::Reach(const wchar_t* p, std::wstring_view end) {
   if (InEntity()) return 0;
   const wchar_t* from = p;
   while (Decoding()) {
@@ -276,7 +282,8 @@ int Parser::Reach(const wchar_t* p, std::wstring_view end) {
 
 // A reference at r ("&"): the character or predefined entity written at w;
 // kEntityReference, r unchanged, for any other entity.
-int Parser::Reference(wchar_t*& r, wchar_t*& w) {
+template <bool kKeep>
+int Parser<kKeep>::Reference(wchar_t*& r, wchar_t*& w) {
   const wchar_t* end = nullptr;
   if (r[1] == '#') {
     const Unit value = XmlCharReference(r, &end);
@@ -297,7 +304,8 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
 // A general entity reference in content at p: an internal entity's
 // replacement text is read next, in a frame of its own; an external one, or
 // an undeclared one where that is no fatal error, is dropped.
-int Parser::EnterEntity(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::EnterEntity(wchar_t*& p) {
   const wchar_t* end = XmlEntityReferenceEnd(p);
   XmlEntity* entity = m_Dtd.General(std::wstring_view(p + 1, static_cast<size_t>(end - p - 1)));
   wchar_t* after = const_cast<wchar_t*>(end) + 1;
@@ -334,7 +342,8 @@ int Parser::EnterEntity(wchar_t*& p) {
 
 // The end of an entity's replacement text: every element it opened must be
 // closed; the including text continues.
-int Parser::LeaveEntity(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::LeaveEntity(wchar_t*& p) {
   Frame& frame = m_Frames.back();
   if (m_Depth != frame.m_Depth) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, p);
   frame.m_pEntity->m_Open = false;
@@ -351,7 +360,8 @@ int Parser::LeaveEntity(wchar_t*& p) {
 // of the open element's value unless it is only literal white space. The
 // literal white space at its ends is found afterwards: what references
 // produced counts as text whatever it is, so the scans stop at it.
-int Parser::Text(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::Text(wchar_t*& p) {
   wchar_t* r = p;
   wchar_t* w = p;
   wchar_t* firstReference = nullptr;  // where the first reference's character went
@@ -397,7 +407,7 @@ int Parser::Text(wchar_t*& p) {
   // Text stops at markup ("<"), at an entity reference ("&": the run goes
   // on in the entity) or at the end of its text (of an entity: the run goes
   // on after the reference). A lossless load keeps all of it, as it stands.
-  if (__builtin_expect(m_Keep, 0)) {
+  if (kKeep) {
     if (w > p) AddPiece(p, w, p, w, InEntity());
   } else if (__builtin_expect(*r != '<' || m_Run, 0))
     Segment(p, w, solid, solidEnd, *r == '&' || (*r == 0 && InEntity()));
@@ -407,7 +417,8 @@ int Parser::Text(wchar_t*& p) {
   return 0;
 }
 
-int Parser::Cdata(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::Cdata(wchar_t*& p) {
   wchar_t* begin = p + 9;
   const wchar_t* close = std::wcsstr(begin, L"]]>");
   if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
@@ -421,14 +432,15 @@ int Parser::Cdata(wchar_t*& p) {
     }
   }
   p = const_cast<wchar_t*>(close) + 3;
-  if (m_Keep) return Keep(CWXML_NODE_CDATA, begin, w, false);
+  if (kKeep) return Keep(CWXML_NODE_CDATA, begin, w, false);
   AddPiece(begin, w, begin, w, InEntity());
   return 0;
 }
 
 // A lossless load: a node of `kind` with the text [begin, end) in the open
 // element, after the run of text before it, or before or after the root.
-int Parser::Keep(int kind, wchar_t* begin, wchar_t* end, bool own) {
+template <bool kKeep>
+int Parser<kKeep>::Keep(int kind, wchar_t* begin, wchar_t* end, bool own) {
   CWXMLNode* parent = nullptr;
   CWPtArray* list = m_RootDone ? m_Setup.m_pEpilog : m_Setup.m_pProlog;
   if (m_Depth > 0) {
@@ -443,7 +455,8 @@ int Parser::Keep(int kind, wchar_t* begin, wchar_t* end, bool own) {
 
 // A lossless load: the run of text gathered for an element (untrimmed, see
 // Text) becomes a text node of its own, since a child node follows it.
-int Parser::KeepRun(Level& level) {
+template <bool kKeep>
+int Parser<kKeep>::KeepRun(Level& level) {
   if (!level.m_Pieces) return 0;
   CWPtArray& list = level.m_pNode->m_Children;
   int rc;
@@ -464,9 +477,11 @@ int Parser::KeepRun(Level& level) {
 // when nothing but markup separates it from the value so far, gathered
 // into an owned string when a child element does. [solid, solidEnd) is the
 // piece without literal white space at its ends.
-__attribute__((always_inline)) inline void Parser::AddPiece(wchar_t* begin, wchar_t* end,
-                                                            wchar_t* solid, wchar_t* solidEnd,
-                                                            bool transient) {
+template <bool kKeep>
+__attribute__((always_inline)) inline void Parser<kKeep>::AddPiece(wchar_t* begin, wchar_t* end,
+                                                                   wchar_t* solid,
+                                                                   wchar_t* solidEnd,
+                                                                   bool transient) {
   Level& level = m_Levels[m_Depth - 1];
   if (transient && !level.m_Mixed) {
     // Text that does not live in the document's buffer (an entity's copy,
@@ -509,8 +524,9 @@ __attribute__((always_inline)) inline void Parser::AddPiece(wchar_t* begin, wcha
 // in place, so its white space is dropped only when the whole run is white
 // space. White space before any text of the run is held back until text
 // follows (or markup ends the run and drops it).
-__attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid,
-                                               wchar_t* solidEnd, bool runGoesOn) {
+template <bool kKeep>
+__attribute__((noinline)) void Parser<kKeep>::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid,
+                                                      wchar_t* solidEnd, bool runGoesOn) {
   Level& level = m_Levels[m_Depth - 1];
   if (solid < end) {
     if (!m_RunSpace.empty() && level.m_Pieces) {
@@ -534,9 +550,10 @@ __attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wch
 
 // Ends the innermost element: its value by the mapping rule. `zero` is a
 // position already read that may hold the empty value's terminator.
-int Parser::Close(Level& level, bool empty, wchar_t* zero) {
+template <bool kKeep>
+int Parser<kKeep>::Close(Level& level, bool empty, wchar_t* zero) {
   CWXMLNode* node = level.m_pNode;
-  if (level.m_Kept) {  // a lossless load: the last run is a node, no value
+  if (kKeep && level.m_Kept) {  // a lossless load: the last run is a node, no value
     if (int rc = KeepRun(level)) return rc;
   } else if (level.m_Mixed) {
     const size_t n = level.m_OwnedSolid;
@@ -565,7 +582,9 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
   return 0;
 }
 
-__attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
+template <bool kKeep>
+__attribute__((always_inline)) inline int Parser<kKeep>::Attribute(CWXMLNode* node, wchar_t*& p,
+                                                                   Unit& c) {
   wchar_t* name = p;
   p = XmlSkipName(p);
   wchar_t* q = XmlSkipSpace(p);
@@ -626,9 +645,11 @@ __attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wch
 // owned value. Returns the position after the closing quote, or null with
 // the fault in m_ExpandFault. Out of line, and taking nothing by address,
 // so that the common case keeps its positions in registers.
-__attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wchar_t* name,
-                                                             const wchar_t* value, const wchar_t* w,
-                                                             const wchar_t* r) {
+template <bool kKeep>
+__attribute__((noinline)) wchar_t* Parser<kKeep>::ExpandedAttribute(CWXMLNode* node, wchar_t* name,
+                                                                    const wchar_t* value,
+                                                                    const wchar_t* w,
+                                                                    const wchar_t* r) {
   std::wstring expanded(value, w);
   m_ExpandFault = m_Dtd.AttributeValue(r, value[-1], expanded, nullptr, m_pFault);
   if (m_ExpandFault) return nullptr;
@@ -651,7 +672,8 @@ __attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wc
 // CDATA are normalised further, and the defaults of the attributes the tag
 // leaves out are added after the others, in declaration order, as owned
 // strings (counted against the expansion limit).
-int Parser::Special(CWXMLNode* node) {
+template <bool kKeep>
+int Parser<kKeep>::Special(CWXMLNode* node) {
   if (InEntity()) {
     auto own = [](wchar_t*& s, int& flag) {
       if (flag) return true;
@@ -698,9 +720,14 @@ int Parser::Special(CWXMLNode* node) {
   return 0;
 }
 
+template <bool kKeep>
+int Parser<kKeep>::CheckUnique(CWXMLNode* node, const wchar_t* at) {
+  return XmlPropsUnique(node->m_Props) ? 0 : Repeated(node, at);
+}
+
 // A repeated attribute is reported at its second occurrence's name.
-int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
-  if (XmlPropsUnique(node->m_Props)) return 0;
+template <bool kKeep>
+__attribute__((noinline)) int Parser<kKeep>::Repeated(CWXMLNode* node, const wchar_t* at) {
   const int repeated = XmlPropsRepeated(node->m_Props);
   if (repeated < 0) return Fail(CWXML_ERROR_ATTRIBUTE, at);
   const wchar_t* name = static_cast<CWXMLProp*>(node->m_Props.GetAt(repeated))->m_pName;
@@ -708,7 +735,8 @@ int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
   return Fail(CWXML_ERROR_ATTRIBUTE, name);
 }
 
-int Parser::StartTag(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::StartTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth >= static_cast<size_t>(CWXML_MAX_DEPTH)) return Fail(CWXML_ERROR_TOO_DEEP, lt);
   wchar_t* name = p + 1;
@@ -717,7 +745,7 @@ int Parser::StartTag(wchar_t*& p) {
   CWXMLNode* node = m_pRoot;
   if (m_Depth > 0) {
     Level& parent = m_Levels[m_Depth - 1];
-    if (m_Keep) {  // the run of text before the child is a node before it
+    if (kKeep) {  // the run of text before the child is a node before it
       if (int rc = KeepRun(parent)) return Fail(rc, lt);
       parent.m_Kept = true;
     }
@@ -757,14 +785,16 @@ int Parser::StartTag(wchar_t*& p) {
 // A start tag read whole: its attributes are unique; one read from an
 // entity's text or of an element the DTD declares attributes for goes on
 // to Special().
-inline int Parser::EndOfStartTag(CWXMLNode* node, const wchar_t* lt) {
+template <bool kKeep>
+inline int Parser<kKeep>::EndOfStartTag(CWXMLNode* node, const wchar_t* lt) {
   if (int rc = CheckUnique(node, lt)) return rc;
   if (m_Special)
     if (int rc = Special(node)) return Fail(rc, lt);
   return 0;
 }
 
-int Parser::EndTag(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::EndTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
   if (m_Special && InEntity() && m_Depth == m_Frames.back().m_Depth)
@@ -773,34 +803,39 @@ int Parser::EndTag(wchar_t*& p) {
   const wchar_t* open = level.m_pNode->m_pName;
   wchar_t* q = p + 2;
   while (*open && *q == *open) ++q, ++open;
-  if (*open || XmlIsNameChar(At(q))) {
-    const wchar_t* name = level.m_pNode->m_pName;
-    m_Detail = XmlMismatchDetail(p + 2, static_cast<size_t>(XmlSkipName(p + 2) - (p + 2)), name,
-                                 std::wcslen(name));
-    return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
-  }
+  if (*open || XmlIsNameChar(At(q))) return Mismatch(level.m_pNode->m_pName, lt);
   q = XmlSkipSpace(q);
   if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
   p = q + 1;
   return Close(level, false, lt);
 }
 
+// An end tag at lt that does not close the open element `open`.
+template <bool kKeep>
+__attribute__((noinline)) int Parser<kKeep>::Mismatch(const wchar_t* open, wchar_t* lt) {
+  m_Detail = XmlMismatchDetail(lt + 2, static_cast<size_t>(XmlSkipName(lt + 2) - (lt + 2)), open,
+                               std::wcslen(open));
+  return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+}
+
 // A fault inside an entity's replacement text is reported at the outermost
 // reference in the document.
-int Parser::Run() {
+template <bool kKeep>
+int Parser<kKeep>::Run() {
   const int rc = Body();
   if (rc && InEntity()) m_pFault = m_Frames.front().m_pRef;
   return rc;
 }
 
-int Parser::Body() {
+template <bool kKeep>
+int Parser<kKeep>::Body() {
   // The declaration was read and checked with the bytes: it ends at its
   // first "?>", since none of its values may hold a "?".
   wchar_t* p = m_pText;
   if (m_Setup.m_Declaration) {
     if (int rc = Reach(p, L"?>")) return rc;
     if (wchar_t* end = std::wcsstr(p, L"?>")) {
-      if (m_Keep)
+      if (kKeep)
         if (int rc = Keep(CWXML_NODE_PI, p + 2, end, false)) return Fail(rc, p);
       p = end + 2;
     }
@@ -813,7 +848,7 @@ int Parser::Body() {
     } else {
       wchar_t* space = p;
       p = XmlSkipSpace(p);
-      if (m_Keep && p > space)
+      if (kKeep && p > space)
         if (int rc = Keep(CWXML_NODE_TEXT, space, p, true)) return Fail(rc, space);
     }
     if (!InEntity())
@@ -838,11 +873,11 @@ int Parser::Body() {
     } else if (p[1] == '?') {
       rc = Reach(p, L"?>");
       if (!rc) rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
-      if (!rc && m_Keep) rc = Keep(CWXML_NODE_PI, markup + 2, p - 2, false);
+      if (!rc && kKeep) rc = Keep(CWXML_NODE_PI, markup + 2, p - 2, false);
     } else if (XmlStartsWith(p, L"<!--")) {
       rc = Reach(p, L"-->");
       if (!rc) rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
-      if (!rc && m_Keep) rc = Keep(CWXML_NODE_COMMENT, markup + 4, p - 3, false);
+      if (!rc && kKeep) rc = Keep(CWXML_NODE_COMMENT, markup + 4, p - 3, false);
     } else if (XmlStartsWith(p, L"<![CDATA[")) {
       rc = Reach(p, L"]]>");
       if (!rc) rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -855,7 +890,7 @@ int Parser::Body() {
         m_Doctype = true;
         rc = m_Dtd.Parse(p, m_pFault);
         m_Special = m_Dtd.HasAttributes();
-        if (!rc && m_Keep) rc = Keep(CWXML_NODE_DOCTYPE, markup, p, true);
+        if (!rc && kKeep) rc = Keep(CWXML_NODE_DOCTYPE, markup, p, true);
       }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -871,13 +906,20 @@ int Parser::Body() {
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
                      const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit,
                      std::string* detail) {
-  Parser parser(text, units, narrow, setup, root);
-  const int rc = parser.Run();
-  if (rc) {
-    *faultUnit = parser.FaultUnit();
-    detail->swap(parser.Detail());
+  auto parse = [&](auto& parser) {
+    const int rc = parser.Run();
+    if (rc) {
+      *faultUnit = parser.FaultUnit();
+      detail->swap(parser.Detail());
+    }
+    return rc;
+  };
+  if (setup.m_KeepAll) {
+    Parser<true> parser(text, units, narrow, setup, root);
+    return parse(parser);
   }
-  return rc;
+  Parser<false> parser(text, units, narrow, setup, root);
+  return parse(parser);
 }
 
 }  // namespace cwbase_internal
