@@ -1,11 +1,11 @@
 // Nodes kept by a lossless load (see standard_keep.h).
 #include "cwbase/xml/internal/standard_keep.h"
 
-#include <cwchar>
 #include <new>
 
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
+#include "cwbase/xml/internal/standard_text.h"
 #include "cwbase/xml/xmlerror.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -22,14 +22,11 @@ int XmlKeepNode(XmlPool& pool, CWPtArray& list, CWXMLNode* parent, int kind, wch
   node->m_Kind = kind;
   const auto n = static_cast<size_t>(end - begin);
   if (own) {
-    auto* copy = new (std::nothrow) wchar_t[n + 1];
-    if (!copy) {
+    node->m_pValue = XmlOwnCopy(begin, n);
+    if (!node->m_pValue) {
       delete node;
       return CWXML_ERROR_OUT_OF_MEMORY;
     }
-    std::wmemcpy(copy, begin, n);
-    copy[n] = 0;
-    node->m_pValue = copy;
     node->m_bOwnValue = 1;
   } else {
     *end = 0;

@@ -30,6 +30,7 @@
 #include "cwbase/xml/internal/standard_dtd.h"
 #include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/internal/standard_markup.h"
+#include "cwbase/xml/internal/standard_text.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -41,36 +42,6 @@ using Unit = uint32_t;
 inline Unit At(const wchar_t* p) {
   return static_cast<Unit>(*p);
 }
-
-#if defined(CWBASE_SIMD_SSE2)
-// Moves n units (at most 16; the 16 at r may be read) from r back to w
-// (w <= r) and advances both. The units are read whole before any is
-// written, since the ranges overlap: a whole block through registers, a
-// part through a copy of the block, in fixed-size pieces that stay inline.
-inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
-  if (w != r && n == 16) {
-    const simd::Vec a = simd::Load4(r), b = simd::Load4(r + 4);
-    const simd::Vec c = simd::Load4(r + 8), d = simd::Load4(r + 12);
-    simd::Store4(w, a);
-    simd::Store4(w + 4, b);
-    simd::Store4(w + 8, c);
-    simd::Store4(w + 12, d);
-  } else if (w != r) {
-    wchar_t block[16];
-    std::memcpy(block, r, sizeof block);
-    if (n >= 8) {
-      std::memcpy(w, block, 8 * sizeof(wchar_t));
-      std::memcpy(w + n - 8, block + n - 8, 8 * sizeof(wchar_t));
-    } else if (n >= 4) {
-      std::memcpy(w, block, 4 * sizeof(wchar_t));
-      std::memcpy(w + n - 4, block + n - 4, 4 * sizeof(wchar_t));
-    } else {
-      for (unsigned i = 0; i < n; ++i) w[i] = block[i];
-    }
-  }
-  w += n, r += n;
-}
-#endif
 
 // One open element and the character data gathered for its value.
 struct Level {
@@ -101,27 +72,6 @@ struct Frame {
 // Reference() found a general entity reference other than the predefined
 // ones: the caller handles it.
 constexpr int kEntityReference = -1;
-
-// A copy of s, owned by the tree (new[]); null when memory runs out.
-wchar_t* Own(const wchar_t* s, size_t n) {
-  auto* copy = new (std::nothrow) wchar_t[n + 1];
-  if (!copy) return nullptr;
-  std::wmemcpy(copy, s, n);
-  copy[n] = 0;
-  return copy;
-}
-
-// Trims spaces (#x20 only) and collapses their runs in place: attributes of
-// a type other than CDATA.
-void CollapseSpaces(wchar_t* s) {
-  wchar_t* w = s;
-  for (const wchar_t* r = s; *r; ++r) {
-    if (*r == ' ' && (w == s || w[-1] == ' ')) continue;
-    *w++ = *r;
-  }
-  if (w > s && w[-1] == ' ') --w;
-  *w = 0;
-}
 
 // kKeep: a lossless load (standard_keep.h); the default load is compiled
 // without its steps.
@@ -371,7 +321,7 @@ int Parser<kKeep>::Text(wchar_t*& p) {
     // Sixteen units at a time up to the next character that needs a look.
     while (m_pEndOfText - r >= 16) {
       const unsigned stop = XmlClassMask<kXmlTextStop>(Narrow16(r));
-      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      XmlMoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
@@ -568,7 +518,7 @@ int Parser<kKeep>::Close(Level& level, bool empty, wchar_t* zero) {
     node->m_pValue = level.m_pValue;
   } else if (!empty && node->GetChildCount() == 0) {
     if (InEntity()) {
-      node->m_pValue = Own(L"", 0);
+      node->m_pValue = XmlOwnCopy(L"", 0);
       if (!node->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
       node->m_bOwnValue = 1;
     } else {
@@ -602,7 +552,7 @@ __attribute__((always_inline)) inline int Parser<kKeep>::Attribute(CWXMLNode* no
       const simd::Vec v = Narrow16(r);
       const unsigned stop = quote == '"' ? XmlClassMask<kXmlValueStop | kXmlQuote>(v)
                                          : XmlClassMask<kXmlValueStop | kXmlApos>(v);
-      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      XmlMoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
@@ -656,7 +606,7 @@ __attribute__((noinline)) wchar_t* Parser<kKeep>::ExpandedAttribute(CWXMLNode* n
   auto* prop = NewProp();
   if (prop && node->m_Props.Add(prop)) {
     prop->m_pName = name;
-    prop->m_pValue = Own(expanded.data(), expanded.size());
+    prop->m_pValue = XmlOwnCopy(expanded.data(), expanded.size());
     prop->m_bOwnValue = 1;
     if (prop->m_pValue) return const_cast<wchar_t*>(r) + 1;
   } else {
@@ -677,7 +627,7 @@ int Parser<kKeep>::Special(CWXMLNode* node) {
   if (InEntity()) {
     auto own = [](wchar_t*& s, int& flag) {
       if (flag) return true;
-      s = Own(s, std::wcslen(s));
+      s = XmlOwnCopy(s, std::wcslen(s));
       flag = 1;
       return s != nullptr;
     };
@@ -699,7 +649,7 @@ int Parser<kKeep>::Special(CWXMLNode* node) {
       if (decl.m_Name == prop->m_pName) given = prop;
     }
     if (given) {
-      if (decl.m_Tokenized) CollapseSpaces(given->m_pValue);
+      if (decl.m_Tokenized) XmlCollapseSpaces(given->m_pValue);
       continue;
     }
     if (!decl.m_HasDefault) continue;
@@ -712,8 +662,8 @@ int Parser<kKeep>::Special(CWXMLNode* node) {
       delete prop;
       return CWXML_ERROR_OUT_OF_MEMORY;
     }
-    prop->m_pName = Own(decl.m_Name.data(), decl.m_Name.size());
-    prop->m_pValue = Own(decl.m_Default.data(), decl.m_Default.size());
+    prop->m_pName = XmlOwnCopy(decl.m_Name.data(), decl.m_Name.size());
+    prop->m_pValue = XmlOwnCopy(decl.m_Default.data(), decl.m_Default.size());
     prop->m_bOwnName = prop->m_bOwnValue = 1;
     if (!prop->m_pName || !prop->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
   }
