@@ -102,4 +102,21 @@ TEST(AllocationFailure, XmlLoadBufferFailureKeepsTheEarlierTree) {
   }
 }
 
+// A lossless load whose nodes outgrow the memory (the default load of the
+// same text fits): -1, out of memory, and nothing kept, in the tree or in
+// the lists.
+TEST(AllocationFailure, XmlKeepAllRunsOutCleanly) {
+  std::string many = "<!--p--><r>";
+  for (int i = 0; i < 200000; ++i) many += "<!---->x";
+  many += "</r>";
+  CWRunWithAddressLimit([&] {
+    CWXMLDocument doc;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(many.data());
+    CW_TEST_CHILD_CHECK(doc.LoadXML(bytes, static_cast<long>(many.size()), CWXML_KEEP_ALL) == -1);
+    CW_TEST_CHILD_CHECK(doc.GetLastError().code == CWXML_ERROR_OUT_OF_MEMORY);
+    CW_TEST_CHILD_CHECK(!doc.GetName() && doc.GetChildCount() == 0);
+    CW_TEST_CHILD_CHECK(doc.m_Prolog.GetSize() == 0 && doc.m_Epilog.GetSize() == 0);
+  });
+}
+
 }  // namespace

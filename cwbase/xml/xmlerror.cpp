@@ -1,6 +1,8 @@
 // The texts of the load errors and the document's record of the last one.
 #include "cwbase/xml/xmlerror.h"
 
+#include <cstring>
+
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
@@ -44,7 +46,11 @@ const char* ErrorMessage(int code) {
 
 }  // namespace
 
-void CWXMLDocument::SetLastError(int code, long offset, int line, int column) {
+void CWXMLDocument::SetLastError(int code, long offset, int line, int column, const char* detail) {
+  size_t n = detail ? std::strlen(detail) : 0;
+  if (n >= sizeof m_LastError.detail) n = sizeof m_LastError.detail - 1;
+  if (n) std::memcpy(m_LastError.detail, detail, n);
+  m_LastError.detail[n] = 0;
   m_LastError.code = code;
   m_LastError.offset = offset;
   m_LastError.line = line;

@@ -11,16 +11,31 @@
 ///   1, the column in characters after the last line end (CR LF, CR or LF).
 ///   They are 0 when the fault has no position (no data, out of memory) and
 ///   after a successful load.
+/// - `detail` names what the fault is about, as zero-terminated UTF-8 in the
+///   record itself, "" when the code says it all: for
+///   CWXML_ERROR_MISMATCHED_TAG "end tag </b> does not match the open
+///   element <a>", for a repeated attribute "attribute x repeated" (the
+///   position is then the second occurrence's name). A name longer than
+///   CWXML_DETAIL_NAME bytes is cut at a character boundary and ends in
+///   "...". Being a fixed array, the record stays a plain value: copying it
+///   copies the detail, which lives as long as the copy, and no storage of
+///   the document is borrowed.
 /// Threads: a plain record; it belongs to its document.
 #pragma once
 
+/// Bytes of CWXMLError::detail, its terminator included.
+constexpr int CWXML_DETAIL_SIZE = 160;
+/// Bytes of one name quoted in a detail, at most (longer ones are cut).
+constexpr int CWXML_DETAIL_NAME = 48;
+
 /// The position and kind of the fault a load found (see the file comment).
 struct CWXMLError {
-  int code;             ///< 0, or a CWXML_ERROR_ code.
-  long offset;          ///< Bytes from the start of the data.
-  int line;             ///< Line, from 1; 0 when there is no position.
-  int column;           ///< Column in characters, from 1; 0 when there is no position.
-  const char* message;  ///< Static English text for `code`.
+  int code;                        ///< 0, or a CWXML_ERROR_ code.
+  long offset;                     ///< Bytes from the start of the data.
+  int line;                        ///< Line, from 1; 0 when there is no position.
+  int column;                      ///< Column in characters, from 1; 0 when there is no position.
+  const char* message;             ///< Static English text for `code`.
+  char detail[CWXML_DETAIL_SIZE];  ///< What the fault names (UTF-8), or "".
 };
 
 /// No error: the last load succeeded.

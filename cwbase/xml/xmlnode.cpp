@@ -11,6 +11,7 @@
 #include "cwbase/text/strhelp.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
+#include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/xmlnode.h"
 
 using cwbase_internal::kXmlLentBytes;
@@ -462,7 +463,10 @@ CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
 
 CWXMLDocument::CWXMLDocument() {}
 
-CWXMLDocument::~CWXMLDocument() {}
+CWXMLDocument::~CWXMLDocument() {
+  cwbase_internal::XmlReleaseNodes(m_Prolog);
+  cwbase_internal::XmlReleaseNodes(m_Epilog);
+}
 
 CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
   CWXMLNode::operator=(source);

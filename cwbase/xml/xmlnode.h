@@ -134,10 +134,33 @@
 ///   The value is null when the element has no piece and is either written
 ///   as an empty-element tag or has child elements; otherwise it is a string,
 ///   possibly empty (`<a></a>`, `<a> </a>`).
+/// - Lossless load, LoadXML(data, length, CWXML_KEEP_ALL): the same checks,
+///   limits and errors, and the document kept whole, in order. Non-element
+///   nodes (CWXMLNodeKind) have no name, attributes or children; m_pValue
+///   holds: TEXT, a run of character data between two pieces of markup
+///   (white space included, references and entities expanded); CDATA, the
+///   section's content; COMMENT, the text between "<!--" and "-->"; PI, the
+///   text between "<?" and "?>" (the XML declaration too); DOCTYPE, the
+///   whole declaration from "<!DOCTYPE" to its closing ">". Line ends are LF
+///   in all of them. An element whose content is character data only has
+///   no child and keeps that text untrimmed as its value (`<a></a>` "",
+///   `<a/>` null, as in the default load); an element with any child node
+///   (element, comment, PI, CDATA) has a null value and each run of its
+///   character data as a TEXT child. Before and after the root, the nodes
+///   go to m_Prolog and m_Epilog (m_pParent null): the declaration first
+///   when there is one, then comments, PIs, the DOCTYPE and white space
+///   runs. Strings are borrowed from m_Buffer, except the DOCTYPE, white
+///   space outside the root and text read from an entity (owned). Each kept
+///   node costs one node of the load's pool, as an element does; a kept
+///   node takes at least two bytes of input, so memory stays linear in it.
+/// - m_Prolog and m_Epilog are emptied (their nodes destroyed) by every load
+///   of either mode as it starts and by the destructor; CleanUp() and
+///   operator= leave them alone.
 /// - A document that is not well-formed, cannot be decoded or nests deeper
 ///   than CWXML_MAX_DEPTH gives -1 and an empty tree (nothing partial);
-///   GetLastError() tells where (see xmlerror.h): the offending end tag, or
-///   the end of the input for an element still open there.
+///   GetLastError() tells where (see xmlerror.h): the offending end tag
+///   (its detail names both tags), the second occurrence of a repeated
+///   attribute, or the end of the input for an element still open there.
 /// - SaveXML appends UTF-8 whatever the locale, in the exact writer's layout
 ///   (tabs, CR LF, long values on a line of their own), every attribute value
 ///   double-quoted. Text escapes & < > and CR, attribute values & < " tab LF
@@ -465,11 +488,12 @@ class CWXMLDocument : public CWXMLNode {
   int LoadAscii(unsigned char* data, int length);
   // Records the outcome of an exact load for GetLastError; returns `result`.
   int RecordExactLoad(int result, const unsigned char* data, int length);
-  /// Records the outcome of a load (message from the code).
-  void SetLastError(int code, long offset, int line, int column);
+  /// Records the outcome of a load (message from the code; `detail`, UTF-8
+  /// that fits CWXMLError::detail, or null for none).
+  void SetLastError(int code, long offset, int line, int column, const char* detail = nullptr);
 
   /// What the last load found (see GetLastError).
-  CWXMLError m_LastError = {0, 0, 0, 0, "no error"};
+  CWXMLError m_LastError = {0, 0, 0, 0, "no error", {}};
 };
 
 #undef CWBASE_XML_STORAGE_OPERATORS

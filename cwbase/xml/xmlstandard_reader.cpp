@@ -5,18 +5,28 @@
 // narrow view of the text where there is one (internal/standard_parser.h).
 // A fault empties the tree; its line and column are counted in the input's
 // bytes up to the fault, since the parse has rewritten the text before it.
+// Every load, of either mode, first releases the prolog and epilog lists a
+// lossless load filled (their strings point into the buffer it replaces).
 #include <climits>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "cwbase/xml/internal/decode.h"
+#include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/internal/standard_parser.h"
 #include "cwbase/xml/xmlnode.h"
 
 int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
+  return LoadXML(data, length, 0);
+}
+
+int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long options) {
   CleanUp();
+  cwbase_internal::XmlReleaseNodes(m_Prolog);
+  cwbase_internal::XmlReleaseNodes(m_Epilog);
   if (!data || length <= 0) {
     SetLastError(CWXML_ERROR_NO_ROOT, 0, 0, 0);
     return -1;
@@ -83,8 +93,15 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
   setup.m_Declaration = source.m_DeclarationUnits > 0;
   setup.m_Standalone = source.m_Standalone == 1;
   setup.m_InputBytes = size;
+  if (options & CWXML_KEEP_ALL) {
+    setup.m_KeepAll = true;
+    setup.m_pProlog = &m_Prolog;
+    setup.m_pEpilog = &m_Epilog;
+  }
+  std::string detail;
   try {
-    rc = cwbase_internal::XmlParseStandard(text, units, narrow.m_pBytes, setup, this, &unit);
+    rc = cwbase_internal::XmlParseStandard(text, units, narrow.m_pBytes, setup, this, &unit,
+                                           &detail);
   } catch (const std::bad_alloc&) {
     rc = CWXML_ERROR_OUT_OF_MEMORY;
   }
@@ -93,6 +110,8 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     return 0;
   }
   CleanUp();
+  cwbase_internal::XmlReleaseNodes(m_Prolog);
+  cwbase_internal::XmlReleaseNodes(m_Epilog);
   // A fault in the encoding comes first wherever it is, as when the input is
   // decoded whole before the parse: the decode goes on to the end.
   if (steps && rc != CWXML_ERROR_OUT_OF_MEMORY) {
@@ -106,11 +125,6 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
     offset = static_cast<long>(byte);
     cwbase_internal::XmlPosition(source, byte, &line, &column);
   }
-  SetLastError(rc, offset, line, column);
+  SetLastError(rc, offset, line, column, detail.c_str());
   return -1;
-}
-
-int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long options) {
-  (void)options;
-  return LoadXML(data, length);
 }

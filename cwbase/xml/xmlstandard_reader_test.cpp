@@ -87,7 +87,7 @@ TEST(XmlStandardReader, FaultsAndTheirPositions) {
       {"<a x/>", CWXML_ERROR_ATTRIBUTE, 4, 1, 5},
       {"<a x=1/>", CWXML_ERROR_ATTRIBUTE, 5, 1, 6},
       {"<a x=\"<\"/>", CWXML_ERROR_ATTRIBUTE, 6, 1, 7},
-      {"<a x='1' x=\"2\"/>", CWXML_ERROR_ATTRIBUTE, 0, 1, 1},
+      {"<a x='1' x=\"2\"/>", CWXML_ERROR_ATTRIBUTE, 9, 1, 10},
       {"<a x='1'y='2'/>", CWXML_ERROR_SYNTAX, 8, 1, 9},
       {"<a x='1", CWXML_ERROR_SYNTAX, 7, 1, 8},
       {"<a>&bogus</a>", CWXML_ERROR_SYNTAX, 3, 1, 4},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "cwbase/xml/xmlnode.h"
@@ -56,6 +57,26 @@ bool XmlPropsUnique(CWPtArray& props) {
     names[n] = name, keys[n++] = key;
   }
   return true;
+}
+
+// Each name with its index, sorted by name and then index: of each run of
+// one name, the second entry is that name's first repetition.
+int XmlPropsRepeated(CWPtArray& props) {
+  std::vector<std::pair<const wchar_t*, int>> names;
+  void** entries = props.GetMemPtr();
+  for (int i = 0; i < props.GetSize(); ++i)
+    if (const wchar_t* name = NameOf(entries[i])) names.emplace_back(name, i);
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+    const int order = std::wcscmp(a.first, b.first);
+    return order < 0 || (order == 0 && a.second < b.second);
+  });
+  int first = -1;
+  for (size_t i = 1; i < names.size(); ++i)
+    if (SameName(names[i].first, names[i - 1].first) &&
+        (i < 2 || !SameName(names[i - 1].first, names[i - 2].first)) &&
+        (first < 0 || names[i].second < first))
+      first = names[i].second;
+  return first;
 }
 
 }  // namespace cwbase_internal

@@ -22,12 +22,15 @@
 
 #include "cwbase/core/internal/simd.h"
 #include "cwbase/xml/internal/decode.h"
+#include "cwbase/xml/internal/fault_detail.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
 #include "cwbase/xml/internal/props.h"
 #include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/internal/standard_dtd.h"
+#include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/internal/standard_markup.h"
+#include "cwbase/xml/internal/standard_text.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlnode.h"
 
@@ -40,36 +43,6 @@ inline Unit At(const wchar_t* p) {
   return static_cast<Unit>(*p);
 }
 
-#if defined(CWBASE_SIMD_SSE2)
-// Moves n units (at most 16; the 16 at r may be read) from r back to w
-// (w <= r) and advances both. The units are read whole before any is
-// written, since the ranges overlap: a whole block through registers, a
-// part through a copy of the block, in fixed-size pieces that stay inline.
-inline void MoveUnits(wchar_t*& w, wchar_t*& r, unsigned n) {
-  if (w != r && n == 16) {
-    const simd::Vec a = simd::Load4(r), b = simd::Load4(r + 4);
-    const simd::Vec c = simd::Load4(r + 8), d = simd::Load4(r + 12);
-    simd::Store4(w, a);
-    simd::Store4(w + 4, b);
-    simd::Store4(w + 8, c);
-    simd::Store4(w + 12, d);
-  } else if (w != r) {
-    wchar_t block[16];
-    std::memcpy(block, r, sizeof block);
-    if (n >= 8) {
-      std::memcpy(w, block, 8 * sizeof(wchar_t));
-      std::memcpy(w + n - 8, block + n - 8, 8 * sizeof(wchar_t));
-    } else if (n >= 4) {
-      std::memcpy(w, block, 4 * sizeof(wchar_t));
-      std::memcpy(w + n - 4, block + n - 4, 4 * sizeof(wchar_t));
-    } else {
-      for (unsigned i = 0; i < n; ++i) w[i] = block[i];
-    }
-  }
-  w += n, r += n;
-}
-#endif
-
 // One open element and the character data gathered for its value.
 struct Level {
   CWXMLNode* m_pNode = nullptr;
@@ -79,6 +52,7 @@ struct Level {
   bool m_Pieces = false;           // a piece of character data was kept
   bool m_ChildSince = false;       // a child element follows the in-place value
   bool m_Mixed = false;            // the value is gathered in m_Owned instead
+  bool m_Kept = false;             // a lossless load kept a child node of any kind
   std::wstring m_Owned;
   size_t m_OwnedSolid = 0;
 };
@@ -99,27 +73,9 @@ struct Frame {
 // ones: the caller handles it.
 constexpr int kEntityReference = -1;
 
-// A copy of s, owned by the tree (new[]); null when memory runs out.
-wchar_t* Own(const wchar_t* s, size_t n) {
-  auto* copy = new (std::nothrow) wchar_t[n + 1];
-  if (!copy) return nullptr;
-  std::wmemcpy(copy, s, n);
-  copy[n] = 0;
-  return copy;
-}
-
-// Trims spaces (#x20 only) and collapses their runs in place: attributes of
-// a type other than CDATA.
-void CollapseSpaces(wchar_t* s) {
-  wchar_t* w = s;
-  for (const wchar_t* r = s; *r; ++r) {
-    if (*r == ' ' && (w == s || w[-1] == ' ')) continue;
-    *w++ = *r;
-  }
-  if (w > s && w[-1] == ' ') --w;
-  *w = 0;
-}
-
+// kKeep: a lossless load (standard_keep.h); the default load is compiled
+// without its steps.
+template <bool kKeep>
 class Parser {
  public:
   Parser(wchar_t* text, size_t units, const unsigned char* narrow, const XmlParseSetup& setup,
@@ -134,6 +90,7 @@ class Parser {
 
   int Run();
   size_t FaultUnit() const { return static_cast<size_t>(m_pFault - m_pText); }
+  std::string& Detail() { return m_Detail; }
 
  private:
   // A node or an attribute cut from the load's pool; null when memory runs out.
@@ -170,6 +127,10 @@ class Parser {
   int Attribute(CWXMLNode* node, wchar_t*& p, Unit& c);
   int EndTag(wchar_t*& p);
   int CheckUnique(CWXMLNode* node, const wchar_t* at);
+  int Repeated(CWXMLNode* node, const wchar_t* at);
+  int Mismatch(const wchar_t* open, wchar_t* lt);
+  int Keep(int kind, wchar_t* begin, wchar_t* end, bool own);
+  int KeepRun(Level& level);
   void AddPiece(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool transient);
   void Segment(wchar_t* begin, wchar_t* end, wchar_t* solid, wchar_t* solidEnd, bool runGoesOn);
   int Close(Level& level, bool empty, wchar_t* zero);
@@ -214,6 +175,7 @@ class Parser {
   // While the decode goes on in steps: the last "<" of the decoded text with
   // 16 units after it; markup and text that start before it end before it.
   const wchar_t* m_pBound;
+  std::string m_Detail;  // what the fault names, when it names something
 };
 
 // Bytes of input each step of the decode takes: the text it gives (four
@@ -223,7 +185,8 @@ constexpr size_t kDecodeStep = 64 * 1024;
 
 // One more step of the decode; the end of the text and its narrow view
 // follow it, and so does the bound.
-int Parser::DecodeStep() {
+template <bool kKeep>
+int Parser<kKeep>::DecodeStep() {
   XmlUtf8Steps& steps = *m_Setup.m_pSteps;
   const size_t before = static_cast<size_t>(m_pEndOfText - m_pText);
   if (!steps.Step(kDecodeStep)) return Fail(CWXML_ERROR_ENCODING, m_pEndOfText);
@@ -243,7 +206,8 @@ int Parser::DecodeStep() {
 
 // Before the piece of markup or text at p in the document's text: decoded
 // up to a "<" after p, or whole.
-int Parser::Ahead(const wchar_t* p) {
+template <bool kKeep>
+int Parser<kKeep>::Ahead(const wchar_t* p) {
   while (Decoding() && p >= m_pBound)
     if (int rc = DecodeStep()) return rc;
   return 0;
@@ -251,7 +215,8 @@ int Parser::Ahead(const wchar_t* p) {
 
 // Before a construct at p that runs to `end` whatever "<" it holds: decoded
 // up to `end` with 16 units after it, or whole.
-int Parser::Reach(const wchar_t* p, std::wstring_view end) {
+template <bool kKeep>
+int Parser<kKeep>::Reach(const wchar_t* p, std::wstring_view end) {
   if (InEntity()) return 0;
   const wchar_t* from = p;
   while (Decoding()) {
@@ -267,7 +232,8 @@ int Parser::Reach(const wchar_t* p, std::wstring_view end) {
 
 // A reference at r ("&"): the character or predefined entity written at w;
 // kEntityReference, r unchanged, for any other entity.
-int Parser::Reference(wchar_t*& r, wchar_t*& w) {
+template <bool kKeep>
+int Parser<kKeep>::Reference(wchar_t*& r, wchar_t*& w) {
   const wchar_t* end = nullptr;
   if (r[1] == '#') {
     const Unit value = XmlCharReference(r, &end);
@@ -288,7 +254,8 @@ int Parser::Reference(wchar_t*& r, wchar_t*& w) {
 // A general entity reference in content at p: an internal entity's
 // replacement text is read next, in a frame of its own; an external one, or
 // an undeclared one where that is no fatal error, is dropped.
-int Parser::EnterEntity(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::EnterEntity(wchar_t*& p) {
   const wchar_t* end = XmlEntityReferenceEnd(p);
   XmlEntity* entity = m_Dtd.General(std::wstring_view(p + 1, static_cast<size_t>(end - p - 1)));
   wchar_t* after = const_cast<wchar_t*>(end) + 1;
@@ -325,7 +292,8 @@ int Parser::EnterEntity(wchar_t*& p) {
 
 // The end of an entity's replacement text: every element it opened must be
 // closed; the including text continues.
-int Parser::LeaveEntity(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::LeaveEntity(wchar_t*& p) {
   Frame& frame = m_Frames.back();
   if (m_Depth != frame.m_Depth) return Fail(CWXML_ERROR_UNCLOSED_ELEMENT, p);
   frame.m_pEntity->m_Open = false;
@@ -342,7 +310,8 @@ int Parser::LeaveEntity(wchar_t*& p) {
 // of the open element's value unless it is only literal white space. The
 // literal white space at its ends is found afterwards: what references
 // produced counts as text whatever it is, so the scans stop at it.
-int Parser::Text(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::Text(wchar_t*& p) {
   wchar_t* r = p;
   wchar_t* w = p;
   wchar_t* firstReference = nullptr;  // where the first reference's character went
@@ -352,7 +321,7 @@ int Parser::Text(wchar_t*& p) {
     // Sixteen units at a time up to the next character that needs a look.
     while (m_pEndOfText - r >= 16) {
       const unsigned stop = XmlClassMask<kXmlTextStop>(Narrow16(r));
-      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      XmlMoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
@@ -387,8 +356,10 @@ int Parser::Text(wchar_t*& p) {
   wchar_t* solidEnd = keep + XmlTrimBack<kXmlWhite>(keep, 0, static_cast<size_t>(w - keep));
   // Text stops at markup ("<"), at an entity reference ("&": the run goes
   // on in the entity) or at the end of its text (of an entity: the run goes
-  // on after the reference).
-  if (__builtin_expect(*r != '<' || m_Run, 0))
+  // on after the reference). A lossless load keeps all of it, as it stands.
+  if (kKeep) {
+    if (w > p) AddPiece(p, w, p, w, InEntity());
+  } else if (__builtin_expect(*r != '<' || m_Run, 0))
     Segment(p, w, solid, solidEnd, *r == '&' || (*r == 0 && InEntity()));
   else if (solid < w)
     AddPiece(p, w, solid, solidEnd, InEntity());
@@ -396,7 +367,8 @@ int Parser::Text(wchar_t*& p) {
   return 0;
 }
 
-int Parser::Cdata(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::Cdata(wchar_t*& p) {
   wchar_t* begin = p + 9;
   const wchar_t* close = std::wcsstr(begin, L"]]>");
   if (!close) return Fail(CWXML_ERROR_SYNTAX, m_pEndOfText);
@@ -409,18 +381,57 @@ int Parser::Cdata(wchar_t*& p) {
       *w++ = *r++;
     }
   }
-  AddPiece(begin, w, begin, w, InEntity());
   p = const_cast<wchar_t*>(close) + 3;
+  if (kKeep) return Keep(CWXML_NODE_CDATA, begin, w, false);
+  AddPiece(begin, w, begin, w, InEntity());
   return 0;
+}
+
+// A lossless load: a node of `kind` with the text [begin, end) in the open
+// element, after the run of text before it, or before or after the root.
+template <bool kKeep>
+int Parser<kKeep>::Keep(int kind, wchar_t* begin, wchar_t* end, bool own) {
+  CWXMLNode* parent = nullptr;
+  CWPtArray* list = m_RootDone ? m_Setup.m_pEpilog : m_Setup.m_pProlog;
+  if (m_Depth > 0) {
+    Level& level = m_Levels[m_Depth - 1];
+    if (int rc = KeepRun(level)) return rc;
+    level.m_Kept = true;
+    parent = level.m_pNode;
+    list = &parent->m_Children;
+  }
+  return XmlKeepNode(m_Pool, *list, parent, kind, begin, end, own || InEntity());
+}
+
+// A lossless load: the run of text gathered for an element (untrimmed, see
+// Text) becomes a text node of its own, since a child node follows it.
+template <bool kKeep>
+int Parser<kKeep>::KeepRun(Level& level) {
+  if (!level.m_Pieces) return 0;
+  CWPtArray& list = level.m_pNode->m_Children;
+  int rc;
+  if (level.m_Mixed) {
+    wchar_t* owned = level.m_Owned.data();
+    rc = XmlKeepNode(m_Pool, list, level.m_pNode, CWXML_NODE_TEXT, owned,
+                     owned + level.m_Owned.size(), true);
+  } else {
+    rc = XmlKeepNode(m_Pool, list, level.m_pNode, CWXML_NODE_TEXT, level.m_pValue, level.m_pEnd,
+                     false);
+  }
+  level.m_Pieces = level.m_Mixed = level.m_ChildSince = false;
+  level.m_Owned.clear();
+  return rc;
 }
 
 // Adds [begin, end) to the value of the innermost open element: in place
 // when nothing but markup separates it from the value so far, gathered
 // into an owned string when a child element does. [solid, solidEnd) is the
 // piece without literal white space at its ends.
-__attribute__((always_inline)) inline void Parser::AddPiece(wchar_t* begin, wchar_t* end,
-                                                            wchar_t* solid, wchar_t* solidEnd,
-                                                            bool transient) {
+template <bool kKeep>
+__attribute__((always_inline)) inline void Parser<kKeep>::AddPiece(wchar_t* begin, wchar_t* end,
+                                                                   wchar_t* solid,
+                                                                   wchar_t* solidEnd,
+                                                                   bool transient) {
   Level& level = m_Levels[m_Depth - 1];
   if (transient && !level.m_Mixed) {
     // Text that does not live in the document's buffer (an entity's copy,
@@ -463,8 +474,9 @@ __attribute__((always_inline)) inline void Parser::AddPiece(wchar_t* begin, wcha
 // in place, so its white space is dropped only when the whole run is white
 // space. White space before any text of the run is held back until text
 // follows (or markup ends the run and drops it).
-__attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid,
-                                               wchar_t* solidEnd, bool runGoesOn) {
+template <bool kKeep>
+__attribute__((noinline)) void Parser<kKeep>::Segment(wchar_t* begin, wchar_t* end, wchar_t* solid,
+                                                      wchar_t* solidEnd, bool runGoesOn) {
   Level& level = m_Levels[m_Depth - 1];
   if (solid < end) {
     if (!m_RunSpace.empty() && level.m_Pieces) {
@@ -488,9 +500,12 @@ __attribute__((noinline)) void Parser::Segment(wchar_t* begin, wchar_t* end, wch
 
 // Ends the innermost element: its value by the mapping rule. `zero` is a
 // position already read that may hold the empty value's terminator.
-int Parser::Close(Level& level, bool empty, wchar_t* zero) {
+template <bool kKeep>
+int Parser<kKeep>::Close(Level& level, bool empty, wchar_t* zero) {
   CWXMLNode* node = level.m_pNode;
-  if (level.m_Mixed) {
+  if (kKeep && level.m_Kept) {  // a lossless load: the last run is a node, no value
+    if (int rc = KeepRun(level)) return rc;
+  } else if (level.m_Mixed) {
     const size_t n = level.m_OwnedSolid;
     auto* value = new (std::nothrow) wchar_t[n + 1];
     if (!value) return CWXML_ERROR_OUT_OF_MEMORY;
@@ -503,7 +518,7 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
     node->m_pValue = level.m_pValue;
   } else if (!empty && node->GetChildCount() == 0) {
     if (InEntity()) {
-      node->m_pValue = Own(L"", 0);
+      node->m_pValue = XmlOwnCopy(L"", 0);
       if (!node->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
       node->m_bOwnValue = 1;
     } else {
@@ -517,7 +532,9 @@ int Parser::Close(Level& level, bool empty, wchar_t* zero) {
   return 0;
 }
 
-__attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wchar_t*& p, Unit& c) {
+template <bool kKeep>
+__attribute__((always_inline)) inline int Parser<kKeep>::Attribute(CWXMLNode* node, wchar_t*& p,
+                                                                   Unit& c) {
   wchar_t* name = p;
   p = XmlSkipName(p);
   wchar_t* q = XmlSkipSpace(p);
@@ -535,7 +552,7 @@ __attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wch
       const simd::Vec v = Narrow16(r);
       const unsigned stop = quote == '"' ? XmlClassMask<kXmlValueStop | kXmlQuote>(v)
                                          : XmlClassMask<kXmlValueStop | kXmlApos>(v);
-      MoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
+      XmlMoveUnits(w, r, stop ? simd::FirstBit(stop) : 16);
       if (stop) break;
     }
 #endif
@@ -578,16 +595,18 @@ __attribute__((always_inline)) inline int Parser::Attribute(CWXMLNode* node, wch
 // owned value. Returns the position after the closing quote, or null with
 // the fault in m_ExpandFault. Out of line, and taking nothing by address,
 // so that the common case keeps its positions in registers.
-__attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wchar_t* name,
-                                                             const wchar_t* value, const wchar_t* w,
-                                                             const wchar_t* r) {
+template <bool kKeep>
+__attribute__((noinline)) wchar_t* Parser<kKeep>::ExpandedAttribute(CWXMLNode* node, wchar_t* name,
+                                                                    const wchar_t* value,
+                                                                    const wchar_t* w,
+                                                                    const wchar_t* r) {
   std::wstring expanded(value, w);
   m_ExpandFault = m_Dtd.AttributeValue(r, value[-1], expanded, nullptr, m_pFault);
   if (m_ExpandFault) return nullptr;
   auto* prop = NewProp();
   if (prop && node->m_Props.Add(prop)) {
     prop->m_pName = name;
-    prop->m_pValue = Own(expanded.data(), expanded.size());
+    prop->m_pValue = XmlOwnCopy(expanded.data(), expanded.size());
     prop->m_bOwnValue = 1;
     if (prop->m_pValue) return const_cast<wchar_t*>(r) + 1;
   } else {
@@ -603,11 +622,12 @@ __attribute__((noinline)) wchar_t* Parser::ExpandedAttribute(CWXMLNode* node, wc
 // CDATA are normalised further, and the defaults of the attributes the tag
 // leaves out are added after the others, in declaration order, as owned
 // strings (counted against the expansion limit).
-int Parser::Special(CWXMLNode* node) {
+template <bool kKeep>
+int Parser<kKeep>::Special(CWXMLNode* node) {
   if (InEntity()) {
     auto own = [](wchar_t*& s, int& flag) {
       if (flag) return true;
-      s = Own(s, std::wcslen(s));
+      s = XmlOwnCopy(s, std::wcslen(s));
       flag = 1;
       return s != nullptr;
     };
@@ -629,7 +649,7 @@ int Parser::Special(CWXMLNode* node) {
       if (decl.m_Name == prop->m_pName) given = prop;
     }
     if (given) {
-      if (decl.m_Tokenized) CollapseSpaces(given->m_pValue);
+      if (decl.m_Tokenized) XmlCollapseSpaces(given->m_pValue);
       continue;
     }
     if (!decl.m_HasDefault) continue;
@@ -642,19 +662,31 @@ int Parser::Special(CWXMLNode* node) {
       delete prop;
       return CWXML_ERROR_OUT_OF_MEMORY;
     }
-    prop->m_pName = Own(decl.m_Name.data(), decl.m_Name.size());
-    prop->m_pValue = Own(decl.m_Default.data(), decl.m_Default.size());
+    prop->m_pName = XmlOwnCopy(decl.m_Name.data(), decl.m_Name.size());
+    prop->m_pValue = XmlOwnCopy(decl.m_Default.data(), decl.m_Default.size());
     prop->m_bOwnName = prop->m_bOwnValue = 1;
     if (!prop->m_pName || !prop->m_pValue) return CWXML_ERROR_OUT_OF_MEMORY;
   }
   return 0;
 }
 
-int Parser::CheckUnique(CWXMLNode* node, const wchar_t* at) {
-  return XmlPropsUnique(node->m_Props) ? 0 : Fail(CWXML_ERROR_ATTRIBUTE, at);
+template <bool kKeep>
+int Parser<kKeep>::CheckUnique(CWXMLNode* node, const wchar_t* at) {
+  return XmlPropsUnique(node->m_Props) ? 0 : Repeated(node, at);
 }
 
-int Parser::StartTag(wchar_t*& p) {
+// A repeated attribute is reported at its second occurrence's name.
+template <bool kKeep>
+__attribute__((noinline)) int Parser<kKeep>::Repeated(CWXMLNode* node, const wchar_t* at) {
+  const int repeated = XmlPropsRepeated(node->m_Props);
+  if (repeated < 0) return Fail(CWXML_ERROR_ATTRIBUTE, at);
+  const wchar_t* name = static_cast<CWXMLProp*>(node->m_Props.GetAt(repeated))->m_pName;
+  m_Detail = XmlRepeatedDetail(name, std::wcslen(name));
+  return Fail(CWXML_ERROR_ATTRIBUTE, name);
+}
+
+template <bool kKeep>
+int Parser<kKeep>::StartTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth >= static_cast<size_t>(CWXML_MAX_DEPTH)) return Fail(CWXML_ERROR_TOO_DEEP, lt);
   wchar_t* name = p + 1;
@@ -663,6 +695,10 @@ int Parser::StartTag(wchar_t*& p) {
   CWXMLNode* node = m_pRoot;
   if (m_Depth > 0) {
     Level& parent = m_Levels[m_Depth - 1];
+    if (kKeep) {  // the run of text before the child is a node before it
+      if (int rc = KeepRun(parent)) return Fail(rc, lt);
+      parent.m_Kept = true;
+    }
     node = NewNode(parent.m_pNode);
     if (!node) return Fail(CWXML_ERROR_OUT_OF_MEMORY, lt);
     if (!parent.m_pNode->m_Children.Add(node)) {
@@ -699,14 +735,16 @@ int Parser::StartTag(wchar_t*& p) {
 // A start tag read whole: its attributes are unique; one read from an
 // entity's text or of an element the DTD declares attributes for goes on
 // to Special().
-inline int Parser::EndOfStartTag(CWXMLNode* node, const wchar_t* lt) {
+template <bool kKeep>
+inline int Parser<kKeep>::EndOfStartTag(CWXMLNode* node, const wchar_t* lt) {
   if (int rc = CheckUnique(node, lt)) return rc;
   if (m_Special)
     if (int rc = Special(node)) return Fail(rc, lt);
   return 0;
 }
 
-int Parser::EndTag(wchar_t*& p) {
+template <bool kKeep>
+int Parser<kKeep>::EndTag(wchar_t*& p) {
   wchar_t* lt = p;
   if (m_Depth == 0) return Fail(CWXML_ERROR_OUTSIDE_ROOT, lt);
   if (m_Special && InEntity() && m_Depth == m_Frames.back().m_Depth)
@@ -715,28 +753,42 @@ int Parser::EndTag(wchar_t*& p) {
   const wchar_t* open = level.m_pNode->m_pName;
   wchar_t* q = p + 2;
   while (*open && *q == *open) ++q, ++open;
-  if (*open || XmlIsNameChar(At(q))) return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+  if (*open || XmlIsNameChar(At(q))) return Mismatch(level.m_pNode->m_pName, lt);
   q = XmlSkipSpace(q);
   if (*q != '>') return Fail(CWXML_ERROR_SYNTAX, q);
   p = q + 1;
   return Close(level, false, lt);
 }
 
+// An end tag at lt that does not close the open element `open`.
+template <bool kKeep>
+__attribute__((noinline)) int Parser<kKeep>::Mismatch(const wchar_t* open, wchar_t* lt) {
+  m_Detail = XmlMismatchDetail(lt + 2, static_cast<size_t>(XmlSkipName(lt + 2) - (lt + 2)), open,
+                               std::wcslen(open));
+  return Fail(CWXML_ERROR_MISMATCHED_TAG, lt);
+}
+
 // A fault inside an entity's replacement text is reported at the outermost
 // reference in the document.
-int Parser::Run() {
+template <bool kKeep>
+int Parser<kKeep>::Run() {
   const int rc = Body();
   if (rc && InEntity()) m_pFault = m_Frames.front().m_pRef;
   return rc;
 }
 
-int Parser::Body() {
+template <bool kKeep>
+int Parser<kKeep>::Body() {
   // The declaration was read and checked with the bytes: it ends at its
   // first "?>", since none of its values may hold a "?".
   wchar_t* p = m_pText;
   if (m_Setup.m_Declaration) {
     if (int rc = Reach(p, L"?>")) return rc;
-    if (const wchar_t* end = std::wcsstr(p, L"?>")) p = const_cast<wchar_t*>(end) + 2;
+    if (wchar_t* end = std::wcsstr(p, L"?>")) {
+      if (kKeep)
+        if (int rc = Keep(CWXML_NODE_PI, p + 2, end, false)) return Fail(rc, p);
+      p = end + 2;
+    }
   }
   for (;;) {
     if (!InEntity())
@@ -744,7 +796,10 @@ int Parser::Body() {
     if (m_Depth > 0) {
       if (int rc = Text(p)) return rc;
     } else {
+      wchar_t* space = p;
       p = XmlSkipSpace(p);
+      if (kKeep && p > space)
+        if (int rc = Keep(CWXML_NODE_TEXT, space, p, true)) return Fail(rc, space);
     }
     if (!InEntity())
       if (int rc = Ahead(p)) return rc;
@@ -762,14 +817,17 @@ int Parser::Body() {
       continue;
     }
     int rc = 0;
+    wchar_t* const markup = p;
     if (p[1] == '/') {
       rc = EndTag(p);
     } else if (p[1] == '?') {
       rc = Reach(p, L"?>");
       if (!rc) rc = XmlSkipProcessingInstruction(p, m_pEndOfText, m_pFault);
+      if (!rc && kKeep) rc = Keep(CWXML_NODE_PI, markup + 2, p - 2, false);
     } else if (XmlStartsWith(p, L"<!--")) {
       rc = Reach(p, L"-->");
       if (!rc) rc = XmlSkipComment(p, m_pEndOfText, m_pFault);
+      if (!rc && kKeep) rc = Keep(CWXML_NODE_COMMENT, markup + 4, p - 3, false);
     } else if (XmlStartsWith(p, L"<![CDATA[")) {
       rc = Reach(p, L"]]>");
       if (!rc) rc = m_Depth > 0 ? Cdata(p) : Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -782,6 +840,7 @@ int Parser::Body() {
         m_Doctype = true;
         rc = m_Dtd.Parse(p, m_pFault);
         m_Special = m_Dtd.HasAttributes();
+        if (!rc && kKeep) rc = Keep(CWXML_NODE_DOCTYPE, markup, p, true);
       }
     } else if (m_RootDone && m_Depth == 0) {
       rc = Fail(CWXML_ERROR_OUTSIDE_ROOT, p);
@@ -795,11 +854,22 @@ int Parser::Body() {
 }  // namespace
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
-                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit) {
-  Parser parser(text, units, narrow, setup, root);
-  const int rc = parser.Run();
-  if (rc) *faultUnit = parser.FaultUnit();
-  return rc;
+                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit,
+                     std::string* detail) {
+  auto parse = [&](auto& parser) {
+    const int rc = parser.Run();
+    if (rc) {
+      *faultUnit = parser.FaultUnit();
+      detail->swap(parser.Detail());
+    }
+    return rc;
+  };
+  if (setup.m_KeepAll) {
+    Parser<true> parser(text, units, narrow, setup, root);
+    return parse(parser);
+  }
+  Parser<false> parser(text, units, narrow, setup, root);
+  return parse(parser);
 }
 
 }  // namespace cwbase_internal

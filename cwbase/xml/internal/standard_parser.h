@@ -28,8 +28,19 @@
 //   then setup.m_pNarrowText's, read again after each step. A fault of the
 //   decode stops the parse with CWXML_ERROR_ENCODING, the steps holding it.
 // - `root` must be empty; it becomes the root element.
+// - With setup.m_KeepAll (a CWXML_KEEP_ALL load), everything else is kept
+//   too (standard_keep.h): comments, processing instructions, CDATA sections
+//   and text runs as nodes of the element they stand in, and before and
+//   after the root, with the declaration and the DOCTYPE, in
+//   setup.m_pProlog and m_pEpilog (which must be empty). An element whose
+//   content is character data only keeps it, untrimmed, as its value; one
+//   with any child node keeps each run of its character data as a text
+//   node, white space included, and has no value. Borrowed as elsewhere,
+//   except the DOCTYPE (a copy of the whole declaration), white space
+//   outside the root, and what comes from an entity's text (owned).
 // - Returns 0, or a CWXML_ERROR_ code with *faultUnit the unit offset where
-//   the fault was found; the tree is then partial and the caller empties it.
+//   the fault was found and *detail what it names (fault_detail.h), or left
+//   empty; the tree is then partial and the caller empties it.
 // - Nesting deeper than CWXML_MAX_DEPTH is a fault; no recursion.
 // - Allocation: nodes and attributes are cut from a pool of the parse's own
 //   (pool.h, node_storage.h), as the exact reader cuts them; the tree
@@ -40,7 +51,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
+class CWPtArray;
 class CWXMLNode;
 
 namespace cwbase_internal {
@@ -57,9 +70,13 @@ struct XmlParseSetup {
   const XmlNarrowText* m_pNarrowText = nullptr;
   bool m_Standalone = false;  // standalone="yes"
   size_t m_InputBytes = 0;    // the input's size, for the entity expansion limit
+  bool m_KeepAll = false;     // CWXML_KEEP_ALL: every node kept (then both lists are set)
+  CWPtArray* m_pProlog = nullptr;
+  CWPtArray* m_pEpilog = nullptr;
 };
 
 int XmlParseStandard(wchar_t* text, size_t units, const unsigned char* narrow,
-                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit);
+                     const XmlParseSetup& setup, CWXMLNode* root, size_t* faultUnit,
+                     std::string* detail);
 
 }  // namespace cwbase_internal
