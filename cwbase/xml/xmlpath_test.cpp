@@ -142,6 +142,10 @@ TEST_F(XmlPath, Predicates) {
                             {L".[@id='r']/a", L"a1 a2"},
                             {L".[@id='x']/a", L""},
                             {L"a/b/..[1]", L"a1 a2"},
+                            {L"//b/..[b]", L"r a1 c1 a2"},  // a parent of many children: once
+                            {L"//b/..[@k]", L"a1"},
+                            {L"//b/..[b='three']", L"c1"},
+                            {L"//b/..[2]", L""},
                             {L"/r[a]/b[@k='1']", L"b5"},
                             {L"/r/a[1]/c/b[1]", L"b3"},
                         });

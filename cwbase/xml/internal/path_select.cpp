@@ -118,8 +118,11 @@ class Selection {
   const PathPredicate* m_Predicates;
   const wchar_t* m_Strings;
   Numbering m_Tree;
+  // Per element, during one step: kept in m_Next, or refused by the
+  // predicates of a parent step (listed in m_Refused).
+  enum : unsigned char { kKept = 1, kRefused = 2 };
   std::vector<unsigned char> m_Mark;
-  std::vector<Id> m_Next, m_Candidates, m_Kept;
+  std::vector<Id> m_Next, m_Candidates, m_Kept, m_Refused;
 };
 
 void Selection::Start(const PathStep* steps, int count, bool absolute, CWXMLNode* context) {
@@ -176,7 +179,7 @@ void Selection::Take(const PathStep& step) {
   m_Next.clear();
   auto mark = [&](Id id) {
     if (!m_Mark[id]) {
-      m_Mark[id] = 1;
+      m_Mark[id] = kKept;
       m_Next.push_back(id);
     }
   };
@@ -191,14 +194,22 @@ void Selection::Take(const PathStep& step) {
     for (Id c : m_Current) {
       m_Candidates.clear();
       if (step.axis == kAxisChild) {
+        // Each element is the child of one context only: no element is
+        // tested twice.
         for (Id k = c + 1; k < m_Tree.end[c]; k = m_Tree.end[k])
           if (NameIs(m_Tree.node[k]->m_pName, m_Strings, step.name)) m_Candidates.push_back(k);
-      } else if (step.axis == kAxisSelf) {
-        m_Candidates.push_back(c);
-      } else if (m_Tree.parent[c] != kNone) {
-        m_Candidates.push_back(m_Tree.parent[c]);
+      } else {
+        // One candidate, whose fate does not depend on the context: many
+        // children share a parent, which is tested once.
+        const Id one = step.axis == kAxisSelf ? c : m_Tree.parent[c];
+        if (one == kNone || m_Mark[one]) continue;
+        m_Candidates.push_back(one);
       }
       Filter(step);
+      if (step.axis == kAxisParent && m_Candidates.empty()) {
+        m_Mark[m_Tree.parent[c]] = kRefused;
+        m_Refused.push_back(m_Tree.parent[c]);
+      }
       for (Id id : m_Candidates) mark(id);
     }
   }
@@ -210,10 +221,12 @@ void Selection::Take(const PathStep& step) {
     } else {
       m_Next.clear();
       for (Id id = 0; id < m_Mark.size(); ++id)
-        if (m_Mark[id]) m_Next.push_back(id);
+        if (m_Mark[id] == kKept) m_Next.push_back(id);
     }
   }
   for (Id id : m_Next) m_Mark[id] = 0;
+  for (Id id : m_Refused) m_Mark[id] = 0;
+  m_Refused.clear();
   m_Current.swap(m_Next);
 }
 
