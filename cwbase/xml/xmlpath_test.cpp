@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cwbase/xml/xmlpath.h"
+#include "testing/random.h"
+#include "testing/xmlpath_reference.h"
 #include "testing/xmlstandard.h"
 
 namespace {
@@ -203,6 +205,76 @@ TEST(XmlPathTree, OtherKindsAndNamelessElements) {
                            {L"//a/..", L"r nameless"},
                            {L"//@id", L"r@id=r a1@id=a1 nameless@id=nameless a2@id=a2"},
                        });
+}
+
+// A random tree of elements named a, b or c with attributes (names may
+// repeat on one element), values, nameless elements and comments.
+std::vector<CWXMLNode*> RandomTree(CWTestRandom& random, CWXMLNode& root) {
+  static const wchar_t* const names[] = {L"a", L"b", L"c"};
+  static const wchar_t* const values[] = {L"1", L"2", L""};
+  root.SetName(L"a");
+  std::vector<CWXMLNode*> nodes(1, &root);
+  const uint32_t count = random.Below(30);
+  for (uint32_t i = 0; i < count; ++i) {
+    CWXMLNode* parent = nodes[random.Below(static_cast<uint32_t>(nodes.size()))];
+    auto* child = new CWXMLNode(parent);
+    parent->m_Children.Add(child);
+    if (random.OneIn(12)) {
+      child->m_Kind = CWXML_NODE_COMMENT;
+      child->SetValue(L"1");
+      continue;
+    }
+    if (!random.OneIn(10)) child->SetName(random.Pick(names));
+    if (random.Chance(50)) child->SetValue(random.Pick(values));
+    for (uint32_t k = random.Below(3); k > 0; --k) {
+      auto* prop = new CWXMLProp();
+      prop->SetName(random.Pick(names));
+      if (!random.OneIn(8)) prop->SetValue(random.Pick(values));
+      child->m_Props.Add(prop);
+    }
+    nodes.push_back(child);
+  }
+  return nodes;
+}
+
+// A random path of the syntax's pieces.
+std::wstring RandomPath(CWTestRandom& random) {
+  static const wchar_t* const steps[] = {L"a", L"b", L"c", L"*", L".", L".."};
+  static const wchar_t* const predicates[] = {
+      L"[@a]", L"[@b='1']", L"[@c=\"\"]", L"[c]", L"[a='']", L"[b='2']", L"[1]", L"[2]", L"[3]"};
+  std::wstring path = random.OneIn(3) ? (random.OneIn(2) ? L"/" : L"//") : L"";
+  const uint32_t count = 1 + random.Below(5);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i) path += random.OneIn(3) ? L"//" : L"/";
+    path += random.Pick(steps);
+    for (uint32_t k = random.Below(4); k > 1; --k) path += random.Pick(predicates);
+  }
+  if (random.OneIn(3)) path += random.OneIn(2) ? L"/@a" : L"/@*";
+  return path;
+}
+
+// Against the literal evaluation, from the root and from an inner node.
+TEST(XmlPathTree, SameAsTheLiteralEvaluation) {
+  CWTestRandom random(20241207);
+  for (int round = 0; round < 3000; ++round) {
+    CWXMLNode root;
+    std::vector<CWXMLNode*> nodes = RandomTree(random, root);
+    const std::wstring text = RandomPath(random);
+    cwbase_internal::PathProgram program;
+    SWXMLPathError error;
+    ASSERT_EQ(0, cwbase_internal::CompilePath(text.c_str(), program, error)) << text;
+    CWXMLPath path;
+    ASSERT_EQ(0, path.Compile(text.c_str()));
+    for (CWXMLNode* context : {&root, nodes[random.Below(static_cast<uint32_t>(nodes.size()))]}) {
+      std::vector<SWXMLMatch> want = xmlpath_reference::Select(program, &root, context);
+      CWDynArray<SWXMLMatch> got;
+      ASSERT_EQ(static_cast<int>(want.size()), path.SelectAll(context, got)) << text;
+      for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(want[i].node, got.GetAt(static_cast<int>(i))->node) << text << " #" << i;
+        EXPECT_EQ(want[i].prop, got.GetAt(static_cast<int>(i))->prop) << text << " #" << i;
+      }
+    }
+  }
 }
 
 // The walk keeps its own stack: a chain far deeper than the readers allow.
