@@ -1,78 +1,61 @@
 // Fuzzing of path queries: a small tree is built from the input's end, then
-// the path its other bytes spell is compiled and selected from the root and from an inner
-// node. A compile either succeeds or names a fault inside the path; every
-// match lies in the tree, comes in document order and only once, and the
-// first match is SelectFirst's; compiling the same text again gives the same
-// result.
+// the path its other bytes spell is compiled and selected from the root and
+// from an inner node. A compile either succeeds or names a fault inside the
+// path, and compiling the same text again gives the same result; every
+// selection equals the literal evaluation of testing/xmlpath_reference.h
+// (matches in document order, each once), and the first match is
+// SelectFirst's.
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "cwbase/xml/xmlpath.h"
 #include "fuzz_util.h"
+#include "testing/xmlpath_reference.h"
 
 namespace {
 
 const wchar_t* const kNames[] = {L"a", L"b", L"c"};
+const wchar_t* const kValues[] = {L"1", L"2", L""};
 
-// Builds up to `count` elements under `root`, each a child of an earlier one.
+// Builds up to `count` nodes under `root`, each a child of an earlier one:
+// elements named a, b or c (sometimes nameless) with values and attributes
+// (names may repeat), and now and then a comment.
 std::vector<CWXMLNode*> BuildTree(FuzzedDataProvider& in, CWXMLNode& root, int count) {
   std::vector<CWXMLNode*> nodes(1, &root);
   for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
     CWXMLNode* parent = nodes[in.ConsumeIntegralInRange<size_t>(0, nodes.size() - 1)];
-    CWXMLNode* child = parent->AddChildNode(kNames[in.ConsumeIntegralInRange<int>(0, 2)]);
-    FUZZ_CHECK(child != nullptr);
-    const int props = in.ConsumeIntegralInRange<int>(0, 2);
-    for (int p = 0; p < props; ++p)
-      child->SetPropertyValue(kNames[in.ConsumeIntegralInRange<int>(0, 2)],
-                              in.ConsumeBool() ? L"1" : L"2");
-    if (in.ConsumeBool()) child->SetValue(in.ConsumeBool() ? L"1" : L"");
+    auto* child = new CWXMLNode(parent);
+    parent->m_Children.Add(child);
+    const int kind = in.ConsumeIntegralInRange<int>(0, 15);
+    if (kind == 0) {
+      child->m_Kind = CWXML_NODE_COMMENT;
+      child->SetValue(L"1");
+      continue;
+    }
+    if (kind != 1) child->SetName(kNames[kind % 3]);
+    if (in.ConsumeBool()) child->SetValue(kValues[in.ConsumeIntegralInRange<int>(0, 2)]);
+    for (int p = in.ConsumeIntegralInRange<int>(0, 2); p > 0; --p) {
+      auto* prop = new CWXMLProp();
+      prop->SetName(kNames[in.ConsumeIntegralInRange<int>(0, 2)]);
+      prop->SetValue(kValues[in.ConsumeIntegralInRange<int>(0, 2)]);
+      child->m_Props.Add(prop);
+    }
     nodes.push_back(child);
   }
   return nodes;
 }
 
-// Document order of every element under `root` (preorder, explicit stack).
-std::map<CWXMLNode*, size_t> Order(CWXMLNode& root) {
-  std::map<CWXMLNode*, size_t> order;
-  std::vector<CWXMLNode*> stack(1, &root);
-  while (!stack.empty()) {
-    CWXMLNode* n = stack.back();
-    stack.pop_back();
-    order.emplace(n, order.size());
-    for (int i = n->GetChildCount() - 1; i >= 0; --i) stack.push_back(n->GetChildAt(i));
-  }
-  return order;
-}
-
-int PropIndex(CWXMLNode* node, CWXMLProp* prop) {
-  for (int i = 0; i < node->m_Props.GetSize(); ++i)
-    if (node->m_Props.GetAt(i) == prop) return i;
-  return -1;
-}
-
-void CheckSelection(const CWXMLPath& path, CWXMLNode* context,
-                    const std::map<CWXMLNode*, size_t>& order) {
-  CWDynArray<SWXMLMatch> matches;
-  const int n = path.SelectAll(context, matches);
-  FUZZ_CHECK(n >= 0 && n == matches.GetCount());
-  std::pair<long, long> previous(-1, -1);
-  for (int i = 0; i < n; ++i) {
-    const SWXMLMatch& m = *matches.GetAt(i);
-    auto at = order.find(m.node);
-    FUZZ_CHECK(at != order.end());
-    long index = -1;
-    if (m.prop) {
-      index = PropIndex(m.node, m.prop);
-      FUZZ_CHECK(index >= 0);
-    }
-    const std::pair<long, long> here(static_cast<long>(at->second), index);
-    FUZZ_CHECK(previous < here);  // document order, each once
-    previous = here;
-  }
+void CheckSelection(const CWXMLPath& path, const cwbase_internal::PathProgram& program,
+                    CWXMLNode* root, CWXMLNode* context) {
+  const std::vector<SWXMLMatch> want = xmlpath_reference::Select(program, root, context);
+  CWDynArray<SWXMLMatch> got;
+  const int n = path.SelectAll(context, got);
+  FUZZ_CHECK(n == static_cast<int>(want.size()) && n == got.GetCount());
+  for (int i = 0; i < n; ++i)
+    FUZZ_CHECK(got.GetAt(i)->node == want[i].node && got.GetAt(i)->prop == want[i].prop);
   const SWXMLMatch first = path.SelectFirst(context);
-  FUZZ_CHECK(n ? first.node == matches.GetAt(0)->node && first.prop == matches.GetAt(0)->prop
+  FUZZ_CHECK(n ? first.node == want[0].node && first.prop == want[0].prop
                : !first.node && !first.prop);
 }
 
@@ -100,13 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(error.message != nullptr);
   FUZZ_CHECK((rc == 0) == (error.code == CWXML_PATH_ERROR_NONE));
   FUZZ_CHECK(error.offset >= 0 && error.offset <= static_cast<long>(text.size()));
-  CWXMLPath again;
-  FUZZ_CHECK(again.Compile(text.c_str()) == rc && again.GetLastError().code == error.code &&
-             again.GetLastError().offset == error.offset);
+  cwbase_internal::PathProgram program;
+  SWXMLPathError again;
+  FUZZ_CHECK(cwbase_internal::CompilePath(text.c_str(), program, again) == rc &&
+             again.code == error.code && again.offset == error.offset);
   if (rc != 0) return 0;
-
-  const std::map<CWXMLNode*, size_t> order = Order(root);
-  CheckSelection(path, &root, order);
-  CheckSelection(path, inner, order);
+  CheckSelection(path, program, &root, &root);
+  CheckSelection(path, program, &root, inner);
   return 0;
 }
