@@ -45,8 +45,10 @@ int CWXMLPath::Compile(const wchar_t* path) {
 }
 
 int CWXMLPath::SelectAll(CWXMLNode* context, CWDynArray<SWXMLMatch>& matches) const {
-  matches.SetSize(0);
-  if (!m_Compiled || !context) return -1;
+  if (!m_Compiled || !context) {
+    matches.SetSize(0);
+    return -1;
+  }
   // The blocks are only read here; GetBuffer is not a const member.
   auto& self = const_cast<CWXMLPath&>(*this);
   try {
@@ -57,7 +59,10 @@ int CWXMLPath::SelectAll(CWXMLNode* context, CWDynArray<SWXMLMatch>& matches) co
                                 static_cast<const wchar_t*>(self.m_Strings.GetBuffer()),
                                 m_Absolute != 0, context, found);
     if (found.size() > INT_MAX / sizeof(SWXMLMatch)) throw std::bad_alloc();
-    if (!found.empty()) matches.SetBuffer(found.data(), found.size() * sizeof(SWXMLMatch));
+    if (found.empty())
+      matches.SetSize(0);
+    else
+      matches.SetBuffer(found.data(), found.size() * sizeof(SWXMLMatch));
     return static_cast<int>(found.size());
   } catch (const std::bad_alloc&) {
     matches.SetSize(0);

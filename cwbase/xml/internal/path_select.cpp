@@ -16,28 +16,32 @@ namespace {
 using Id = uint32_t;
 constexpr Id kNone = UINT32_MAX;
 
-// The numbered elements: node[i] is element i in document order (null for
-// the document above an absolute path's root), parent[i] its parent's
-// number (kNone for the first), end[i] one past the last number of its
-// subtree as far as it was numbered.
-struct Numbering {
-  std::vector<CWXMLNode*> node;
-  std::vector<Id> parent;
-  std::vector<Id> end;
-
-  Id Add(CWXMLNode* n, Id up) {
-    if (node.size() >= kNone - 1) throw std::bad_alloc();
-    const Id id = static_cast<Id>(node.size());
-    node.push_back(n);
-    parent.push_back(up);
-    end.push_back(id + 1);
-    return id;
-  }
+// The numbered elements: element i in document order is entry i, with its
+// node (null for the document above an absolute path's root), its parent's
+// number (kNone for the first) and one past the last number of its subtree
+// as far as it was numbered.
+struct Entry {
+  CWXMLNode* node;
+  Id parent;
+  Id end;
 };
 
-// The child at `index` when it is an element, else null.
+struct Numbering {
+  std::vector<Entry> entries;
+
+  Id Add(CWXMLNode* n, Id up) {
+    if (entries.size() >= kNone - 1) throw std::bad_alloc();
+    const Id id = static_cast<Id>(entries.size());
+    entries.push_back({n, up, id + 1});
+    return id;
+  }
+  Id Size() const { return static_cast<Id>(entries.size()); }
+};
+
+// The child at `index` when it is an element, else null. (GetMemPtr: the
+// entries themselves, read without a call per entry.)
 CWXMLNode* ElementAt(CWXMLNode* node, int index) {
-  auto* child = static_cast<CWXMLNode*>(node->m_Children.GetAt(index));
+  auto* child = static_cast<CWXMLNode*>(node->m_Children.GetMemPtr()[index]);
   return child && child->IsElement() ? child : nullptr;
 }
 
@@ -64,7 +68,7 @@ void Number(Numbering& u, CWXMLNode* top, Id up, long depth, long maxDepth) {
     CWXMLNode* child = nullptr;
     while (!child && f.next < f.node->m_Children.GetSize()) child = ElementAt(f.node, f.next++);
     if (!child) {
-      u.end[f.id] = static_cast<Id>(u.node.size());
+      u.entries[f.id].end = u.Size();
       stack.pop_back();
       continue;
     }
@@ -75,8 +79,13 @@ void Number(Numbering& u, CWXMLNode* top, Id up, long depth, long maxDepth) {
   }
 }
 
+// wcscmp(a, b) == 0, the call saved where the first units differ.
+bool Same(const wchar_t* a, const wchar_t* b) {
+  return *a == *b && std::wcscmp(a, b) == 0;
+}
+
 bool NameIs(const wchar_t* name, const wchar_t* strings, long offset) {
-  return name && (offset == kNoName || std::wcscmp(name, strings + offset) == 0);
+  return name && (offset == kNoName || Same(name, strings + offset));
 }
 
 bool Holds(const PathPredicate& p, CWXMLNode* node, const wchar_t* strings) {
@@ -86,14 +95,14 @@ bool Holds(const PathPredicate& p, CWXMLNode* node, const wchar_t* strings) {
     for (int i = 0; i < node->m_Props.GetSize(); ++i) {
       auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
       if (!prop || !NameIs(prop->m_pName, strings, p.name)) continue;
-      if (!value || (prop->m_pValue && std::wcscmp(prop->m_pValue, value) == 0)) return true;
+      if (!value || (prop->m_pValue && Same(prop->m_pValue, value))) return true;
     }
     return false;
   }
   for (int i = 0; i < node->m_Children.GetSize(); ++i) {
     CWXMLNode* child = ElementAt(node, i);
     if (!child || !NameIs(child->m_pName, strings, p.name)) continue;
-    if (!value || std::wcscmp(child->m_pValue ? child->m_pValue : L"", value) == 0) return true;
+    if (!value || Same(child->m_pValue ? child->m_pValue : L"", value)) return true;
   }
   return false;
 }
@@ -137,7 +146,7 @@ void Selection::Start(const PathStep* steps, int count, bool absolute, CWXMLNode
   if (absolute) {
     m_Tree.Add(nullptr, kNone);
     Number(m_Tree, context, 0, 1, down);
-    m_Tree.end[0] = static_cast<Id>(m_Tree.node.size());
+    m_Tree.entries[0].end = m_Tree.Size();
   } else {
     CWXMLNode* top = context;
     long climbed = 0;
@@ -146,16 +155,17 @@ void Selection::Start(const PathStep* steps, int count, bool absolute, CWXMLNode
         top = top->m_pParent;
     Number(m_Tree, top, kNone, 0, climbed + down);
     if (climbed > 0) {
-      auto at = std::find(m_Tree.node.begin(), m_Tree.node.end(), context);
-      if (at == m_Tree.node.end()) {  // an ancestor that is not an element hid it
+      auto at = std::find_if(m_Tree.entries.begin(), m_Tree.entries.end(),
+                             [context](const Entry& e) { return e.node == context; });
+      if (at == m_Tree.entries.end()) {  // an ancestor that is not an element hid it
         m_Tree = Numbering();
         Number(m_Tree, context, kNone, 0, down);
       } else {
-        contextId = static_cast<Id>(at - m_Tree.node.begin());
+        contextId = static_cast<Id>(at - m_Tree.entries.begin());
       }
     }
   }
-  m_Mark.assign(m_Tree.node.size(), 0);
+  m_Mark.assign(m_Tree.Size(), 0);
   m_Current.assign(1, contextId);
 }
 
@@ -169,7 +179,7 @@ void Selection::Filter(const PathStep& step) {
         m_Kept.push_back(m_Candidates[p.position - 1]);
     } else {
       for (Id id : m_Candidates)
-        if (Holds(p, m_Tree.node[id], m_Strings)) m_Kept.push_back(id);
+        if (Holds(p, m_Tree.entries[id].node, m_Strings)) m_Kept.push_back(id);
     }
     m_Candidates.swap(m_Kept);
   }
@@ -187,8 +197,8 @@ void Selection::Take(const PathStep& step) {
     // The sets are sorted and subtrees nest, so each number is visited once.
     Id covered = 0;
     for (Id c : m_Current) {
-      for (Id id = std::max(c, covered); id < m_Tree.end[c]; ++id) mark(id);
-      covered = std::max(covered, m_Tree.end[c]);
+      for (Id id = std::max(c, covered); id < m_Tree.entries[c].end; ++id) mark(id);
+      covered = std::max(covered, m_Tree.entries[c].end);
     }
   } else {
     for (Id c : m_Current) {
@@ -196,19 +206,20 @@ void Selection::Take(const PathStep& step) {
       if (step.axis == kAxisChild) {
         // Each element is the child of one context only: no element is
         // tested twice.
-        for (Id k = c + 1; k < m_Tree.end[c]; k = m_Tree.end[k])
-          if (NameIs(m_Tree.node[k]->m_pName, m_Strings, step.name)) m_Candidates.push_back(k);
+        for (Id k = c + 1; k < m_Tree.entries[c].end; k = m_Tree.entries[k].end)
+          if (NameIs(m_Tree.entries[k].node->m_pName, m_Strings, step.name))
+            m_Candidates.push_back(k);
       } else {
         // One candidate, whose fate does not depend on the context: many
         // children share a parent, which is tested once.
-        const Id one = step.axis == kAxisSelf ? c : m_Tree.parent[c];
+        const Id one = step.axis == kAxisSelf ? c : m_Tree.entries[c].parent;
         if (one == kNone || m_Mark[one]) continue;
         m_Candidates.push_back(one);
       }
       Filter(step);
       if (step.axis == kAxisParent && m_Candidates.empty()) {
-        m_Mark[m_Tree.parent[c]] = kRefused;
-        m_Refused.push_back(m_Tree.parent[c]);
+        m_Mark[m_Tree.entries[c].parent] = kRefused;
+        m_Refused.push_back(m_Tree.entries[c].parent);
       }
       for (Id id : m_Candidates) mark(id);
     }
@@ -231,8 +242,9 @@ void Selection::Take(const PathStep& step) {
 }
 
 void Selection::Collect(const PathStep* last, std::vector<SWXMLMatch>& out) const {
+  out.reserve(out.size() + m_Current.size());
   for (Id c : m_Current) {
-    CWXMLNode* node = m_Tree.node[c];
+    CWXMLNode* node = m_Tree.entries[c].node;
     if (!node) continue;  // the document above an absolute path's root
     if (!last) {
       out.push_back({node, nullptr});
