@@ -16,6 +16,7 @@ void RegisterXmlStandardBenchmarks();
 void RegisterHttpBenchmarks();
 void RegisterUtf8Benchmarks();
 void RegisterBlockBenchmarks();
+void RegisterXmlPathBenchmarks();
 
 int main(int argc, char** argv) {
   // Every conversion between wide and 8-bit text follows the process locale;
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
   RegisterHttpBenchmarks();
   RegisterUtf8Benchmarks();
   RegisterBlockBenchmarks();
+  RegisterXmlPathBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -43,6 +43,9 @@ def comparisons():
         out.append((f"xml-save-standard-{kind}", f"xml-save-standard-{kind}/cwbase",
                     [f"xml-save-{kind}/pugixml", f"xml-save-{kind}/cwbase-ascii"]))
     out.append(("xml-build-records", "xml-build-records/cwbase", ["xml-build-records/pugixml"]))
+    for query in ("descendants", "position", "parents", "children"):
+        g = f"xml-path-{query}/"
+        out.append((f"xml-path-{query}", g + "cwbase", [g + "pugixml"]))
     out.append(("http-parse", "http-parse/cwbase", ["http-parse/http-parser"]))
     # The standard reader against http-parser and against the exact parser,
     # fed whole and in 1,460-byte pieces, on plain and on chunked bodies.

@@ -19,3 +19,4 @@
 #include "cwbase/text/numbers.h"
 #include "cwbase/text/strhelp.h"
 #include "cwbase/xml/xmlnode.h"
+#include "cwbase/xml/xmlpath.h"

@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "cwbase/core/block.h"
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/xml/xmlnode.h"
+#include "cwbase/xml/xmlpath.h"
 #include "tools/command.h"
 
 namespace {
@@ -150,35 +152,42 @@ int RunXml(const std::vector<std::string>& args) {
   return CWTOOL_OK;
 }
 
-// Resolves "root/child/grandchild" or "root/child@attribute" from the
-// document; null when any step is missing.
-const wchar_t* Lookup(CWXMLDocument& doc, const std::wstring& path, bool& found) {
-  found = false;
-  std::wstring elements = path, attribute;
-  size_t at = path.find(L'@');
-  if (at != std::wstring::npos) {
-    elements = path.substr(0, at);
-    attribute = path.substr(at + 1);
+// The path the library compiles for the PATH given, and for each of its
+// characters the offset of the character of PATH it came from, so that a
+// compile error points into what the user typed. PATH keeps its older form:
+// without a leading "/" it still starts with the root's name, and "@" right
+// after a step ("a/b@c") is read as a step of its own ("/a/b/@c").
+struct ToolPath {
+  std::wstring text;
+  std::vector<long> from;
+};
+
+ToolPath Translate(const wchar_t* path) {
+  ToolPath out;
+  auto put = [&out](wchar_t c, long at) {
+    out.text.push_back(c);
+    out.from.push_back(at);
+  };
+  if (path[0] != L'/') put(L'/', 0);
+  int depth = 0;
+  wchar_t quote = 0;
+  for (long i = 0; path[i]; ++i) {
+    const wchar_t c = path[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == L'\'' || c == L'"') {
+      if (depth > 0) quote = c;
+    } else if (c == L'[') {
+      ++depth;
+    } else if (c == L']') {
+      if (depth > 0) --depth;
+    } else if (c == L'@' && depth == 0 && i > 0 && path[i - 1] != L'/') {
+      put(L'/', i);
+    }
+    put(c, i);
   }
-  CWXMLNode* node = nullptr;
-  size_t start = 0;
-  for (;;) {
-    size_t slash = elements.find(L'/', start);
-    std::wstring name =
-        elements.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
-    node =
-        node ? node->GetChildNode(name.c_str()) : (doc.IsNameEquals(name.c_str()) ? &doc : nullptr);
-    if (!node) return nullptr;
-    if (slash == std::wstring::npos) break;
-    start = slash + 1;
-  }
-  if (at == std::wstring::npos) {
-    found = true;
-    return node->GetValue();
-  }
-  const wchar_t* value = node->GetPropertyValue(attribute.c_str());
-  found = value != nullptr;
-  return value;
+  out.from.push_back(static_cast<long>(std::wcslen(path)));  // the end
+  return out;
 }
 
 int RunXmlGet(const std::vector<std::string>& args) {
@@ -198,19 +207,32 @@ int RunXmlGet(const std::vector<std::string>& args) {
     return CWToolFail(CWTOOL_USAGE, "xml-get: usage: cwtool xml-get FILE PATH [--exact] [--wide]");
   CWToolLocaleScope locale(XmlLocale());
 
-  std::vector<wchar_t> path;
-  if (!CWToolToWide(plain[1], path))
+  std::vector<wchar_t> wpath;
+  if (!CWToolToWide(plain[1], wpath))
     return CWToolFail(CWTOOL_REJECTED, plain[1] + ": not valid text in the current locale");
+  const ToolPath tool = Translate(wpath.data());
+  CWXMLPath path;
+  if (path.Compile(tool.text.c_str()) != 0) {
+    const SWXMLPathError& e = path.GetLastError();
+    return CWToolFail(CWTOOL_USAGE, "xml-get: " + plain[1] + ": at offset " +
+                                        std::to_string(tool.from[e.offset]) + ": " + e.message);
+  }
   CWXMLDocument doc;
   if (int rc = exact ? Load(doc, plain[0], wide) : LoadStandard(doc, plain[0])) return rc;
-  bool found = false;
-  const wchar_t* value = Lookup(doc, path.data(), found);
-  if (!found) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": " + plain[1] + " not found");
-  std::string text;
-  if (value && !CWToolToBytes(value, text))
-    return CWToolFail(CWTOOL_REJECTED,
-                      plain[0] + ": " + plain[1] + ": value not representable in this locale");
-  std::printf("%s\n", text.c_str());
+  CWDynArray<SWXMLMatch> matches;
+  const int n = path.SelectAll(&doc, matches);
+  if (n < 0) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": out of memory");
+  if (n == 0) return CWToolFail(CWTOOL_REJECTED, plain[0] + ": " + plain[1] + " not found");
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    const wchar_t* value = matches.GetAt(i)->GetValue();
+    std::string text;
+    if (value && !CWToolToBytes(value, text))
+      return CWToolFail(CWTOOL_REJECTED,
+                        plain[0] + ": " + plain[1] + ": value not representable in this locale");
+    out += text + "\n";
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
   return CWTOOL_OK;
 }
 
@@ -301,15 +323,22 @@ CWToolCommand xmlCommand(
     RunXml, DemoXml, 20);
 
 CWToolCommand xmlGetCommand(
-    "xml-get", "FILE PATH [--exact]", "print an element's or attribute's value",
-    "Prints the value of the element or attribute that PATH names. PATH starts\n"
-    "with the root's name; '/' steps to the first child of that name and a final\n"
-    "'@name' picks an attribute: config/server/port, config/server@host.\n"
+    "xml-get", "FILE PATH [--exact]", "print the values of the elements or attributes a path finds",
+    "Prints the value of every element or attribute that PATH finds, one per\n"
+    "line, in document order. PATH is a path query (see docs/xml.md):\n"
+    "  /config/server/port     child steps from the root element\n"
+    "  //allow                 every <allow> at any depth\n"
+    "  * . ..                  any element, this one, its parent\n"
+    "  .../@own  .../@*        attributes (the last step)\n"
+    "  [@a] [@a='v'] [name] [name='v'] [2]   predicates\n"
+    "A PATH without a leading '/' starts with the root's name as well, and\n"
+    "'@' may follow a step directly: config/server@host is /config/server/@host.\n"
+    "A malformed PATH is reported with its offset (characters before the fault).\n"
     "FILE is read as XML 1.0, or with --exact (and --wide) by the exact\n"
     "operations as for `cwtool xml`. An element without text prints an empty\n"
     "line. FILE may be - for standard input.\n"
-    "Exit codes: 0 done, 1 FILE unreadable, not a document or PATH not found,\n"
-    "2 usage error.\n",
+    "Exit codes: 0 done, 1 FILE unreadable, not a document or nothing found,\n"
+    "2 usage error or malformed PATH.\n",
     RunXmlGet);
 
 }  // namespace

@@ -1,0 +1,273 @@
+// The selection of a compiled XML path. The elements the path may reach are
+// numbered once in document order (a preorder walk with an explicit stack);
+// each step then maps the sorted set of numbers it is given to the next one,
+// so document order and the removal of duplicates come from the numbers.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cwchar>
+#include <new>
+
+#include "cwbase/xml/internal/path_program.h"
+
+namespace cwbase_internal {
+namespace {
+
+using Id = uint32_t;
+constexpr Id kNone = UINT32_MAX;
+
+// The numbered elements: element i in document order is entry i, with its
+// node (null for the document above an absolute path's root), its parent's
+// number (kNone for the first) and one past the last number of its subtree
+// as far as it was numbered.
+struct Entry {
+  CWXMLNode* node;
+  Id parent;
+  Id end;
+};
+
+struct Numbering {
+  std::vector<Entry> entries;
+
+  Id Add(CWXMLNode* n, Id up) {
+    if (entries.size() >= kNone - 1) throw std::bad_alloc();
+    const Id id = static_cast<Id>(entries.size());
+    entries.push_back({n, up, id + 1});
+    return id;
+  }
+  Id Size() const { return static_cast<Id>(entries.size()); }
+};
+
+// The child at `index` when it is an element, else null. (GetMemPtr: the
+// entries themselves, read without a call per entry.)
+CWXMLNode* ElementAt(CWXMLNode* node, int index) {
+  auto* child = static_cast<CWXMLNode*>(node->m_Children.GetMemPtr()[index]);
+  return child && child->IsElement() ? child : nullptr;
+}
+
+bool HoldsChild(CWXMLNode* parent, CWXMLNode* child) {
+  for (int i = 0; i < parent->m_Children.GetSize(); ++i)
+    if (parent->m_Children.GetAt(i) == child) return true;
+  return false;
+}
+
+// Numbers `top` (whose parent is `up`) and the elements below it down to
+// `maxDepth` levels below the top's level `depth`.
+void Number(Numbering& u, CWXMLNode* top, Id up, long depth, long maxDepth) {
+  struct Frame {
+    CWXMLNode* node;
+    int next;
+    Id id;
+    long depth;
+  };
+  std::vector<Frame> stack;
+  const Id first = u.Add(top, up);
+  if (depth < maxDepth) stack.push_back({top, 0, first, depth});
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    CWXMLNode* child = nullptr;
+    while (!child && f.next < f.node->m_Children.GetSize()) child = ElementAt(f.node, f.next++);
+    if (!child) {
+      u.entries[f.id].end = u.Size();
+      stack.pop_back();
+      continue;
+    }
+    const Id parentId = f.id;
+    const long childDepth = f.depth + 1;
+    const Id id = u.Add(child, parentId);
+    if (childDepth < maxDepth) stack.push_back({child, 0, id, childDepth});
+  }
+}
+
+// wcscmp(a, b) == 0, the call saved where the first units differ.
+bool Same(const wchar_t* a, const wchar_t* b) {
+  return *a == *b && std::wcscmp(a, b) == 0;
+}
+
+bool NameIs(const wchar_t* name, const wchar_t* strings, long offset) {
+  return name && (offset == kNoName || Same(name, strings + offset));
+}
+
+bool Holds(const PathPredicate& p, CWXMLNode* node, const wchar_t* strings) {
+  if (!node) return false;
+  const wchar_t* value = p.value == kNoName ? nullptr : strings + p.value;
+  if (p.test == kTestHasAttribute || p.test == kTestAttributeValue) {
+    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
+      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
+      if (!prop || !NameIs(prop->m_pName, strings, p.name)) continue;
+      if (!value || (prop->m_pValue && Same(prop->m_pValue, value))) return true;
+    }
+    return false;
+  }
+  for (int i = 0; i < node->m_Children.GetSize(); ++i) {
+    CWXMLNode* child = ElementAt(node, i);
+    if (!child || !NameIs(child->m_pName, strings, p.name)) continue;
+    if (!value || Same(child->m_pValue ? child->m_pValue : L"", value)) return true;
+  }
+  return false;
+}
+
+class Selection {
+ public:
+  Selection(const PathPredicate* predicates, const wchar_t* strings)
+      : m_Predicates(predicates), m_Strings(strings) {}
+
+  // Numbers what the path can reach from `context`; m_Current becomes the
+  // context alone.
+  void Start(const PathStep* steps, int count, bool absolute, CWXMLNode* context);
+  // Replaces m_Current with what `step` reaches from it.
+  void Take(const PathStep& step);
+  void Collect(const PathStep* last, std::vector<SWXMLMatch>& out) const;
+
+  std::vector<Id> m_Current;
+
+ private:
+  void Filter(const PathStep& step);
+
+  const PathPredicate* m_Predicates;
+  const wchar_t* m_Strings;
+  Numbering m_Tree;
+  // Per element, during one step: kept in m_Next, or refused by the
+  // predicates of a parent step (listed in m_Refused).
+  enum : unsigned char { kKept = 1, kRefused = 2 };
+  std::vector<unsigned char> m_Mark;
+  std::vector<Id> m_Next, m_Candidates, m_Kept, m_Refused;
+};
+
+void Selection::Start(const PathStep* steps, int count, bool absolute, CWXMLNode* context) {
+  // How deep below the top the path can go, and how far above the context.
+  long down = 0, up = 0;
+  for (int i = 0; i < count; ++i) {
+    if (steps[i].axis == kAxisChild) ++down;
+    if (steps[i].axis == kAxisParent) ++up;
+    if (steps[i].axis == kAxisDescendantOrSelf) down = LONG_MAX / 2;
+  }
+  Id contextId = 0;
+  if (absolute) {
+    m_Tree.Add(nullptr, kNone);
+    Number(m_Tree, context, 0, 1, down);
+    m_Tree.entries[0].end = m_Tree.Size();
+  } else {
+    CWXMLNode* top = context;
+    long climbed = 0;
+    if (context->IsElement())
+      for (; climbed < up && top->m_pParent && HoldsChild(top->m_pParent, top); ++climbed)
+        top = top->m_pParent;
+    Number(m_Tree, top, kNone, 0, climbed + down);
+    if (climbed > 0) {
+      auto at = std::find_if(m_Tree.entries.begin(), m_Tree.entries.end(),
+                             [context](const Entry& e) { return e.node == context; });
+      if (at == m_Tree.entries.end()) {  // an ancestor that is not an element hid it
+        m_Tree = Numbering();
+        Number(m_Tree, context, kNone, 0, down);
+      } else {
+        contextId = static_cast<Id>(at - m_Tree.entries.begin());
+      }
+    }
+  }
+  m_Mark.assign(m_Tree.Size(), 0);
+  m_Current.assign(1, contextId);
+}
+
+// Applies the step's predicates to m_Candidates, in order.
+void Selection::Filter(const PathStep& step) {
+  for (int i = 0; i < step.predicateCount && !m_Candidates.empty(); ++i) {
+    const PathPredicate& p = m_Predicates[step.firstPredicate + i];
+    m_Kept.clear();
+    if (p.test == kTestPosition) {
+      if (static_cast<size_t>(p.position) <= m_Candidates.size())
+        m_Kept.push_back(m_Candidates[p.position - 1]);
+    } else {
+      for (Id id : m_Candidates)
+        if (Holds(p, m_Tree.entries[id].node, m_Strings)) m_Kept.push_back(id);
+    }
+    m_Candidates.swap(m_Kept);
+  }
+}
+
+void Selection::Take(const PathStep& step) {
+  m_Next.clear();
+  auto mark = [&](Id id) {
+    if (!m_Mark[id]) {
+      m_Mark[id] = kKept;
+      m_Next.push_back(id);
+    }
+  };
+  if (step.axis == kAxisDescendantOrSelf) {
+    // The sets are sorted and subtrees nest, so each number is visited once.
+    Id covered = 0;
+    for (Id c : m_Current) {
+      for (Id id = std::max(c, covered); id < m_Tree.entries[c].end; ++id) mark(id);
+      covered = std::max(covered, m_Tree.entries[c].end);
+    }
+  } else {
+    for (Id c : m_Current) {
+      m_Candidates.clear();
+      if (step.axis == kAxisChild) {
+        // Each element is the child of one context only: no element is
+        // tested twice.
+        for (Id k = c + 1; k < m_Tree.entries[c].end; k = m_Tree.entries[k].end)
+          if (NameIs(m_Tree.entries[k].node->m_pName, m_Strings, step.name))
+            m_Candidates.push_back(k);
+      } else {
+        // One candidate, whose fate does not depend on the context: many
+        // children share a parent, which is tested once.
+        const Id one = step.axis == kAxisSelf ? c : m_Tree.entries[c].parent;
+        if (one == kNone || m_Mark[one]) continue;
+        m_Candidates.push_back(one);
+      }
+      Filter(step);
+      if (step.axis == kAxisParent && m_Candidates.empty()) {
+        m_Mark[m_Tree.entries[c].parent] = kRefused;
+        m_Refused.push_back(m_Tree.entries[c].parent);
+      }
+      for (Id id : m_Candidates) mark(id);
+    }
+  }
+  // Children of a context that lies inside another context's subtree come
+  // out of order: sort a few, or read a larger set back from the marks.
+  if (!std::is_sorted(m_Next.begin(), m_Next.end())) {
+    if (m_Next.size() * 16 < m_Mark.size()) {
+      std::sort(m_Next.begin(), m_Next.end());
+    } else {
+      m_Next.clear();
+      for (Id id = 0; id < m_Mark.size(); ++id)
+        if (m_Mark[id] == kKept) m_Next.push_back(id);
+    }
+  }
+  for (Id id : m_Next) m_Mark[id] = 0;
+  for (Id id : m_Refused) m_Mark[id] = 0;
+  m_Refused.clear();
+  m_Current.swap(m_Next);
+}
+
+void Selection::Collect(const PathStep* last, std::vector<SWXMLMatch>& out) const {
+  out.reserve(out.size() + m_Current.size());
+  for (Id c : m_Current) {
+    CWXMLNode* node = m_Tree.entries[c].node;
+    if (!node) continue;  // the document above an absolute path's root
+    if (!last) {
+      out.push_back({node, nullptr});
+      continue;
+    }
+    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
+      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
+      if (prop && NameIs(prop->m_pName, m_Strings, last->name)) out.push_back({node, prop});
+    }
+  }
+}
+
+}  // namespace
+
+void SelectPath(const PathStep* steps, int stepCount, const PathPredicate* predicates,
+                const wchar_t* strings, bool absolute, CWXMLNode* context,
+                std::vector<SWXMLMatch>& out) {
+  const PathStep* last = nullptr;
+  if (stepCount > 0 && steps[stepCount - 1].axis == kAxisAttribute) last = &steps[--stepCount];
+  Selection selection(predicates, strings);
+  selection.Start(steps, stepCount, absolute, context);
+  for (int i = 0; i < stepCount && !selection.m_Current.empty(); ++i) selection.Take(steps[i]);
+  selection.Collect(last, out);
+}
+
+}  // namespace cwbase_internal
