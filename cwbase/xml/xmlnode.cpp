@@ -11,6 +11,7 @@
 #include "cwbase/text/strhelp.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
+#include "cwbase/xml/internal/tree.h"
 #include "cwbase/xml/xmlnode.h"
 
 using cwbase_internal::kXmlLentBytes;
@@ -175,11 +176,12 @@ bool InSubtreeRecursive(CWXMLNode* node, CWXMLNode* target) {
   return false;
 }
 
-// True when `target` is `root` or stands anywhere in root's subtree. Walks
-// without recursion; if the walk cannot get memory it recurses instead (as
-// deep as the copy that asks will recurse anyway). A guess of "true" there
-// would send operator= round its careful path for ever.
-bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
+}  // namespace
+
+// Walks without recursion; if the walk cannot get memory it recurses instead
+// (as deep as the copy that asks will recurse anyway). A guess of "true"
+// there would send operator= round its careful path for ever.
+bool cwbase_internal::XmlInSubtree(CWXMLNode* root, CWXMLNode* target) {
   try {
     std::vector<CWXMLNode*> stack{root};
     while (!stack.empty()) {
@@ -194,8 +196,6 @@ bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
     return InSubtreeRecursive(root, target);
   }
 }
-
-}  // namespace
 
 // ---- storage ----
 
@@ -425,18 +425,20 @@ CWXMLNode* CWXMLNode::AddChildNode(wchar_t const* name) {
 
 CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
   if (&source == this) return *this;
-  if (InSubtree(this, &source)) {
+  if (cwbase_internal::XmlInSubtree(this, &source)) {
     // The clean-up below would destroy the source: copy it aside first.
     CWXMLNode aside;
     aside = source;
     return *this = aside;
   }
   CleanUp();
+  m_Kind = source.m_Kind;
   SetName(source.m_pName);
   SetValue(source.m_pValue);
   for (int i = 0; i < source.m_Children.GetSize(); ++i) {
     auto* from = static_cast<CWXMLNode*>(source.m_Children.GetAt(i));
-    if (!from || !from->m_pName) continue;
+    // A nameless element is left out; nodes of the other kinds have no name.
+    if (!from || (!from->m_pName && from->IsElement())) continue;
     // As AddChildNode, without the name the copy below sets again.
     auto* to = new (std::nothrow) CWXMLNode(this);
     if (!to) continue;
@@ -462,14 +464,43 @@ CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
 
 CWXMLDocument::CWXMLDocument() {}
 
-CWXMLDocument::~CWXMLDocument() {}
+CWXMLDocument::~CWXMLDocument() {
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
+}
 
 CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
   CWXMLNode::operator=(source);
   return *this;
 }
 
+namespace {
+
+// Makes `to` deep copies of the nodes of `from` (null entries and nodes
+// that cannot be allocated are left out, as the tree's copy leaves them).
+void CopyNodes(CWPtArray& to, CWPtArray& from) {
+  cwbase_internal::XmlDestroyNodes(to);
+  for (int i = 0; i < from.GetSize(); ++i) {
+    auto* node = static_cast<CWXMLNode*>(from.GetAt(i));
+    if (!node) continue;
+    auto* copy = new (std::nothrow) CWXMLNode();
+    if (!copy) continue;
+    *copy = *node;
+    if (!to.Add(copy)) delete copy;
+  }
+}
+
+}  // namespace
+
 CWXMLDocument& CWXMLDocument::operator=(CWXMLDocument& source) {
+  if (&source == this) return *this;
   CWXMLNode::operator=(source);
+  CopyNodes(m_Prolog, source.m_Prolog);
+  CopyNodes(m_Epilog, source.m_Epilog);
   return *this;
+}
+
+void cwbase_internal::XmlDestroyNodes(CWPtArray& list) {
+  for (int i = 0; i < list.GetSize(); ++i) delete static_cast<CWXMLNode*>(list.GetAt(i));
+  list.RemoveAll();
 }
