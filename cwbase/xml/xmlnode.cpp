@@ -474,33 +474,10 @@ CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
   return *this;
 }
 
-namespace {
-
-// Makes `to` deep copies of the nodes of `from` (null entries and nodes
-// that cannot be allocated are left out, as the tree's copy leaves them).
-void CopyNodes(CWPtArray& to, CWPtArray& from) {
-  cwbase_internal::XmlDestroyNodes(to);
-  for (int i = 0; i < from.GetSize(); ++i) {
-    auto* node = static_cast<CWXMLNode*>(from.GetAt(i));
-    if (!node) continue;
-    auto* copy = new (std::nothrow) CWXMLNode();
-    if (!copy) continue;
-    *copy = *node;
-    if (!to.Add(copy)) delete copy;
-  }
-}
-
-}  // namespace
-
 CWXMLDocument& CWXMLDocument::operator=(CWXMLDocument& source) {
   if (&source == this) return *this;
   CWXMLNode::operator=(source);
-  CopyNodes(m_Prolog, source.m_Prolog);
-  CopyNodes(m_Epilog, source.m_Epilog);
+  cwbase_internal::XmlCopyNodes(m_Prolog, source.m_Prolog);
+  cwbase_internal::XmlCopyNodes(m_Epilog, source.m_Epilog);
   return *this;
-}
-
-void cwbase_internal::XmlDestroyNodes(CWPtArray& list) {
-  for (int i = 0; i < list.GetSize(); ++i) delete static_cast<CWXMLNode*>(list.GetAt(i));
-  list.RemoveAll();
 }

@@ -1,6 +1,6 @@
 // Editing a tree beside the exact operations: children inserted, removed
-// and detached at an index, attributes walked and removed, and the typed
-// getters of values.
+// and detached at an index, attributes walked and removed, the typed
+// getters of values, and the lists of nodes around a document's root.
 #include <cwchar>
 #include <new>
 #include <vector>
@@ -52,6 +52,23 @@ bool cwbase_internal::XmlOwnSubtree(CWXMLNode* root) {
     return false;
   }
   return true;
+}
+
+void cwbase_internal::XmlDestroyNodes(CWPtArray& list) {
+  for (int i = 0; i < list.GetSize(); ++i) delete static_cast<CWXMLNode*>(list.GetAt(i));
+  list.RemoveAll();
+}
+
+void cwbase_internal::XmlCopyNodes(CWPtArray& to, CWPtArray& from) {
+  XmlDestroyNodes(to);
+  for (int i = 0; i < from.GetSize(); ++i) {
+    auto* node = static_cast<CWXMLNode*>(from.GetAt(i));
+    if (!node) continue;
+    auto* copy = new (std::nothrow) CWXMLNode();
+    if (!copy) continue;
+    *copy = *node;
+    if (!to.Add(copy)) delete copy;
+  }
 }
 
 // ---- children ----

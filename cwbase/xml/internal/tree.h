@@ -20,4 +20,9 @@ bool XmlOwnSubtree(CWXMLNode* root);
 // Destroys the nodes of `list` (with delete) and empties it.
 void XmlDestroyNodes(CWPtArray& list);
 
+// Replaces the nodes of `to` by deep copies of those of `from` (operator=);
+// null entries, and nodes that cannot be allocated, are left out, as the
+// tree's copy leaves them out.
+void XmlCopyNodes(CWPtArray& to, CWPtArray& from);
+
 }  // namespace cwbase_internal
