@@ -17,7 +17,10 @@
 /// - A target that is a symbolic link is not replaced by a file: the file it
 ///   names is. An existing target's permission bits are given to the new
 ///   file, and its owner and group where the process may set them; a new
-///   target gets 0666 less the umask, as fopen would create it.
+///   target gets 0666 less the umask, as fopen would create it. Since the
+///   file is replaced, not rewritten: it takes write permission on the
+///   directory, not on the file (a read-only file is replaced, staying
+///   read-only), and other hard links to the old file keep the old content.
 /// - Results: 0 done (an empty content makes an empty file); -1 for a null
 ///   path, a wide path that does not convert, or null data with a nonzero
 ///   size; otherwise the errno of the failing step (EISDIR for a directory

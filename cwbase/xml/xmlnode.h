@@ -383,7 +383,8 @@ class CWXMLNode {
   /// @return 1 done; 0 refused, the caller still owning @p child: null child,
   /// index below 0 or above the count, @p child being this node or one of
   /// its ancestors, @p child still standing in its m_pParent's list (detach
-  /// it first), or no memory to grow the list.
+  /// it first), or no memory to grow the list. @p child's m_pParent must be
+  /// null or a live node (it is read for that check).
   int InsertChildNode(int index, CWXMLNode* child);
   /// Destroys the child at @p index (a null entry is just removed) and
   /// closes the gap. @return 1 done; 0 for an index out of range.
