@@ -39,6 +39,7 @@ bool OwnNode(CWXMLNode* node) {
 }  // namespace
 
 bool cwbase_internal::XmlOwnSubtree(CWXMLNode* root) {
+  if (!root->m_Children.GetSize()) return OwnNode(root);  // a leaf needs no stack
   try {
     std::vector<CWXMLNode*> stack{root};
     while (!stack.empty()) {
