@@ -137,11 +137,12 @@ int Replace(const char* path, const unsigned char* data, size_t size) {
   const int fd = CreateTemporary(dir, name, &temp, &error);
   if (fd < 0) return error;
   if (exists) {
-    // The old file's permissions; its owner where the process may give it.
-    if (fchmod(fd, info.st_mode & 07777) != 0) error = errno;
+    // The old file's owner where the process may give it (an ordinary user
+    // may not: the file is then the writer's), then its permissions, after
+    // the owner since a change of owner may clear the set-id bits.
     if (fchown(fd, info.st_uid, info.st_gid) != 0) {
-      // Not permitted for an ordinary user: the file is then the writer's.
     }
+    if (fchmod(fd, info.st_mode & 07777) != 0) error = errno;
   }
   if (!error) error = WriteAll(fd, data, size);
   if (!error) error = Step(ReplaceStep::kSync, [&] { return fsync(fd); });

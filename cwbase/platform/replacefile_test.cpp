@@ -14,7 +14,6 @@
 #include <string>
 
 #include "cwbase/platform/internal/replace_fault.h"
-#include "testing/scopes.h"
 #include "testing/tempdir.h"
 
 namespace {
@@ -118,13 +117,6 @@ TEST_F(ReplaceFileTest, RefusalsAndPaths) {
   const CWBlock block("xyz", 3);
   EXPECT_EQ(0, ReplaceFileContent(m_Dir.WPath("b").c_str(), block));
   EXPECT_EQ("xyz", Read(m_Dir.Path("b")));
-  // A wide path that needs more bytes than it has units.
-  CWTestLocale utf8("C.UTF-8");
-  if (utf8.Ok()) {
-    const std::wstring wide = m_Dir.WPath("") + L"\u00e9t\u00e9";
-    EXPECT_EQ(0, ReplaceFileContent(wide.c_str(), "1", 1));
-    EXPECT_EQ("1", Read(m_Dir.Path("\xc3\xa9t\xc3\xa9")));
-  }
 }
 
 }  // namespace
