@@ -13,6 +13,7 @@
 #include "cwbase/platform/filecontent.h"
 #include "cwbase/platform/filehandle.h"
 #include "cwbase/platform/pathconv.h"
+#include "cwbase/platform/replacefile.h"
 #include "cwbase/platform/systime.h"
 #include "cwbase/text/dates.h"
 #include "cwbase/text/encoding.h"

@@ -29,6 +29,8 @@
 ///   block to itself leaves it unchanged; AddData from a range inside the
 ///   block's own storage copies it before the old storage is released;
 ///   `b += b` appends b's data to itself (3 bytes become 6).
+/// - Beside the exact signatures: construction from read-only bytes, and
+///   GetBuffer / GetSize / GetBufferAs<T> on a const block.
 /// Threads: no lock; one thread at a time per block.
 #pragma once
 
@@ -49,6 +51,12 @@ class CWBlock {
   /// A copy of @p size bytes from @p source (as SetBuffer); an empty block
   /// for a null source or a size of 0.
   CWBlock(void* source, unsigned long size);
+  /// The same for read-only bytes (a string literal, a const buffer). A
+  /// template only so that a call with a null pointer constant (nullptr,
+  /// NULL, 0) still picks the form above.
+  template <typename T>
+  CWBlock(const T* source, unsigned long size)
+      : CWBlock(const_cast<void*>(static_cast<const void*>(source)), size) {}
   /// A copy of the other block's data, in storage of exactly its length.
   CWBlock(const CWBlock& other);
   /// Releases the storage.
@@ -83,8 +91,22 @@ class CWBlock {
   /// The storage, or null when there is none. Valid until the next operation
   /// that may replace the storage (see the file description).
   void* GetBuffer() { return m_pBuffer; }
+  /// GetBuffer of a read-only block.
+  const void* GetBuffer() const { return m_pBuffer; }
+  /// The storage as an array of @p T (`GetBufferAs<wchar_t>()`), or null.
+  template <typename T>
+  T* GetBufferAs() {
+    return static_cast<T*>(GetBuffer());
+  }
+  /// GetBufferAs of a read-only block.
+  template <typename T>
+  const T* GetBufferAs() const {
+    return static_cast<const T*>(GetBuffer());
+  }
   /// The length: the number of data bytes.
   unsigned long GetSize() { return m_Length; }
+  /// GetSize of a read-only block.
+  unsigned long GetSize() const { return m_Length; }
   /// Sets the length to @p size. Storage that is large enough is kept and the
   /// bytes from @p size up to the capacity are zeroed (growing within the
   /// capacity exposes what lay beyond the old length); otherwise new zeroed

@@ -179,6 +179,21 @@ TEST(CWBlock, Constructors) {
   EXPECT_EQ(Data(copy), "data");
 }
 
+// Read-only sources and a read-only block need no casts; a null pointer
+// constant still picks the exact constructor.
+TEST(CWBlock, ReadOnlyForms) {
+  const char text[] = "literal";
+  const CWBlock block(text, 7), none(nullptr, 3);
+  const CWBlock zero(NULL, 0);  // NOLINT(modernize-use-nullptr): ported code passes NULL
+  EXPECT_EQ(std::string(block.GetBufferAs<char>(), block.GetSize()), "literal");
+  EXPECT_NE(block.GetBuffer(), static_cast<const void*>(text));  // a copy
+  EXPECT_EQ(none.GetBuffer(), nullptr);
+  EXPECT_EQ(zero.GetSize(), 0u);
+  CWBlock copy(block);
+  copy.GetBufferAs<char>()[0] = 'L';
+  EXPECT_EQ(Data(copy), "Literal");
+}
+
 TEST(CWBlock, OverflowingSizesFailAsAllocationFailure) {
   EXPECT_THROW(CWBlock huge(ULONG_MAX), std::bad_alloc);
   char x[8] = {};

@@ -16,12 +16,18 @@ int ConvertWidePath(const wchar_t* path, char* out, size_t limit) {
   return 1;
 }
 
-CWMultiBytePath::CWMultiBytePath(const wchar_t* path) : m_pPath(nullptr) {
+CWMultiBytePath::CWMultiBytePath(const wchar_t* path)
+    : CWMultiBytePath(path, path ? std::wcslen(path) : 0) {}
+
+CWMultiBytePath::CWMultiBytePath(const wchar_t* path, size_t limit) : m_pPath(nullptr) {
   if (!path) return;
-  size_t units = std::wcslen(path);
-  char* buffer = new (std::nothrow) char[units + 1];
+  if (limit == CW_PATH_WHOLE) {
+    limit = std::wcstombs(nullptr, path, 0);
+    if (limit == static_cast<size_t>(-1)) return;  // not representable
+  }
+  char* buffer = new (std::nothrow) char[limit + 1];
   if (!buffer) return;
-  if (ConvertWidePath(path, buffer, units))
+  if (ConvertWidePath(path, buffer, limit))
     m_pPath = buffer;
   else
     delete[] buffer;

@@ -17,7 +17,11 @@
 ///   unit plus one, so an ASCII path always fits and a path that needs more
 ///   bytes than it has code units (non-ASCII characters in a UTF-8 locale) is
 ///   refused. Get() is null for a null path, a refused path or a failed
-///   allocation; the buffer is released with the object.
+///   allocation; the buffer is released with the object. Its second form,
+///   given CW_PATH_WHOLE, sizes the buffer to the path's whole multibyte
+///   form instead, so that such paths convert too (used by the operations
+///   that are not bound to the one-byte rule, the XML files and
+///   ReplaceFileContent).
 /// Threads: re-entrant; reads the process locale.
 #pragma once
 
@@ -31,11 +35,19 @@ int ConvertWidePath(const wchar_t* path, char* out, size_t limit);
 
 /// A wide path converted to the locale's multibyte form in a temporary buffer
 /// of one byte per code unit plus one, released with the object.
+/// CWMultiBytePath's room: the path's whole multibyte form.
+constexpr size_t CW_PATH_WHOLE = static_cast<size_t>(-1);
+
 class CWMultiBytePath {
  public:
   /// Converts @p path; Get() is null when it is null, refused or the buffer
   /// cannot be allocated.
   explicit CWMultiBytePath(const wchar_t* path);
+  /// Converts @p path with room for @p limit bytes, or for its whole
+  /// multibyte form with CW_PATH_WHOLE; Get() is null when it is null,
+  /// refused (a character the locale cannot represent, or more than
+  /// @p limit bytes) or the buffer cannot be allocated.
+  CWMultiBytePath(const wchar_t* path, size_t limit);
   /// Releases the buffer.
   virtual ~CWMultiBytePath();
   /// Not copyable.

@@ -28,6 +28,8 @@
 /// Threads: every function is re-entrant; the pair reads the process locale.
 #pragma once
 
+#include <type_traits>
+
 /// Converts the zero-terminated wide @p source to a new zero-terminated UTF-8
 /// string, looking only at the low 16 bits of each unit (1 to 3 bytes per
 /// character; characters beyond U+FFFF do not survive).
@@ -46,6 +48,13 @@ wchar_t* make_unicode_string(const unsigned char* source);
 /// Writes NO terminator. One unit per source byte always suffices.
 /// @return the number of units written.
 int Utf8toWStr(wchar_t* dest, int destCapacity, char* source, int sourceLength);
+/// Utf8toWStr of read-only bytes (it never writes its source). A template
+/// only so that a call with a null pointer constant (nullptr, NULL, 0) still
+/// picks the form above.
+template <typename Char, typename = std::enable_if_t<std::is_same<Char, char>::value>>
+int Utf8toWStr(wchar_t* dest, int destCapacity, const Char* source, int sourceLength) {
+  return Utf8toWStr(dest, destCapacity, const_cast<char*>(source), sourceLength);
+}
 /// Converts exactly @p sourceLength wide units (zero units included) to UTF-8
 /// in @p dest, which holds @p destCapacity bytes; values above U+10FFFF become
 /// '?'. Writes NO terminator. Four bytes per unit always suffice; a smaller

@@ -87,6 +87,11 @@ TEST(Encoding, Utf8toWStrQuestionMarks) {
   wchar_t one[2] = {0x5A5A, 0x5A5A};
   EXPECT_EQ(Utf8toWStr(one, 1, two, 2), 1);  // a smaller capacity cuts the output
   EXPECT_EQ(one[1], 0x5A5A);
+  // Read-only source bytes need no cast; a null one still reads as nothing.
+  const char* readOnly = "\xC3\xA9!";
+  EXPECT_EQ(Utf8toWStr(one, 2, readOnly, 3), 2);
+  EXPECT_EQ(wstring(one, 2), L"\u00E9!");
+  EXPECT_EQ(Utf8toWStr(one, 2, nullptr, 3), 0);
 }
 
 TEST(Encoding, WstrtoUtf8FourBytesAndQuestionMark) {

@@ -39,6 +39,10 @@ const char* ErrorMessage(int code) {
       return "entity used where XML forbids it";
     case CWXML_ERROR_ENTITY_LIMIT:
       return "entity expansion beyond the limits";
+    case CWXML_ERROR_FILE_READ:
+      return "the file cannot be read";
+    case CWXML_ERROR_FILE_WRITE:
+      return "the file cannot be written";
     default:
       return "unknown error";
   }

@@ -3,14 +3,15 @@
 /// codes it may hold.
 ///
 /// Contract
-/// - `code` is 0 after a successful load and one of the CWXML_ERROR_ codes
-///   below after a failed one. `message` is a static English text for the
-///   code (never null, never to be released).
+/// - `code` is 0 after a successful load (or file save) and one of the
+///   CWXML_ERROR_ codes below after a failed one. `message` is a static
+///   English text for the code, for the file errors for the code and the
+///   system's reason (never null, never to be released).
 /// - `offset` is where the fault was found, in bytes from the start of the
 ///   data given (a byte-order mark included); `line` and `column` count from
 ///   1, the column in characters after the last line end (CR LF, CR or LF).
 ///   They are 0 when the fault has no position (no data, out of memory) and
-///   after a successful load.
+///   after a successful load, and for the file errors.
 /// - `detail` names what the fault is about, as zero-terminated UTF-8 in the
 ///   record itself, "" when the code says it all: for
 ///   CWXML_ERROR_MISMATCHED_TAG "end tag </b> does not match the open
@@ -76,3 +77,10 @@ constexpr int CWXML_ERROR_ENTITY = 13;
 /// Entity references nested deeper than CWXML_MAX_ENTITY_DEPTH, or more
 /// text produced by entities than the expansion limit allows (xmlnode.h).
 constexpr int CWXML_ERROR_ENTITY_LIMIT = 14;
+/// LoadXMLFile: the file cannot be opened or read (missing, a directory,
+/// no permission, ...); the message says which.
+constexpr int CWXML_ERROR_FILE_READ = 15;
+/// SaveXMLFile: the file cannot be written or replaced (no permission, disk
+/// full, ...), or the tree cannot be written as XML; the message says which.
+/// The file is left as it was.
+constexpr int CWXML_ERROR_FILE_WRITE = 16;

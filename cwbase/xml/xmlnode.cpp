@@ -11,7 +11,7 @@
 #include "cwbase/text/strhelp.h"
 #include "cwbase/xml/internal/node_storage.h"
 #include "cwbase/xml/internal/pool.h"
-#include "cwbase/xml/internal/standard_keep.h"
+#include "cwbase/xml/internal/tree.h"
 #include "cwbase/xml/xmlnode.h"
 
 using cwbase_internal::kXmlLentBytes;
@@ -176,11 +176,12 @@ bool InSubtreeRecursive(CWXMLNode* node, CWXMLNode* target) {
   return false;
 }
 
-// True when `target` is `root` or stands anywhere in root's subtree. Walks
-// without recursion; if the walk cannot get memory it recurses instead (as
-// deep as the copy that asks will recurse anyway). A guess of "true" there
-// would send operator= round its careful path for ever.
-bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
+}  // namespace
+
+// Walks without recursion; if the walk cannot get memory it recurses instead
+// (as deep as the copy that asks will recurse anyway). A guess of "true"
+// there would send operator= round its careful path for ever.
+bool cwbase_internal::XmlInSubtree(CWXMLNode* root, CWXMLNode* target) {
   try {
     std::vector<CWXMLNode*> stack{root};
     while (!stack.empty()) {
@@ -195,8 +196,6 @@ bool InSubtree(CWXMLNode* root, CWXMLNode* target) {
     return InSubtreeRecursive(root, target);
   }
 }
-
-}  // namespace
 
 // ---- storage ----
 
@@ -426,18 +425,20 @@ CWXMLNode* CWXMLNode::AddChildNode(wchar_t const* name) {
 
 CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
   if (&source == this) return *this;
-  if (InSubtree(this, &source)) {
+  if (cwbase_internal::XmlInSubtree(this, &source)) {
     // The clean-up below would destroy the source: copy it aside first.
     CWXMLNode aside;
     aside = source;
     return *this = aside;
   }
   CleanUp();
+  m_Kind = source.m_Kind;
   SetName(source.m_pName);
   SetValue(source.m_pValue);
   for (int i = 0; i < source.m_Children.GetSize(); ++i) {
     auto* from = static_cast<CWXMLNode*>(source.m_Children.GetAt(i));
-    if (!from || !from->m_pName) continue;
+    // A nameless element is left out; nodes of the other kinds have no name.
+    if (!from || (!from->m_pName && from->IsElement())) continue;
     // As AddChildNode, without the name the copy below sets again.
     auto* to = new (std::nothrow) CWXMLNode(this);
     if (!to) continue;
@@ -464,8 +465,8 @@ CWXMLNode& CWXMLNode::operator=(CWXMLNode& source) {
 CWXMLDocument::CWXMLDocument() {}
 
 CWXMLDocument::~CWXMLDocument() {
-  cwbase_internal::XmlReleaseNodes(m_Prolog);
-  cwbase_internal::XmlReleaseNodes(m_Epilog);
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
 }
 
 CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
@@ -474,6 +475,9 @@ CWXMLDocument& CWXMLDocument::operator=(CWXMLNode& source) {
 }
 
 CWXMLDocument& CWXMLDocument::operator=(CWXMLDocument& source) {
+  if (&source == this) return *this;
   CWXMLNode::operator=(source);
+  cwbase_internal::XmlCopyNodes(m_Prolog, source.m_Prolog);
+  cwbase_internal::XmlCopyNodes(m_Epilog, source.m_Epilog);
   return *this;
 }

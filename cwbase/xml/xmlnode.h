@@ -179,11 +179,45 @@
 ///   of one name, a string holds a character XML forbids, or memory runs
 ///   out; the element it starts from must have a name.
 ///
+/// Editing (beside the exact operations, which they never change):
+/// - Children: InsertChildNode takes ownership of a node made with `new`;
+///   RemoveChildAt / RemoveChildNode destroy; DetachChildAt /
+///   DetachChildNode hand the node back to the caller, who deletes it with
+///   `delete` or inserts it elsewhere. Detaching makes owned copies of every
+///   borrowed string in the subtree, so it outlives a reload or the
+///   destruction of the document it came from and may go into another one.
+///   Indices count null entries, as GetChildAt does.
+/// - Attributes: GetPropertyCount / GetPropertyAt walk them in order;
+///   RemovePropertyAt destroys one, RemoveProperty every one of a name.
+/// - Typed getters (QueryValue... for the element's value, QueryProperty...
+///   for the attribute GetPropertyValue finds, the LAST of its name) answer
+///   CWXML_VALUE_OK, _MISSING or _MALFORMED and store the value only on
+///   CWXML_VALUE_OK. XML white space (space, tab, CR, LF) around the text is
+///   ignored; the rest must be one whole lexical form of XML Schema: long
+///   [+-]digits (no other base, overflow is malformed); double as xs:double
+///   ([+-]digits[.digits][(e|E)[+-]digits], ".5", "5.", INF, +INF, -INF,
+///   NaN; read the same in every locale, a value too large for a double is
+///   malformed, one too small reads as 0 or the nearest subnormal); bool
+///   true, false, 1 or 0. A missing value (null) is _MISSING; an empty or
+///   white space text is _MALFORMED.
+/// - Files: LoadXMLFile reads a whole file with LoadXML; SaveXMLFile writes
+///   SaveXML's output through ReplaceFileContent (platform/replacefile.h):
+///   a temporary file beside the target, synced and renamed over it, so the
+///   target holds the old document or the new one, never part of one.
+///   Failures of either are told by GetLastError (CWXML_ERROR_FILE_READ,
+///   CWXML_ERROR_FILE_WRITE) and leave errno as the failing call set it.
+/// - Copying keeps nodes of every kind (they have no name); an exact tree
+///   holds none, so copying one is unchanged. `doc = otherDoc` also copies
+///   m_Prolog and m_Epilog (deep, owned strings), replacing the target's;
+///   `doc = node` copies only the node part and keeps the target's prolog
+///   and epilog, as it keeps m_Buffer.
+///
 /// Threads: no locks; one tree per thread at a time.
 #pragma once
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 
 #include "cwbase/core/block.h"
 #include "cwbase/core/ptarray.h"
@@ -212,6 +246,16 @@ constexpr long CWXML_ENTITY_FLOOR = 8L << 20;
 /// LoadXML: what one expansion costs beyond its replacement text, so that
 /// references to empty entities are counted too.
 constexpr long CWXML_ENTITY_COST = 16;
+
+/// Typed getters (QueryValueLong, QueryPropertyBool, ...): the text is there
+/// and is a well-formed value, which was stored.
+constexpr int CWXML_VALUE_OK = 1;
+/// Typed getters: there is no such text (null value, no such attribute or a
+/// null name); nothing was stored.
+constexpr int CWXML_VALUE_MISSING = 0;
+/// Typed getters: the text is there but is not a whole well-formed value of
+/// the type, or is out of its range; nothing was stored.
+constexpr int CWXML_VALUE_MALFORMED = -1;
 
 // The class-specific storage operators of CWXMLProp and CWXMLNode, the same
 // in both. Objects of the tree come from its chunked storage: create them
@@ -357,8 +401,63 @@ class CWXMLNode {
   /// memory.
   CWXMLNode* AddChildNode(wchar_t const* name);
 
+  /// Inserts @p child, made with `new`, at @p index of m_Children (the count
+  /// appends) and takes ownership of it; its m_pParent becomes this node.
+  /// @return 1 done; 0 refused, the caller still owning @p child: null child,
+  /// index below 0 or above the count, @p child being this node or one of
+  /// its ancestors, @p child still standing in its m_pParent's list (detach
+  /// it first), or no memory to grow the list. @p child's m_pParent must be
+  /// null or a live node (it is read for that check).
+  int InsertChildNode(int index, CWXMLNode* child);
+  /// Destroys the child at @p index (a null entry is just removed) and
+  /// closes the gap. @return 1 done; 0 for an index out of range.
+  int RemoveChildAt(int index);
+  /// RemoveChildAt for the first entry equal to @p child.
+  /// @return 1 done; 0 when @p child is null or not a child of this node.
+  int RemoveChildNode(CWXMLNode* child);
+  /// Takes the child at @p index out of m_Children without destroying it:
+  /// its subtree's borrowed strings become owned copies and its m_pParent
+  /// null. The caller owns the result (delete it, or insert it anywhere).
+  /// @return the child; null for an index out of range, a null entry, or no
+  /// memory for the copies (the child then stays, its strings as they read).
+  CWXMLNode* DetachChildAt(int index);
+  /// DetachChildAt for the first entry equal to @p child; null when @p child
+  /// is null or not a child of this node.
+  CWXMLNode* DetachChildNode(CWXMLNode* child);
+  /// The index of the first entry of m_Children equal to @p child; -1 when
+  /// none (or @p child is null).
+  int GetChildIndex(CWXMLNode* child);
+
+  /// Number of entries in m_Props, null entries included.
+  int GetPropertyCount();
+  /// The attribute at @p index, or null when the index is out of range.
+  CWXMLProp* GetPropertyAt(int index);
+  /// Destroys the attribute at @p index and closes the gap.
+  /// @return 1 done; 0 for an index out of range.
+  int RemovePropertyAt(int index);
+  /// Destroys every attribute named @p name (all of them, since
+  /// GetPropertyValue reads the last and SetPropertyValue sets the first).
+  /// @return how many were removed; 0 for none or a null name.
+  int RemoveProperty(wchar_t const* name);
+
+  /// The value read as a long (see the file description).
+  /// @return CWXML_VALUE_OK (stored in *@p value when not null),
+  /// CWXML_VALUE_MISSING or CWXML_VALUE_MALFORMED (*@p value untouched).
+  int QueryValueLong(long* value);
+  /// The value read as a double in any locale; results as QueryValueLong.
+  int QueryValueDouble(double* value);
+  /// The value read as true/false/1/0; results as QueryValueLong.
+  int QueryValueBool(bool* value);
+  /// GetPropertyValue(@p name) read as a long; results as QueryValueLong.
+  int QueryPropertyLong(wchar_t const* name, long* value);
+  /// GetPropertyValue(@p name) read as a double; results as QueryValueLong.
+  int QueryPropertyDouble(wchar_t const* name, double* value);
+  /// GetPropertyValue(@p name) read as a bool; results as QueryValueLong.
+  int QueryPropertyBool(wchar_t const* name, bool* value);
+
   /// Makes this node a deep copy of @p source holding owned strings only, after
-  /// a CleanUp. Children without a name are not copied (nor their subtrees).
+  /// a CleanUp, kind included. Elements without a name are not copied (nor
+  /// their subtrees); nodes of the other kinds are.
   CWXMLNode& operator=(CWXMLNode& source);
 
   /// Reads one element from the wide @p text into this node (after CleanUp),
@@ -425,14 +524,15 @@ class CWXMLDocument : public CWXMLNode {
   CWXMLDocument();
   /// Not copy-constructible; use operator= for a deep copy of the tree.
   CWXMLDocument(const CWXMLDocument&) = delete;
-  /// Destroys the tree and the buffer.
+  /// Destroys the tree, the prolog and epilog nodes, and the buffer.
   ~CWXMLDocument() override;
 
   /// Deep-copies the tree of @p source into the node part (owned strings
-  /// only); m_Buffer is left as it is.
+  /// only); m_Buffer, m_Prolog and m_Epilog are left as they are.
   CWXMLDocument& operator=(CWXMLNode& source);
-  /// Deep-copies the tree of @p source into the node part (owned strings
-  /// only); m_Buffer is left as it is.
+  /// Deep-copies the tree of @p source into the node part and its m_Prolog
+  /// and m_Epilog over this document's (owned strings only); m_Buffer is
+  /// left as it is.
   CWXMLDocument& operator=(CWXMLDocument& source);
 
   /// Loads @p length bytes of wide text (32-bit wchar_t units in machine byte
@@ -445,6 +545,19 @@ class CWXMLDocument : public CWXMLNode {
   /// with MultiByteToWideChar (a zero byte ends the text).
   /// @return 0 when the root element was read; -1 otherwise.
   int LoadFromStreamAscii(unsigned char* data, int length);
+  // The two loads for read-only bytes, exactly as the forms above (which
+  // never write the bytes either). Templates only so that a call with a null
+  // pointer constant (nullptr, NULL, 0) still picks the form above.
+  /// LoadFromStream of read-only bytes.
+  template <typename Byte, typename = std::enable_if_t<std::is_same<Byte, unsigned char>::value>>
+  int LoadFromStream(const Byte* data, int length) {
+    return LoadFromStream(const_cast<unsigned char*>(data), length);
+  }
+  /// LoadFromStreamAscii of read-only bytes.
+  template <typename Byte, typename = std::enable_if_t<std::is_same<Byte, unsigned char>::value>>
+  int LoadFromStreamAscii(const Byte* data, int length) {
+    return LoadFromStreamAscii(const_cast<unsigned char*>(data), length);
+  }
   /// Reads the XML 1.0 document in the @p length bytes at @p data (standard
   /// mode, see the file description) into m_Buffer and the tree.
   /// @return 0, or -1 (empty tree; GetLastError says why and where).
@@ -452,7 +565,25 @@ class CWXMLDocument : public CWXMLNode {
   /// LoadXML with option bits (xmloptions.h): CWXML_KEEP_ALL keeps every
   /// node of the document. Options 0 is the two-argument form.
   int LoadXML(const unsigned char* data, long length, unsigned long options);
-  /// What the last load found: code 0 after a success.
+  /// Reads the whole file at @p path and loads it with LoadXML (@p options
+  /// as there). The wide path is converted in the locale however many bytes
+  /// it needs.
+  /// @return 0, or -1 with an empty tree: a file that cannot be opened or
+  /// read (CWXML_ERROR_FILE_READ, the message naming the reason; an empty
+  /// file reads as no root) or any fault LoadXML reports.
+  int LoadXMLFile(const wchar_t* path, unsigned long options = 0);
+  /// LoadXMLFile with an 8-bit path, handed to the C library unchanged.
+  int LoadXMLFile(const char* path, unsigned long options = 0);
+  /// Writes the document as SaveXML (depth 0, @p options) to the file at
+  /// @p path, replacing it whole or not at all (ReplaceFileContent).
+  /// @return 0 (GetLastError code 0), or -1: the tree cannot be written as
+  /// XML, or the file cannot be written (CWXML_ERROR_FILE_WRITE, the message
+  /// naming the reason); the file at @p path is then as it was.
+  int SaveXMLFile(const wchar_t* path, const CWXMLSaveOptions& options = CWXMLSaveOptions());
+  /// SaveXMLFile with an 8-bit path, handed to the C library unchanged.
+  int SaveXMLFile(const char* path, const CWXMLSaveOptions& options = CWXMLSaveOptions());
+
+  /// What the last load or file save found: code 0 after a success.
   const CWXMLError& GetLastError() const { return m_LastError; }
 
   /// Appends the declaration `<?xml version="1.0"?>` and CR LF, then the root
@@ -491,6 +622,13 @@ class CWXMLDocument : public CWXMLNode {
   /// Records the outcome of a load (message from the code; `detail`, UTF-8
   /// that fits CWXMLError::detail, or null for none).
   void SetLastError(int code, long offset, int line, int column, const char* detail = nullptr);
+  /// Records a file that could not be read or written (CWXML_ERROR_FILE_*),
+  /// the message naming @p error, an errno value.
+  void SetFileError(int code, int error);
+  /// Loads the file at @p path (8-bit, or null when the wide path did not convert).
+  int LoadFile(const char* path, unsigned long options);
+  /// Saves to the file at @p path (8-bit, or null when the wide path did not convert).
+  int SaveFile(const char* path, const CWXMLSaveOptions& options);
 
   /// What the last load found (see GetLastError).
   CWXMLError m_LastError = {0, 0, 0, 0, "no error", {}};

@@ -34,7 +34,7 @@
 #include "cwbase/xml/internal/fast_reader.h"
 #include "cwbase/xml/internal/index.h"
 #include "cwbase/xml/internal/reader_reference.h"
-#include "cwbase/xml/internal/standard_keep.h"
+#include "cwbase/xml/internal/tree.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
@@ -202,8 +202,8 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
-  cwbase_internal::XmlReleaseNodes(m_Prolog);
-  cwbase_internal::XmlReleaseNodes(m_Epilog);
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
   try {
     return RecordExactLoad(length < 0 ? -1 : LoadWide(data, static_cast<unsigned long>(length)),
                            data, length);
@@ -214,8 +214,8 @@ int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
 }
 
 int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
-  cwbase_internal::XmlReleaseNodes(m_Prolog);
-  cwbase_internal::XmlReleaseNodes(m_Epilog);
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
   try {
     return RecordExactLoad(LoadAscii(data, length), data, length);
   } catch (const std::bad_alloc&) {

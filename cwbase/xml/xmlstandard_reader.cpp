@@ -17,6 +17,7 @@
 #include "cwbase/xml/internal/decode.h"
 #include "cwbase/xml/internal/standard_keep.h"
 #include "cwbase/xml/internal/standard_parser.h"
+#include "cwbase/xml/internal/tree.h"
 #include "cwbase/xml/xmlnode.h"
 
 int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
@@ -25,8 +26,8 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
 
 int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long options) {
   CleanUp();
-  cwbase_internal::XmlReleaseNodes(m_Prolog);
-  cwbase_internal::XmlReleaseNodes(m_Epilog);
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
   if (!data || length <= 0) {
     SetLastError(CWXML_ERROR_NO_ROOT, 0, 0, 0);
     return -1;
@@ -110,8 +111,8 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long
     return 0;
   }
   CleanUp();
-  cwbase_internal::XmlReleaseNodes(m_Prolog);
-  cwbase_internal::XmlReleaseNodes(m_Epilog);
+  cwbase_internal::XmlDestroyNodes(m_Prolog);
+  cwbase_internal::XmlDestroyNodes(m_Epilog);
   // A fault in the encoding comes first wherever it is, as when the input is
   // decoded whole before the parse: the decode goes on to the end.
   if (steps && rc != CWXML_ERROR_OUT_OF_MEMORY) {

@@ -39,9 +39,4 @@ int XmlKeepNode(XmlPool& pool, CWPtArray& list, CWXMLNode* parent, int kind, wch
   return 0;
 }
 
-void XmlReleaseNodes(CWPtArray& list) {
-  for (int i = 0; i < list.GetSize(); ++i) delete static_cast<CWXMLNode*>(list.GetAt(i));
-  list.RemoveAll();
-}
-
 }  // namespace cwbase_internal

@@ -1,6 +1,6 @@
 // The nodes a lossless load (CWXML_KEEP_ALL) keeps beside elements: text
-// runs, CDATA sections, comments, processing instructions and the DOCTYPE,
-// and the release of a document's prolog and epilog lists.
+// runs, CDATA sections, comments, processing instructions and the DOCTYPE
+// (tree.h's XmlDestroyNodes releases a document's prolog and epilog lists).
 //
 // Contract
 // - XmlKeepNode cuts a node of `kind` from `pool` (node_storage.h), with
@@ -12,7 +12,6 @@
 // - Cost: one node (the node object, its chunk slot and its lent array
 //   slots, see node_storage.h) per kept node, plus the copy for an owned
 //   value; never more than the text of the input and of expanded entities.
-// - XmlReleaseNodes destroys every node of `list` and empties it.
 // Threads: re-entrant.
 #pragma once
 
@@ -25,7 +24,5 @@ class XmlPool;
 
 int XmlKeepNode(XmlPool& pool, CWPtArray& list, CWXMLNode* parent, int kind, wchar_t* begin,
                 wchar_t* end, bool own);
-
-void XmlReleaseNodes(CWPtArray& list);
 
 }  // namespace cwbase_internal
