@@ -9,13 +9,14 @@
 //   as most field names are, sixteen at a time; it reads up to `readable`
 //   bytes and answers false whenever it cannot tell that way (the caller
 //   then checks byte by byte).
+// - TokenIs compares a token of 8 or more bytes with a lowercase name of
+//   letters and '-', ASCII case ignored, eight bytes at a time.
 // - Trim narrows [begin, end) of a text to exclude spaces and tabs at both
 //   ends; NameIs compares `length` bytes with `want`, ASCII case ignored.
 // Threads: pure functions.
 #pragma once
 
-#include <strings.h>
-
+#include <cstdint>
 #include <cstring>
 
 #include "cwbase/core/internal/simd.h"
@@ -39,7 +40,8 @@ inline bool IsToken(char c) {
 }
 
 inline bool IsSpace(char c) {
-  return c == ' ' || c == '\t';
+  // One compare for the usual byte, which lies above the space.
+  return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t');
 }
 
 inline bool IsDigit(char c) {
@@ -59,9 +61,34 @@ inline void Trim(const char* text, long& begin, long& end) {
   while (end > begin && IsSpace(text[end - 1])) --end;
 }
 
+// An ASCII letter in lower case; any other byte as it is.
+inline unsigned char LowerAscii(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return static_cast<unsigned char>(static_cast<unsigned>(u - 'A') < 26u ? u + ('a' - 'A') : u);
+}
+
 inline bool NameIs(const char* name, long length, const char* want) {
-  return length == static_cast<long>(std::strlen(want)) &&
-         strncasecmp(name, want, static_cast<size_t>(length)) == 0;
+  for (long i = 0; i < length; ++i)
+    if (want[i] == '\0' || LowerAscii(name[i]) != LowerAscii(want[i])) return false;
+  return want[length] == '\0';
+}
+
+// Whether the token `name` (`length` bytes, 8 or more) is `lower`, a name
+// of lowercase letters and '-' of the same length, ASCII case ignored. Eight
+// bytes at a time: setting bit 5 of a token byte gives `lower`'s byte only
+// when it is that letter in either case or '-'.
+inline bool TokenIs(const char* name, long length, const char* lower) {
+  const std::uint64_t kCase = 0x2020202020202020u;
+  std::uint64_t a;
+  std::uint64_t b;
+  for (long i = 0; i + 8 < length; i += 8) {
+    std::memcpy(&a, name + i, 8);
+    std::memcpy(&b, lower + i, 8);
+    if ((a | kCase) != b) return false;
+  }
+  std::memcpy(&a, name + length - 8, 8);
+  std::memcpy(&b, lower + length - 8, 8);
+  return (a | kCase) == b;
 }
 
 inline bool PlainName(const char* name, long length, long readable) {
@@ -69,11 +96,12 @@ inline bool PlainName(const char* name, long length, long readable) {
   if (readable < ((length + 15) & ~15L)) return false;
   for (long i = 0; i < length; i += 16) {
     const simd::Vec v = simd::Load16(name + i);
-    const unsigned digit = ~simd::LessMask(v, '0') & simd::LessMask(v, '9' + 1);
-    const unsigned upper = ~simd::LessMask(v, 'A') & simd::LessMask(v, 'Z' + 1);
-    const unsigned lower = ~simd::LessMask(v, 'a') & simd::LessMask(v, 'z' + 1);
+    // A byte with bit 5 set is a lowercase letter exactly when the byte is a letter.
+    const simd::Vec letter = simd::InRangeBytes(simd::Or(v, simd::Splat8(0x20)), 'a', 'z');
+    const simd::Vec plain =
+        simd::Or(simd::Or(letter, simd::InRangeBytes(v, '0', '9')), simd::EqBytes(v, '-'));
     const unsigned want = simd::BitsBefore(static_cast<size_t>(i), static_cast<size_t>(length));
-    if (((digit | upper | lower | simd::EqMask(v, '-')) & want) != want) return false;
+    if ((simd::HighMask(plain) & want) != want) return false;
   }
   return true;
 #else

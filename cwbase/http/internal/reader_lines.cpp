@@ -75,11 +75,14 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
     ForEachElement(value, [&](const char* number, long size, long at) {
       long n = 0;
       for (long i = 0; i < size; ++i) {
-        if (!IsDigit(number[i]) || n > (LONG_MAX - (number[i] - '0')) / 10) {
+        // n * 10 + digit passes LONG_MAX exactly when this holds.
+        const long digit = number[i] - '0';
+        if (!IsDigit(number[i]) || n > LONG_MAX / 10 ||
+            (n == LONG_MAX / 10 && digit > LONG_MAX % 10)) {
           fault = at + i;
           return false;
         }
-        n = n * 10 + (number[i] - '0');
+        n = n * 10 + digit;
       }
       if (length >= 0 && n != length) {
         fault = at;

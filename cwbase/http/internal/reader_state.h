@@ -133,6 +133,13 @@ class HttpReaderState {
   Step StatusLine(const char* line, long length, long start);
   Step FieldLine(Fields& fields, const char* bytes, long readable, long start, long end, long colon,
                  bool head);
+  // Records the field at bytes[start, end) with its colon at `colon` when it
+  // has the usual shape; false when FieldLine must read it.
+  bool PlainField(Fields& fields, const char* bytes, long readable, long start, long end,
+                  long colon);
+  // Notes a header field that the framing decision reads, if the token
+  // `name` is one.
+  void NoteSpecial(const char* name, long length, int index, long lineOffset, long valueOffset);
   Step EndHead(long end);
   // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
