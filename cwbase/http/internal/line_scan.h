@@ -3,15 +3,18 @@
 // subsystem.
 //
 // Contract
-// - A LineScanner reads the `size` bytes at `data`, which stay owned by the
-//   caller and alive while it is used, and may read up to `readable` bytes
-//   there (at least `size`) when the bytes past `size` are neither LF, CR,
-//   NUL nor colons; it never reads further.
-// - NextStop(from) returns the offset of the first LF, CR or NUL at or after
-//   `from` (`size` when there is none); NextColon(from, to) that of the first
-//   colon in [from, to), or `to`. Each keeps the marks of the last 64-byte block it entered, so a
-//   run of calls with growing `from` maps every block once.
-// Threads: none; one scanner per Feed call.
+// - MarkBlock maps 64 readable bytes to bit masks of their stops (LF, CR,
+//   NUL) and colons; MarkShortBlock maps fewer and reads no further.
+// - A LineScanner (chunk lines) and a LineCursor (field sections) read the
+//   `size` bytes at `data`, which stay owned by the caller and alive while
+//   they are used, and may read up to `readable` bytes there (at least
+//   `size`) when the bytes past `size` are neither stops nor colons; they
+//   never read further. Both keep the marks of the block they last entered,
+//   so a run of calls with growing offsets maps every block once.
+// - NextStop(from) returns the offset of the first stop at or after `from`
+//   (`size` when there is none); LineCursor::Colon(start, stop) that of the
+//   first colon in [start, stop), or -1.
+// Threads: none; one scanner or cursor per Feed call.
 #pragma once
 
 #include <cstdint>
@@ -64,61 +67,49 @@ __attribute__((noinline)) inline LineMarks MarkShortBlock(const char* block, lon
   return MarkBlock(copy);
 }
 
+// Finds the stops of chunk lines. Reads `size` bytes at `data` and up to
+// `readable` (at least `size`) when the bytes past `size` are not stops.
 class LineScanner {
  public:
   LineScanner(const char* data, long size, long readable)
       : m_pData(data), m_Size(size), m_Readable(readable) {}
 
-  long NextStop(long from) { return Next(true, from, m_Size); }
-  long NextColon(long from, long to) { return Next(false, from, to); }
-
- private:
-  static constexpr long kBlock = 64;
-  // The marks of one block: bit i stands for byte m_Base + i.
-  struct Block {
-    long m_Base = -1;  // -1: none mapped
-    std::uint64_t m_Stops = 0;
-    std::uint64_t m_Colons = 0;
-  };
-
-  long Next(bool stops, long from, long to) {
-    while (from < to) {
+  // The first LF, CR or NUL at or after `from`, or `size` when there is none.
+  long NextStop(long from) {
+    // Chunk lines are short and lie a chunk apart: their first bytes, looked
+    // at one by one, usually hold the stop, and no block need be mapped.
+    const long end = from + kLook < m_Size ? from + kLook : m_Size;
+    for (long i = from; i < end; ++i) {
+      const char c = m_pData[i];
+      if (c == '\n' || c == '\r' || c == '\0') return i;
+    }
+    for (from = end; from < m_Size;) {
       const long base = from & ~(kBlock - 1);
-      const Block& block = Get(base);
-      const std::uint64_t found = (stops ? block.m_Stops : block.m_Colons) >> (from - base);
+      if (base != m_Base) {
+        m_Stops = m_Readable - base >= kBlock
+                      ? MarkBlock(m_pData + base).m_Stops
+                      : MarkShortBlock(m_pData + base, m_Size - base).m_Stops;
+        m_Base = base;
+      }
+      const std::uint64_t found = m_Stops >> (from - base);
       if (found) {
         const long at = from + simd::FirstBit64(found);
-        return at < to ? at : to;
+        return at < m_Size ? at : m_Size;
       }
       from = base + kBlock;
     }
-    return to;
+    return m_Size;
   }
 
-  // The last two blocks stay mapped: a line's colon is searched for after
-  // its end, and both usually lie in the block the line ends in or the one
-  // before.
-  const Block& Get(long base) {
-    if (m_Blocks[m_Last].m_Base == base) return m_Blocks[m_Last];
-    m_Last ^= 1;
-    if (m_Blocks[m_Last].m_Base != base) Map(m_Blocks[m_Last], base);
-    return m_Blocks[m_Last];
-  }
-
-  void Map(Block& marks, long base) {
-    const LineMarks found = m_Readable - base >= kBlock
-                                ? MarkBlock(m_pData + base)
-                                : MarkShortBlock(m_pData + base, m_Size - base);
-    marks.m_Base = base;
-    marks.m_Stops = found.m_Stops;
-    marks.m_Colons = found.m_Colons;
-  }
+ private:
+  static constexpr long kBlock = 64;
+  static constexpr long kLook = 16;
 
   const char* m_pData;
   long m_Size;
-  long m_Readable;  // bytes that may be read; those past m_Size are neither stops nor colons
-  Block m_Blocks[2];
-  int m_Last = 0;
+  long m_Readable;
+  long m_Base = -1;  // the block mapped; -1: none
+  std::uint64_t m_Stops = 0;
 };
 
 // Reads the lines of a field section: the stop that ends each line and the

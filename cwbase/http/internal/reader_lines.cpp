@@ -49,6 +49,10 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
     } else if (field.m_Kind == kTransferEncoding) {
       if (!firstCoding) firstCoding = &field;
       // The last coding of all the fields decides.
+      if (std::strcmp(value, "chunked") == 0) {
+        chunked = true;  // the usual value, a list of one
+        continue;
+      }
       ForEachElement(value, [&](const char* coding, long length, long) {
         chunked = NameIs(coding, length, "chunked");
         return true;

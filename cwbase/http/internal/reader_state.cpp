@@ -172,9 +172,18 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         return kComplete;
       case kFailed:
         return kFail;
+      case kTrailers:
+        if (m_Tail.m_Text.Size() == 0 && m_Tail.m_LineStart == 0 && size - pos >= 2 &&
+            data[pos] == '\r' && data[pos + 1] == '\n' && m_Limits.headerBytes >= 2) {
+          // The usual end of a chunked body: no trailer fields, the empty
+          // line alone, which is all that reading the section would find.
+          pos += 2;
+          m_Phase = kDone;
+          return kComplete;
+        }
+        [[fallthrough]];
       case kStart:
-      case kHeaders:
-      case kTrailers: {
+      case kHeaders: {
         const Step step = SectionLines(m_Phase == kTrailers ? m_Tail : m_Head, data, size, pos);
         if (step != kGo) return step;
         break;
