@@ -46,12 +46,12 @@ bool HttpReaderState::Fields::Publish() {
     }
   }
   char* text = m_Text.Data();
-  m_Records.clear();
-  m_Records.reserve(m_Cuts.size());
+  m_Records.resize(m_Cuts.size());
+  SWHttpHeader* record = m_Records.data();
   for (const Cut& cut : m_Cuts) {
     text[cut.m_Colon] = '\0';
     text[cut.m_End] = '\0';
-    m_Records.push_back(SWHttpHeader{text + cut.m_Name, text + cut.m_Value});
+    *record++ = SWHttpHeader{text + cut.m_Name, text + cut.m_Value};
   }
   return true;
 }
@@ -93,9 +93,14 @@ __attribute__((always_inline)) inline bool HttpReaderState::PlainField(Fields& f
   if (name <= 0 || !PlainName(bytes + start, name, readable - start)) return false;
   const long count = fields.Pending();
   if (count >= m_Limits.headerCount) return false;
+  // The usual value follows one space and ends with no white space.
   long begin = colon + 1;
   long stop = end;
-  Trim(bytes, begin, stop);
+  if (begin + 1 < stop && bytes[begin] == ' ' && !IsSpace(bytes[begin + 1]) &&
+      !IsSpace(bytes[stop - 1]))
+    ++begin;
+  else
+    Trim(bytes, begin, stop);
   fields.m_Cuts.push_back(Fields::Cut{start, colon, begin, stop});
   if (m_Phase == kHeaders && (name == 10 || name == 14 || name == 17))
     NoteSpecial(bytes + start, name, static_cast<int>(count), fields.m_Base + start,

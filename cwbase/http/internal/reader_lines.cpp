@@ -58,6 +58,10 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
         return true;
       });
     } else {
+      if (std::strcmp(value, "keep-alive") == 0 || std::strcmp(value, "close") == 0) {
+        (value[0] == 'c' ? close : keepAlive) = true;  // the usual values, lists of one
+        continue;
+      }
       ForEachElement(value, [&](const char* option, long length, long) {
         close = close || NameIs(option, length, "close");
         keepAlive = keepAlive || NameIs(option, length, "keep-alive");
@@ -74,6 +78,15 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
   for (const SpecialField& field : m_Specials) {
     if (field.m_Kind != kContentLength) continue;
     const char* value = m_Head.m_Records[static_cast<size_t>(field.m_Index)].value;
+    // The usual value: one number of up to 18 digits, which cannot overflow.
+    long digits = 0;
+    long n = 0;
+    for (; digits < 18 && IsDigit(value[digits]); ++digits) n = n * 10 + (value[digits] - '0');
+    if (digits > 0 && value[digits] == '\0') {
+      if (length >= 0 && n != length) return Fail(CWHTTP_ERROR_CONTENT_LENGTH, field.m_ValueOffset);
+      length = n;
+      continue;
+    }
     long fault = -1;
     bool any = false;
     ForEachElement(value, [&](const char* number, long size, long at) {
