@@ -91,19 +91,27 @@ inline bool TokenIs(const char* name, long length, const char* lower) {
   return (a | kCase) == b;
 }
 
+#if defined(CWBASE_SIMD_SSE2)
+// The bits of the letters, digits and '-' among the 16 bytes at `p`.
+inline unsigned PlainMask16(const char* p) {
+  const simd::Vec v = simd::Load16(p);
+  // A byte with bit 5 set is a lowercase letter exactly when the byte is a letter.
+  const simd::Vec letter = simd::InRangeBytes(simd::Or(v, simd::Splat8(0x20)), 'a', 'z');
+  return simd::HighMask(
+      simd::Or(simd::Or(letter, simd::InRangeBytes(v, '0', '9')), simd::EqBytes(v, '-')));
+}
+#endif
+
 inline bool PlainName(const char* name, long length, long readable) {
 #if defined(CWBASE_SIMD_SSE2)
+  if (length <= 0) return true;
   if (readable < ((length + 15) & ~15L)) return false;
-  for (long i = 0; i < length; i += 16) {
-    const simd::Vec v = simd::Load16(name + i);
-    // A byte with bit 5 set is a lowercase letter exactly when the byte is a letter.
-    const simd::Vec letter = simd::InRangeBytes(simd::Or(v, simd::Splat8(0x20)), 'a', 'z');
-    const simd::Vec plain =
-        simd::Or(simd::Or(letter, simd::InRangeBytes(v, '0', '9')), simd::EqBytes(v, '-'));
-    const unsigned want = simd::BitsBefore(static_cast<size_t>(i), static_cast<size_t>(length));
-    if ((simd::HighMask(plain) & want) != want) return false;
-  }
-  return true;
+  long i = 0;
+  for (; length - i > 16; i += 16)
+    if (PlainMask16(name + i) != 0xFFFFu) return false;
+  // The last 1 to 16 bytes.
+  const unsigned want = (2u << (length - i - 1)) - 1;
+  return (PlainMask16(name + i) & want) == want;
 #else
   (void)name;
   (void)length;

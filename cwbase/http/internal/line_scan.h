@@ -35,15 +35,20 @@ struct LineMarks {
 // portable loop maps what they leave (everything when they are off).
 inline LineMarks MarkBlock(const char* block) {
 #if defined(CWBASE_SIMD_SSE2)
-  std::uint64_t stops = 0;
-  std::uint64_t colons = 0;
-  for (int i = 0; i < 64; i += 16) {
-    const simd::Vec v = simd::Load16(block + i);
-    const simd::Vec stop =
-        simd::Or(simd::Or(simd::EqBytes(v, '\n'), simd::EqBytes(v, '\r')), simd::EqBytes(v, '\0'));
-    stops |= std::uint64_t{simd::HighMask(stop)} << i;
-    colons |= std::uint64_t{simd::EqMask(v, ':')} << i;
-  }
+  // The stops and colons of the 16 bytes at p, as two 16-bit masks.
+  auto marks = [](const char* p, unsigned& stops, unsigned& colons) {
+    const simd::Vec v = simd::Load16(p);
+    stops = simd::HighMask(
+        simd::Or(simd::Or(simd::EqBytes(v, '\n'), simd::EqBytes(v, '\r')), simd::EqBytes(v, '\0')));
+    colons = simd::EqMask(v, ':');
+  };
+  unsigned s0, s1, s2, s3, c0, c1, c2, c3;
+  marks(block, s0, c0);
+  marks(block + 16, s1, c1);
+  marks(block + 32, s2, c2);
+  marks(block + 48, s3, c3);
+  const std::uint64_t stops = (s0 | s1 << 16) | std::uint64_t{s2 | s3 << 16} << 32;
+  const std::uint64_t colons = (c0 | c1 << 16) | std::uint64_t{c2 | c3 << 16} << 32;
   return LineMarks{stops, colons};
 #else
   std::uint64_t stops = 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "cwbase/http/internal/http_chars.h"
 #include "cwbase/http/internal/line_scan.h"
 
 namespace cwbase_internal {
@@ -195,7 +196,9 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
             data[pos] != '\n')
           return Fail(CWHTTP_ERROR_CHUNK_END, m_Fed + pos);
         Line line;
-        const Step got = NextLine(scanner, data, size, pos, line);
+        const Step got = m_Carry.Size() == 0 && ShortLine(data, size, pos, line)
+                             ? kGo
+                             : NextLine(scanner, data, size, pos, line);
         if (got != kGo) return got;
         const Step step = ChunkLine(line, m_Fed + pos);
         m_Carry.Clear();
@@ -260,6 +263,21 @@ HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char
   }
   pos = next;
   return kGo;
+}
+
+bool HttpReaderState::ShortLine(const char* data, long size, long& pos, Line& line) {
+  // Hexadecimal digits (none for the end of chunk data) and CR LF, all in
+  // this data and within the limit: what NextLine finds for such a line.
+  const long look = std::min(size, pos + 17);
+  long stop = pos;
+  while (stop < look && HexValue(data[stop]) >= 0) ++stop;
+  if (stop + 1 >= size || data[stop] != '\r' || data[stop + 1] != '\n') return false;
+  const long budget = m_Limits.headerBytes;
+  const long limitEnd = budget > LONG_MAX - m_SectionStart ? LONG_MAX : m_SectionStart + budget;
+  if (m_Fed + stop + 1 >= limitEnd) return false;
+  line = Line{data + pos, stop - pos, m_Fed + pos};
+  pos = stop + 2;
+  return true;
 }
 
 HttpReaderState::Step HttpReaderState::FailLimit(long offset) {

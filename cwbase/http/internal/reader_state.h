@@ -143,6 +143,9 @@ class HttpReaderState {
   Step EndHead(long end);
   // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
+  // Reads a chunk line of hexadecimal digits or none and CR LF that lies
+  // whole in the data, as NextLine would; false (nothing read) otherwise.
+  bool ShortLine(const char* data, long size, long& pos, Line& line);
   Step Keep(const char* data, long size, long offset);
   Step ChunkLine(const Line& line, long end);
   Step ChunkSizeLine(const char* line, long length, long start, long end);
