@@ -46,7 +46,8 @@ bool HttpReaderState::Fields::Publish() {
     }
   }
   char* text = m_Text.Data();
-  m_Records.resize(m_Cuts.size());
+  if (m_Records.size() < m_Cuts.size()) m_Records.resize(m_Cuts.size());
+  m_Count = static_cast<int>(m_Cuts.size());
   SWHttpHeader* record = m_Records.data();
   for (const Cut& cut : m_Cuts) {
     text[cut.m_Colon] = '\0';

@@ -166,6 +166,10 @@ HttpReaderState::Step HttpReaderState::ChunkSizeLine(const char* line, long leng
   while (i < length && IsSpace(line[i])) ++i;
   // Extensions (";name=value...") are skipped.
   if (i < length && line[i] != ';') return Fail(CWHTTP_ERROR_CHUNK_SIZE, start + i);
+  return StartChunk(size, start, end);
+}
+
+HttpReaderState::Step HttpReaderState::StartChunk(long size, long start, long end) {
   if (size > LONG_MAX - m_Body.Size()) return Fail(CWHTTP_ERROR_CHUNK_SIZE_OVERFLOW, start);
   if (m_Limits.bodyBytes > 0 && m_Body.Size() + size > m_Limits.bodyBytes)
     return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, start);

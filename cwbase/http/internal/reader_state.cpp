@@ -62,8 +62,9 @@ const SWHttpHeader* HttpReaderState::Fields::At(int index) const {
 
 const char* HttpReaderState::Fields::Value(const char* name) const {
   if (!name) return nullptr;
-  for (const SWHttpHeader& record : m_Records)
-    if (strcasecmp(record.name, name) == 0) return record.value;
+  for (int i = 0; i < m_Count; ++i)
+    if (strcasecmp(m_Records[static_cast<size_t>(i)].name, name) == 0)
+      return m_Records[static_cast<size_t>(i)].value;
   return nullptr;
 }
 
@@ -74,7 +75,7 @@ void HttpReaderState::Fields::Clear(long base) {
   m_ScanFrom = 0;
   m_Cuts.clear();
   m_Folds.clear();
-  m_Records.clear();
+  m_Count = 0;
 }
 
 void HttpReaderState::Reset(bool headRequest) {
@@ -195,10 +196,13 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         if (m_Phase == kChunkDataEnd && m_Carry.Size() == 0 && pos < size && data[pos] != '\r' &&
             data[pos] != '\n')
           return Fail(CWHTTP_ERROR_CHUNK_END, m_Fed + pos);
+        if (m_Carry.Size() == 0) {
+          const Step step = ShortLine(data, size, pos);
+          if (step == kGo) break;
+          if (step != kMore) return step;
+        }
         Line line;
-        const Step got = m_Carry.Size() == 0 && ShortLine(data, size, pos, line)
-                             ? kGo
-                             : NextLine(scanner, data, size, pos, line);
+        const Step got = NextLine(scanner, data, size, pos, line);
         if (got != kGo) return got;
         const Step step = ChunkLine(line, m_Fed + pos);
         m_Carry.Clear();
@@ -265,19 +269,31 @@ HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char
   return kGo;
 }
 
-bool HttpReaderState::ShortLine(const char* data, long size, long& pos, Line& line) {
-  // Hexadecimal digits (none for the end of chunk data) and CR LF, all in
-  // this data and within the limit: what NextLine finds for such a line.
-  const long look = std::min(size, pos + 17);
+HttpReaderState::Step HttpReaderState::ShortLine(const char* data, long size, long& pos) {
+  // Up to 15 hexadecimal digits (a size that cannot overflow; none for the
+  // end of chunk data) and CR LF, all in this data and within the limit:
+  // read as ChunkLine reads what NextLine finds for such a line.
+  const long look = std::min(size, pos + 15);
   long stop = pos;
-  while (stop < look && HexValue(data[stop]) >= 0) ++stop;
-  if (stop + 1 >= size || data[stop] != '\r' || data[stop + 1] != '\n') return false;
+  long value = 0;
+  for (int digit; stop < look && (digit = HexValue(data[stop])) >= 0; ++stop)
+    value = value * 16 + digit;
+  if (stop + 1 >= size || data[stop] != '\r' || data[stop + 1] != '\n') return kMore;
+  if (m_Phase != kChunkSize && stop != pos) return kMore;
   const long budget = m_Limits.headerBytes;
   const long limitEnd = budget > LONG_MAX - m_SectionStart ? LONG_MAX : m_SectionStart + budget;
-  if (m_Fed + stop + 1 >= limitEnd) return false;
-  line = Line{data + pos, stop - pos, m_Fed + pos};
+  if (m_Fed + stop + 1 >= limitEnd) return kMore;
+  const long start = m_Fed + pos;
   pos = stop + 2;
-  return true;
+  const long end = m_Fed + pos;
+  if (m_Phase == kChunkSize) {
+    if (stop == start - m_Fed) return Fail(CWHTTP_ERROR_CHUNK_SIZE, start);
+    return StartChunk(value, start, end);
+  }
+  // The empty line after chunk data.
+  m_Phase = kChunkSize;
+  m_SectionStart = end;
+  return kGo;
 }
 
 HttpReaderState::Step HttpReaderState::FailLimit(long offset) {

@@ -48,10 +48,13 @@ class HttpReaderState {
       long m_Value;  // where the value starts
       long m_End;    // where it ends
     };
-    std::vector<Cut> m_Cuts;              // one per field
-    std::vector<long> m_Folds;            // per folded line: field index, text start, text end
-    std::vector<SWHttpHeader> m_Records;  // made by Publish
-    int Count() const { return static_cast<int>(m_Records.size()); }
+    std::vector<Cut> m_Cuts;    // one per field
+    std::vector<long> m_Folds;  // per folded line: field index, text start, text end
+    // Made by Publish: the first m_Count; storage beyond them is kept for
+    // the next response.
+    std::vector<SWHttpHeader> m_Records;
+    int m_Count = 0;
+    int Count() const { return m_Count; }
     long Pending() const { return static_cast<long>(m_Cuts.size()); }
     const SWHttpHeader* At(int index) const;
     const char* Value(const char* name) const;
@@ -143,12 +146,15 @@ class HttpReaderState {
   Step EndHead(long end);
   // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
-  // Reads a chunk line of hexadecimal digits or none and CR LF that lies
-  // whole in the data, as NextLine would; false (nothing read) otherwise.
-  bool ShortLine(const char* data, long size, long& pos, Line& line);
+  // Reads a chunk line of a few hexadecimal digits (or none, after chunk
+  // data) and CR LF that lies whole in the data, as NextLine and ChunkLine
+  // would; kMore, with nothing read, for any other line.
+  Step ShortLine(const char* data, long size, long& pos);
   Step Keep(const char* data, long size, long offset);
   Step ChunkLine(const Line& line, long end);
   Step ChunkSizeLine(const char* line, long length, long start, long end);
+  // A chunk of `size` bytes whose line starts at `start` and ends at `end`.
+  Step StartChunk(long size, long start, long end);
   Step AppendBody(const char* data, long size, long offset);
   Step Fail(int code, long offset);
   // The limit of the current line-based section was passed at `offset`.
