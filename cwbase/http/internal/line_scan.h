@@ -136,6 +136,7 @@ class LineCursor {
         const long at = from + simd::FirstBit64(found);
         return at < m_Size ? at : m_Size;
       }
+      from = m_Base + kBlock;  // none in the rest of this block
     }
     return NextStopInLaterBlocks(from);
   }

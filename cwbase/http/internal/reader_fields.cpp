@@ -88,12 +88,11 @@ __attribute__((always_inline)) inline bool HttpReaderState::PlainField(Fields& f
                                                                        long readable, long start,
                                                                        long end, long colon) {
   // The usual field: a name of letters, digits and '-' (hence no folding and
-  // nothing to report), and room for one more. Anything else is left to
+  // nothing to report); the caller knows there is room for one more. Anything else is left to
   // FieldLine, which records the same cut or reports the fault.
   const long name = colon - start;
   if (name <= 0 || !PlainName(bytes + start, name, readable - start)) return false;
   const long count = fields.Pending();
-  if (count >= m_Limits.headerCount) return false;
   // The usual value follows one space and ends with no white space.
   long begin = colon + 1;
   long stop = end;
@@ -130,11 +129,15 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
       // before the end of the data and the limit, and is a plain field.
       // Whatever else comes is left to the general steps.
       const long last = std::min(avail, limitEnd) - 1;
+      long room = m_Limits.headerCount - fields.Pending();  // fields still allowed
       long start = fields.m_LineStart;
       for (;;) {
         const long stop = cursor.NextStop(start);
         if (stop >= last || stop == start || bytes[stop] != '\r' || bytes[stop + 1] != '\n') break;
-        if (!PlainField(fields, bytes, readable, start, stop, cursor.Colon(start, stop))) break;
+        if (room <= 0 ||
+            !PlainField(fields, bytes, readable, start, stop, cursor.Colon(start, stop)))
+          break;
+        --room;
         start = stop + 2;
       }
       fields.m_LineStart = fields.m_ScanFrom = start;
@@ -194,7 +197,6 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
       return EndSection(fields, next);
     }
     const long colon = cursor.Colon(start, stop);
-    if (m_Phase != kStart && PlainField(fields, bytes, readable, start, stop, colon)) continue;
     const Step step = SectionLine(fields, bytes, readable, start, stop, colon);
     if (step != kGo) return step;
   }
