@@ -6,6 +6,12 @@
 // current Feed is read where it lies and copied once, whole; one that a
 // Feed leaves unfinished is kept in its text, which later Feeds extend a
 // piece at a time. No byte is scanned twice.
+//
+// The usual lines (CR LF ends well inside the data and the limit, names of
+// letters, digits and '-', room for another field) are read by a tight loop
+// that records them directly; every other line, and the status line, goes
+// through the general steps, which check everything. Both record the same
+// cut for a line both can read, so which one reads it never shows.
 #include <algorithm>
 #include <climits>
 #include <cstring>

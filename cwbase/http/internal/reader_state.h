@@ -11,7 +11,8 @@
 //   which the next Feeds extend. Names and values are kept as offsets and
 //   the text is cut in place at the end (reader_fields.cpp).
 // - A chunk line cut by the end of a Feed is kept in m_Carry and completed
-//   by the next.
+//   by the next. The usual chunk lines (a few hexadecimal digits, or none
+//   after chunk data, and CR LF) are read where they lie in one pass.
 // - Every limit is checked against the offset of the first byte beyond it,
 //   so an error's code and offset do not depend on how the input was split.
 // Threads: none; one state per reader.
