@@ -48,11 +48,20 @@ inline bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// The value of each byte as a hexadecimal digit, -1 for the others.
+struct HexTable {
+  signed char m_Value[256];
+  constexpr HexTable() : m_Value() {
+    for (int c = 0; c < 256; ++c) m_Value[c] = -1;
+    for (int c = '0'; c <= '9'; ++c) m_Value[c] = static_cast<signed char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) m_Value[c] = static_cast<signed char>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) m_Value[c] = static_cast<signed char>(c - 'A' + 10);
+  }
+};
+inline constexpr HexTable kHexValues;
+
 inline int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return kHexValues.m_Value[static_cast<unsigned char>(c)];
 }
 
 // [begin, end) of text[0, length) without surrounding spaces and tabs.
@@ -106,6 +115,11 @@ inline bool PlainName(const char* name, long length, long readable) {
 #if defined(CWBASE_SIMD_SSE2)
   if (length <= 0) return true;
   if (readable < ((length + 15) & ~15L)) return false;
+  if (length <= 16) {
+    // The usual name: one vector.
+    const unsigned want = (2u << (length - 1)) - 1;
+    return (PlainMask16(name) & want) == want;
+  }
   long i = 0;
   for (; length - i > 16; i += 16)
     if (PlainMask16(name + i) != 0xFFFFu) return false;
