@@ -153,6 +153,12 @@ inline Vec LessBytes(Vec v, char c) {
   return _mm_cmplt_epi8(v, _mm_set1_epi8(c));
 }
 
+// Bytes from lo to hi (lo <= hi), compared as unsigned bytes.
+inline Vec InRangeBytes(Vec v, unsigned char lo, unsigned char hi) {
+  const Vec shifted = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo)));
+  const Vec above = _mm_subs_epu8(shifted, _mm_set1_epi8(static_cast<char>(hi - lo)));
+  return _mm_cmpeq_epi8(above, _mm_setzero_si128());
+}
 // 16-bit lanes above k, compared as signed numbers.
 inline Vec Greater16(Vec v, int16_t k) {
   return _mm_cmpgt_epi16(v, _mm_set1_epi16(k));

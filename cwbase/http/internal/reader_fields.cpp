@@ -6,6 +6,12 @@
 // current Feed is read where it lies and copied once, whole; one that a
 // Feed leaves unfinished is kept in its text, which later Feeds extend a
 // piece at a time. No byte is scanned twice.
+//
+// The usual lines (CR LF ends well inside the data and the limit, names of
+// letters, digits and '-', room for another field) are read by a tight loop
+// that records them directly; every other line, and the status line, goes
+// through the general steps, which check everything. Both record the same
+// cut for a line both can read, so which one reads it never shows.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -46,12 +52,13 @@ bool HttpReaderState::Fields::Publish() {
     }
   }
   char* text = m_Text.Data();
-  m_Records.clear();
-  m_Records.reserve(m_Cuts.size());
+  if (m_Records.size() < m_Cuts.size()) m_Records.resize(m_Cuts.size());
+  m_Count = static_cast<int>(m_Cuts.size());
+  SWHttpHeader* record = m_Records.data();
   for (const Cut& cut : m_Cuts) {
     text[cut.m_Colon] = '\0';
     text[cut.m_End] = '\0';
-    m_Records.push_back(SWHttpHeader{text + cut.m_Name, text + cut.m_Value});
+    *record++ = SWHttpHeader{text + cut.m_Name, text + cut.m_Value};
   }
   return true;
 }
@@ -82,6 +89,31 @@ HttpReaderState::Step HttpReaderState::SetText(Fields& fields, const char* bytes
   return kGo;
 }
 
+__attribute__((always_inline)) inline bool HttpReaderState::PlainField(Fields& fields,
+                                                                       const char* bytes,
+                                                                       long readable, long start,
+                                                                       long end, long colon) {
+  // The usual field: a name of letters, digits and '-' (hence no folding and
+  // nothing to report); the caller knows there is room for one more. Anything else is left to
+  // FieldLine, which records the same cut or reports the fault.
+  const long name = colon - start;
+  if (name <= 0 || !PlainName(bytes + start, name, readable - start)) return false;
+  const long count = fields.Pending();
+  // The usual value follows one space and ends with no white space.
+  long begin = colon + 1;
+  long stop = end;
+  if (begin + 1 < stop && bytes[begin] == ' ' && !IsSpace(bytes[begin + 1]) &&
+      !IsSpace(bytes[stop - 1]))
+    ++begin;
+  else
+    Trim(bytes, begin, stop);
+  fields.m_Cuts.push_back(Fields::Cut{start, colon, begin, stop});
+  if (m_Phase == kHeaders && (name == 10 || name == 14 || name == 17))
+    NoteSpecial(bytes + start, name, static_cast<int>(count), fields.m_Base + start,
+                fields.m_Base + begin);
+  return true;
+}
+
 HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* data, long size,
                                                     long& pos) {
   // Offsets from the section's start; the stream offset is m_Base more. A
@@ -93,12 +125,33 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
   const bool direct = text.Size() == 0;
   const char* bytes = direct ? data + pos : text.Data();
   long avail = direct ? std::min(size - pos, limitEnd + 1) : text.Size();
-  LineScanner scanner(bytes, avail, direct ? avail : avail + kFiller);
+  // In a Feed's own data the scan may look at all of it; in the text, at the
+  // filler after it.
+  long readable = direct ? size - pos : avail + kFiller;
+  LineCursor cursor(bytes, avail, readable);
   for (;;) {
+    if (m_Phase != kStart && fields.m_ScanFrom == fields.m_LineStart) {
+      // The usual lines, read without the checks below: each ends with CR LF
+      // before the end of the data and the limit, and is a plain field.
+      // Whatever else comes is left to the general steps.
+      const long last = std::min(avail, limitEnd) - 1;
+      long room = m_Limits.headerCount - fields.Pending();  // fields still allowed
+      long start = fields.m_LineStart;
+      for (;;) {
+        const long stop = cursor.NextStop(start);
+        if (stop >= last || stop == start || bytes[stop] != '\r' || bytes[stop + 1] != '\n') break;
+        if (room <= 0 ||
+            !PlainField(fields, bytes, readable, start, stop, cursor.Colon(start, stop)))
+          break;
+        --room;
+        start = stop + 2;
+      }
+      fields.m_LineStart = fields.m_ScanFrom = start;
+    }
     bool more = fields.m_ScanFrom >= avail;
     long stop = avail;
     if (!more) {
-      stop = scanner.NextStop(fields.m_ScanFrom);
+      stop = cursor.NextStop(fields.m_ScanFrom);
       if (stop == avail) {
         if (avail > limitEnd) return FailLimit(fields.m_Base + limitEnd);
         fields.m_ScanFrom = avail;
@@ -126,7 +179,8 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
       if (got != kGo) return got;
       bytes = text.Data();
       avail = text.Size();
-      scanner = LineScanner(bytes, avail, avail + kFiller);
+      readable = avail + kFiller;
+      cursor = LineCursor(bytes, avail, readable);
       continue;
     }
     long next = stop + 1;
@@ -148,9 +202,8 @@ HttpReaderState::Step HttpReaderState::SectionLines(Fields& fields, const char* 
       pos = fields.m_Base + next - m_Fed;  // what follows is read from data
       return EndSection(fields, next);
     }
-    const long colon = scanner.NextColon(start, stop);
-    const Step step = SectionLine(fields, bytes, direct ? avail : avail + kFiller, start, stop,
-                                  colon < stop ? colon : -1);
+    const long colon = cursor.Colon(start, stop);
+    const Step step = SectionLine(fields, bytes, readable, start, stop, colon);
     if (step != kGo) return step;
   }
 }
@@ -178,7 +231,12 @@ HttpReaderState::Step HttpReaderState::StatusLine(const char* line, long length,
   // "HTTP/1.x NNN", then the end or one space and the reason.
   static const char kPattern[] = "HTTP/1.D DDD";
   const long patternLength = sizeof kPattern - 1;
-  for (long i = 0; i < patternLength; ++i) {
+  // The usual line is checked at once; any other walks the pattern to find
+  // where it fails.
+  const bool usual = length >= patternLength && std::memcmp(line, "HTTP/1.", 7) == 0 &&
+                     IsDigit(line[7]) && line[8] == ' ' && IsDigit(line[9]) && IsDigit(line[10]) &&
+                     IsDigit(line[11]);
+  for (long i = usual ? patternLength : 0; i < patternLength; ++i) {
     if (i == length) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
     const bool ok = kPattern[i] == 'D' ? IsDigit(line[i]) : line[i] == kPattern[i];
     if (!ok) return Fail(CWHTTP_ERROR_STATUS_LINE, start + i);
@@ -232,20 +290,23 @@ HttpReaderState::Step HttpReaderState::FieldLine(Fields& fields, const char* byt
   Trim(line, begin, stop);
   fields.m_Cuts.push_back(Fields::Cut{start, start + name, start + begin, start + stop});
 
-  if (head && (name == 10 || name == 14 || name == 17)) {
-    // The fields the framing decision reads.
-    Special kind;
-    if (NameIs(line, name, "Content-Length"))
-      kind = kContentLength;
-    else if (NameIs(line, name, "Transfer-Encoding"))
-      kind = kTransferEncoding;
-    else if (NameIs(line, name, "Connection"))
-      kind = kConnection;
-    else
-      return kGo;
-    m_Specials.push_back(SpecialField{kind, static_cast<int>(count), offset, offset + begin});
-  }
+  if (head && (name == 10 || name == 14 || name == 17))
+    NoteSpecial(line, name, static_cast<int>(count), offset, offset + begin);
   return kGo;
+}
+
+void HttpReaderState::NoteSpecial(const char* name, long length, int index, long lineOffset,
+                                  long valueOffset) {
+  Special kind;
+  if (length == 14 && TokenIs(name, 14, "content-length"))
+    kind = kContentLength;
+  else if (length == 17 && TokenIs(name, 17, "transfer-encoding"))
+    kind = kTransferEncoding;
+  else if (length == 10 && TokenIs(name, 10, "connection"))
+    kind = kConnection;
+  else
+    return;
+  m_Specials.push_back(SpecialField{kind, index, lineOffset, valueOffset});
 }
 
 }  // namespace cwbase_internal

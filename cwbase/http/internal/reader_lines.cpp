@@ -49,11 +49,19 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
     } else if (field.m_Kind == kTransferEncoding) {
       if (!firstCoding) firstCoding = &field;
       // The last coding of all the fields decides.
+      if (std::strcmp(value, "chunked") == 0) {
+        chunked = true;  // the usual value, a list of one
+        continue;
+      }
       ForEachElement(value, [&](const char* coding, long length, long) {
         chunked = NameIs(coding, length, "chunked");
         return true;
       });
     } else {
+      if (std::strcmp(value, "keep-alive") == 0 || std::strcmp(value, "close") == 0) {
+        (value[0] == 'c' ? close : keepAlive) = true;  // the usual values, lists of one
+        continue;
+      }
       ForEachElement(value, [&](const char* option, long length, long) {
         close = close || NameIs(option, length, "close");
         keepAlive = keepAlive || NameIs(option, length, "keep-alive");
@@ -70,16 +78,28 @@ HttpReaderState::Step HttpReaderState::EndHead(long end) {
   for (const SpecialField& field : m_Specials) {
     if (field.m_Kind != kContentLength) continue;
     const char* value = m_Head.m_Records[static_cast<size_t>(field.m_Index)].value;
+    // The usual value: one number of up to 18 digits, which cannot overflow.
+    long digits = 0;
+    long n = 0;
+    for (; digits < 18 && IsDigit(value[digits]); ++digits) n = n * 10 + (value[digits] - '0');
+    if (digits > 0 && value[digits] == '\0') {
+      if (length >= 0 && n != length) return Fail(CWHTTP_ERROR_CONTENT_LENGTH, field.m_ValueOffset);
+      length = n;
+      continue;
+    }
     long fault = -1;
     bool any = false;
     ForEachElement(value, [&](const char* number, long size, long at) {
       long n = 0;
       for (long i = 0; i < size; ++i) {
-        if (!IsDigit(number[i]) || n > (LONG_MAX - (number[i] - '0')) / 10) {
+        // n * 10 + digit passes LONG_MAX exactly when this holds.
+        const long digit = number[i] - '0';
+        if (!IsDigit(number[i]) || n > LONG_MAX / 10 ||
+            (n == LONG_MAX / 10 && digit > LONG_MAX % 10)) {
           fault = at + i;
           return false;
         }
-        n = n * 10 + (number[i] - '0');
+        n = n * 10 + digit;
       }
       if (length >= 0 && n != length) {
         fault = at;
@@ -146,6 +166,10 @@ HttpReaderState::Step HttpReaderState::ChunkSizeLine(const char* line, long leng
   while (i < length && IsSpace(line[i])) ++i;
   // Extensions (";name=value...") are skipped.
   if (i < length && line[i] != ';') return Fail(CWHTTP_ERROR_CHUNK_SIZE, start + i);
+  return StartChunk(size, start, end);
+}
+
+HttpReaderState::Step HttpReaderState::StartChunk(long size, long start, long end) {
   if (size > LONG_MAX - m_Body.Size()) return Fail(CWHTTP_ERROR_CHUNK_SIZE_OVERFLOW, start);
   if (m_Limits.bodyBytes > 0 && m_Body.Size() + size > m_Limits.bodyBytes)
     return Fail(CWHTTP_ERROR_BODY_TOO_LARGE, start);

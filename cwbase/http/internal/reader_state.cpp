@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "cwbase/http/internal/http_chars.h"
 #include "cwbase/http/internal/line_scan.h"
 
 namespace cwbase_internal {
@@ -61,8 +62,9 @@ const SWHttpHeader* HttpReaderState::Fields::At(int index) const {
 
 const char* HttpReaderState::Fields::Value(const char* name) const {
   if (!name) return nullptr;
-  for (const SWHttpHeader& record : m_Records)
-    if (strcasecmp(record.name, name) == 0) return record.value;
+  for (int i = 0; i < m_Count; ++i)
+    if (strcasecmp(m_Records[static_cast<size_t>(i)].name, name) == 0)
+      return m_Records[static_cast<size_t>(i)].value;
   return nullptr;
 }
 
@@ -73,7 +75,7 @@ void HttpReaderState::Fields::Clear(long base) {
   m_ScanFrom = 0;
   m_Cuts.clear();
   m_Folds.clear();
-  m_Records.clear();
+  m_Count = 0;
 }
 
 void HttpReaderState::Reset(bool headRequest) {
@@ -172,9 +174,18 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         return kComplete;
       case kFailed:
         return kFail;
+      case kTrailers:
+        if (m_Tail.m_Text.Size() == 0 && m_Tail.m_LineStart == 0 && size - pos >= 2 &&
+            data[pos] == '\r' && data[pos + 1] == '\n' && m_Limits.headerBytes >= 2) {
+          // The usual end of a chunked body: no trailer fields, the empty
+          // line alone, which is all that reading the section would find.
+          pos += 2;
+          m_Phase = kDone;
+          return kComplete;
+        }
+        [[fallthrough]];
       case kStart:
-      case kHeaders:
-      case kTrailers: {
+      case kHeaders: {
         const Step step = SectionLines(m_Phase == kTrailers ? m_Tail : m_Head, data, size, pos);
         if (step != kGo) return step;
         break;
@@ -185,6 +196,11 @@ HttpReaderState::Step HttpReaderState::Run(const char* data, long size, long& po
         if (m_Phase == kChunkDataEnd && m_Carry.Size() == 0 && pos < size && data[pos] != '\r' &&
             data[pos] != '\n')
           return Fail(CWHTTP_ERROR_CHUNK_END, m_Fed + pos);
+        if (m_Carry.Size() == 0) {
+          const Step step = ShortLine(data, size, pos);
+          if (step == kGo) break;
+          if (step != kMore) return step;
+        }
         Line line;
         const Step got = NextLine(scanner, data, size, pos, line);
         if (got != kGo) return got;
@@ -250,6 +266,33 @@ HttpReaderState::Step HttpReaderState::NextLine(LineScanner& scanner, const char
     line = Line{m_Carry.Data(), m_Carry.Size(), m_CarryStart};
   }
   pos = next;
+  return kGo;
+}
+
+HttpReaderState::Step HttpReaderState::ShortLine(const char* data, long size, long& pos) {
+  // Up to 15 hexadecimal digits (a size that cannot overflow; none for the
+  // end of chunk data) and CR LF, all in this data and within the limit:
+  // read as ChunkLine reads what NextLine finds for such a line.
+  const long look = std::min(size, pos + 15);
+  long stop = pos;
+  long value = 0;
+  for (int digit; stop < look && (digit = HexValue(data[stop])) >= 0; ++stop)
+    value = value * 16 + digit;
+  if (stop + 1 >= size || data[stop] != '\r' || data[stop + 1] != '\n') return kMore;
+  if (m_Phase != kChunkSize && stop != pos) return kMore;
+  const long budget = m_Limits.headerBytes;
+  const long limitEnd = budget > LONG_MAX - m_SectionStart ? LONG_MAX : m_SectionStart + budget;
+  if (m_Fed + stop + 1 >= limitEnd) return kMore;
+  const long start = m_Fed + pos;
+  pos = stop + 2;
+  const long end = m_Fed + pos;
+  if (m_Phase == kChunkSize) {
+    if (stop == start - m_Fed) return Fail(CWHTTP_ERROR_CHUNK_SIZE, start);
+    return StartChunk(value, start, end);
+  }
+  // The empty line after chunk data.
+  m_Phase = kChunkSize;
+  m_SectionStart = end;
   return kGo;
 }
 

@@ -11,7 +11,8 @@
 //   which the next Feeds extend. Names and values are kept as offsets and
 //   the text is cut in place at the end (reader_fields.cpp).
 // - A chunk line cut by the end of a Feed is kept in m_Carry and completed
-//   by the next.
+//   by the next. The usual chunk lines (a few hexadecimal digits, or none
+//   after chunk data, and CR LF) are read where they lie in one pass.
 // - Every limit is checked against the offset of the first byte beyond it,
 //   so an error's code and offset do not depend on how the input was split.
 // Threads: none; one state per reader.
@@ -48,10 +49,13 @@ class HttpReaderState {
       long m_Value;  // where the value starts
       long m_End;    // where it ends
     };
-    std::vector<Cut> m_Cuts;              // one per field
-    std::vector<long> m_Folds;            // per folded line: field index, text start, text end
-    std::vector<SWHttpHeader> m_Records;  // made by Publish
-    int Count() const { return static_cast<int>(m_Records.size()); }
+    std::vector<Cut> m_Cuts;    // one per field
+    std::vector<long> m_Folds;  // per folded line: field index, text start, text end
+    // Made by Publish: the first m_Count; storage beyond them is kept for
+    // the next response.
+    std::vector<SWHttpHeader> m_Records;
+    int m_Count = 0;
+    int Count() const { return m_Count; }
     long Pending() const { return static_cast<long>(m_Cuts.size()); }
     const SWHttpHeader* At(int index) const;
     const char* Value(const char* name) const;
@@ -133,12 +137,25 @@ class HttpReaderState {
   Step StatusLine(const char* line, long length, long start);
   Step FieldLine(Fields& fields, const char* bytes, long readable, long start, long end, long colon,
                  bool head);
+  // Records the field at bytes[start, end) with its colon at `colon` when it
+  // has the usual shape; false when FieldLine must read it.
+  bool PlainField(Fields& fields, const char* bytes, long readable, long start, long end,
+                  long colon);
+  // Notes a header field that the framing decision reads, if the token
+  // `name` is one.
+  void NoteSpecial(const char* name, long length, int index, long lineOffset, long valueOffset);
   Step EndHead(long end);
   // Reads a chunk line; lines cut by the end of a Feed are kept in m_Carry.
   Step NextLine(LineScanner& scanner, const char* data, long size, long& pos, Line& line);
+  // Reads a chunk line of a few hexadecimal digits (or none, after chunk
+  // data) and CR LF that lies whole in the data, as NextLine and ChunkLine
+  // would; kMore, with nothing read, for any other line.
+  Step ShortLine(const char* data, long size, long& pos);
   Step Keep(const char* data, long size, long offset);
   Step ChunkLine(const Line& line, long end);
   Step ChunkSizeLine(const char* line, long length, long start, long end);
+  // A chunk of `size` bytes whose line starts at `start` and ends at `end`.
+  Step StartChunk(long size, long start, long end);
   Step AppendBody(const char* data, long size, long offset);
   Step Fail(int code, long offset);
   // The limit of the current line-based section was passed at `offset`.
