@@ -1,0 +1,314 @@
+// The block kernels of the UTF-8 converters at the AVX2 level (the table
+// kAvx2Utf8Kernels of utf8_kernel_table.h). Compiled for the baseline; each
+// function carries CWBASE_AVX2 and runs only when the active level is kAvx2.
+//
+// UTF-8 side: a window of 64 bytes is checked at once for whole, well-formed
+// characters (two 32-byte compares per byte class), then decoded eight bytes
+// at a time: each of the eight positions gets the value of a character of
+// its lead's length starting there (one to four bytes, in 32-bit lanes), and
+// the values at the character starts are packed to the front with one lane
+// permute. Wide side: eight units at a time get their UTF-8 (one to four
+// bytes, little-endian in a 32-bit lane) and length, and each group of four
+// is laid end to end with one byte shuffle.
+//
+// Little-endian only (x86).
+#include <cstdint>
+#include <cstring>
+
+#include "cwbase/core/internal/simd_avx2.h"
+#include "cwbase/text/internal/utf8_kernel_table.h"
+
+namespace cwbase_internal {
+
+#if defined(CWBASE_SIMD_AVX2)
+namespace {
+
+using avx2::Vec256;
+
+// The helpers of the kernels below, always inlined into them (a 256-bit
+// value passed between functions costs more than the work).
+#define CWBASE_AVX2_INLINE CWBASE_AVX2 __attribute__((always_inline)) inline
+
+// ---- Tables.
+
+struct Tables {
+  // For each set of character starts among 8 bytes: their positions in
+  // order, 4 bits each (the rest 0).
+  uint32_t pick[256];
+  // For each 4-bit set: the same bits spread to the even bits of a byte.
+  unsigned char spread[16];
+  // For the lengths of four characters (2 bits each, length - 1): the byte
+  // shuffle that lays their UTF-8 end to end, and the total length.
+  unsigned char shuffle[256][16];
+  unsigned char length[256];
+};
+
+constexpr Tables MakeTables() {
+  Tables t{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    unsigned k = 0;
+    for (unsigned bit = 0; bit < 8; ++bit)
+      if (mask & (1u << bit)) t.pick[mask] |= bit << (4 * k++);
+  }
+  for (unsigned bits = 0; bits < 16; ++bits)
+    for (unsigned j = 0; j < 4; ++j)
+      if (bits & (1u << j))
+        t.spread[bits] = static_cast<unsigned char>(t.spread[bits] | 1u << 2 * j);
+  for (unsigned code = 0; code < 256; ++code) {
+    unsigned o = 0;
+    for (unsigned j = 0; j < 4; ++j)
+      for (unsigned b = 0; b <= ((code >> (2 * j)) & 3); ++b)
+        t.shuffle[code][o++] = static_cast<unsigned char>(4 * j + b);
+    t.length[code] = static_cast<unsigned char>(o);
+    for (; o < 16; ++o) t.shuffle[code][o] = 0x80;
+  }
+  return t;
+}
+
+constexpr Tables kTables = MakeTables();
+
+// ---- UTF-8 side.
+
+constexpr uint64_t kAll = ~uint64_t{0};
+
+struct Window {
+  size_t bytes;       // the window's length: whole characters only (0: none)
+  uint64_t starts;    // a bit for each character start before `bytes`
+  uint64_t nonAscii;  // a bit for each byte of 0x80 or above (all 64 bytes)
+};
+
+// Bits of the 64 bytes of x0 and x1 below c (0x80 or above), compared as
+// signed bytes: the bytes 0x80 and up below c.
+CWBASE_AVX2_INLINE uint64_t Below(Vec256 x0, Vec256 x1, unsigned char c) {
+  return avx2::LessMask(x0, static_cast<char>(c)) |
+         uint64_t{avx2::LessMask(x1, static_cast<char>(c))} << 32;
+}
+
+// The longest start of the 64 bytes at p made of whole, well-formed
+// characters (ASCII, C0-DF with one continuation byte, E0-EF with two, and
+// with allowFour F0-F7 with three).
+CWBASE_AVX2_INLINE Window ScanWindow(const unsigned char* p, bool allowFour) {
+  const Vec256 x0 = avx2::Load32(p), x1 = avx2::Load32(p + 32);
+  const uint64_t nonAscii = avx2::HighMask(x0) | uint64_t{avx2::HighMask(x1)} << 32;
+  if (nonAscii == 0) return {kUtf8Window, kAll, 0};
+  const uint64_t cont = Below(x0, x1, 0xC0), belowE0 = Below(x0, x1, 0xE0);
+  const uint64_t belowF0 = Below(x0, x1, 0xF0), belowF8 = Below(x0, x1, 0xF8);
+  const uint64_t lead2 = belowE0 & ~cont, lead3 = belowF0 & ~belowE0;
+  uint64_t lead4 = belowF8 & ~belowF0, bad = nonAscii & ~belowF8;
+  if (!allowFour) bad |= lead4, lead4 = 0;
+  const uint64_t starts = ~cont;
+  if (starts == 0) return {0, 0, 0};
+  // The last start ends the window unless it is ASCII (complete by itself).
+  const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+  const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
+  const uint64_t inside = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
+  const uint64_t b2 = lead2 & inside, b3 = lead3 & inside, b4 = lead4 & inside;
+  const uint64_t claimed = ((b2 | b3 | b4) << 1) | ((b3 | b4) << 2) | (b4 << 3);
+  if (claimed != (cont & inside) || (bad & inside) != 0) return {0, 0, 0};
+  return {bytes, starts & inside, nonAscii};
+}
+
+// The value of a character of its lead's length starting at each of the
+// eight bytes at p (meaningless where p holds a continuation byte); reads
+// p[0] to p[10]. With `check`, *refused gets a bit for each lane whose
+// character the C library refuses (an overlong form or a surrogate).
+template <bool check>
+CWBASE_AVX2_INLINE Vec256 Values8(const unsigned char* p, unsigned* refused) {
+  using namespace avx2;
+  const Vec256 six = Splat32(0x3F);
+  const Vec256 b0 = WidenBytes8(p);
+  const Vec256 c1 = And(WidenBytes8(p + 1), six), c2 = And(WidenBytes8(p + 2), six);
+  const Vec256 c3 = And(WidenBytes8(p + 3), six);
+  const Vec256 is2 = Greater32(b0, 0xBF), is3 = Greater32(b0, 0xDF), is4 = Greater32(b0, 0xEF);
+  Vec256 v = b0;
+  v = Select(is2, v, Or(ShiftLeft32<6>(v), c1));
+  v = Select(is3, v, Or(ShiftLeft32<6>(v), c2));
+  v = Select(is4, v, Or(ShiftLeft32<6>(v), c3));
+  // The lead's length bits (and those of the bytes above it) shifted out of
+  // the value: 7, 11, 16 or 21 value bits.
+  const Vec256 keep =
+      Select(is4, Select(is3, Select(is2, Splat32(0x7F), Splat32(0x7FF)), Splat32(0xFFFF)),
+             Splat32(0x1FFFFF));
+  v = And(v, keep);
+  if (check) {
+    const Vec256 least = Select(
+        is4, Select(is3, Select(is2, Splat32(0), Splat32(0x80)), Splat32(0x800)), Splat32(0x10000));
+    const Vec256 surrogate = Eq32(And(v, Splat32(static_cast<int32_t>(0xFFFFF800))), 0xD800);
+    *refused = LaneMask(Or(Greater32(least, v), surrogate));
+  }
+  return v;
+}
+
+// Writes the characters of a scanned window (w.bytes > 0) to dst and returns
+// their count; dst[count] and on are not touched. With `check`, returns 0
+// instead, having written meaningless units below dst[count], when one of
+// the characters is one the C library refuses.
+template <bool check>
+CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w, wchar_t* dst,
+                                       bool* refused) {
+  const size_t total = avx2::BitCount64(w.starts);
+  size_t k = 0;
+  unsigned bad = 0;
+  for (unsigned g = 0; g < 8; ++g) {
+    const auto m = static_cast<unsigned>(w.starts >> (8 * g)) & 0xFF;
+    if (!m) continue;
+    const unsigned char* p = src + 8 * g;
+    Vec256 v;
+    if (((w.nonAscii >> (8 * g)) & 0xFF) == 0) {
+      v = avx2::WidenBytes8(p);  // ASCII: the starts are the first bytes
+    } else {
+      unsigned r = 0;
+      v = avx2::PickLanes(Values8<check>(p, &r), kTables.pick[m]);
+      bad |= r & m;
+    }
+    // A store of all eight lanes is overwritten by the characters that
+    // follow, unless these are the last ones.
+    if (k + 8 <= total)
+      avx2::StoreUnits8(dst + k, v);
+    else
+      avx2::MaskStoreUnits8(dst + k, avx2::FirstLanes(static_cast<unsigned>(total - k)), v);
+    k += static_cast<unsigned>(__builtin_popcount(m));
+  }
+  if (check) *refused = bad != 0;
+  return k;
+}
+
+CWBASE_AVX2 size_t CountWindows(const unsigned char* src, size_t n, size_t* count) {
+  size_t i = 0;
+  while (i + kUtf8WindowReadable <= n) {
+    const Window w = ScanWindow(src + i, false);
+    if (!w.bytes) break;
+    *count += avx2::BitCount64(w.starts);
+    i += w.bytes;
+  }
+  return i;
+}
+
+CWBASE_AVX2 size_t Decode(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
+                          size_t* written) {
+  size_t i = 0, o = 0;
+  while (i + kUtf8WindowReadable <= n) {
+    const Window w = ScanWindow(src + i, allowFour);
+    if (!w.bytes) break;
+    o += DecodeWindow<false>(src + i, w, dst + o, nullptr);
+    i += w.bytes;
+  }
+  *written = o;
+  return i;
+}
+
+CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, wchar_t* dst,
+                                size_t room, size_t* written) {
+  size_t i = 0, o = 0;
+  while (i + kUtf8WindowReadable <= n && room - o >= kUtf8Window) {
+    const Window w = ScanWindow(src + i, utf8);
+    if (w.bytes == 0 || (!utf8 && w.nonAscii != 0)) break;
+    if (w.nonAscii == 0) {
+      DecodeWindow<false>(src + i, w, dst + o, nullptr);
+      i += kUtf8Window, o += kUtf8Window;
+      continue;
+    }
+    // Decoded aside first: a refused window leaves dst as it was.
+    wchar_t stage[kUtf8Window];
+    bool refused;
+    const size_t count = DecodeWindow<true>(src + i, w, stage, &refused);
+    if (refused) break;
+    std::memcpy(dst + o, stage, count * sizeof(wchar_t));
+    i += w.bytes, o += count;
+  }
+  *written = o;
+  return i;
+}
+
+// ---- Wide side.
+
+// The UTF-8 of the eight units of v into out (which has room for 32 bytes
+// and 16 more); returns the byte count. Sets *refused when the mode does not
+// take one of the units (the bytes are then meaningless).
+template <Utf8Blocks mode>
+CWBASE_AVX2_INLINE size_t StageUtf8(Vec256 v, unsigned char* out, bool* refused) {
+  using namespace avx2;
+  if (mode == Utf8Blocks::kLow16) v = And(v, Splat32(0xFFFF));
+  const Vec256 six = Splat32(0x3F);
+  const Vec256 c0 = And(v, six), c1 = And(ShiftRight32<6>(v), six);
+  const Vec256 c2 = And(ShiftRight32<12>(v), six);
+  const Vec256 w1 = And(v, Splat32(0xFF));  // a negative unit keeps its low eight bits
+  const Vec256 w2 = Or(Splat32(0x80C0), Or(ShiftRight32<6>(v), ShiftLeft32<8>(c0)));
+  const Vec256 w3 =
+      Or(Or(Splat32(0x8080E0), ShiftRight32<12>(v)), Or(ShiftLeft32<8>(c1), ShiftLeft32<16>(c0)));
+  const Vec256 w4 = Or(Or(Splat32(static_cast<int32_t>(0x808080F0)), ShiftRight32<18>(v)),
+                       Or(ShiftLeft32<8>(c2), Or(ShiftLeft32<16>(c1), ShiftLeft32<24>(c0))));
+  Vec256 ge2 = Greater32(v, 0x7F), ge3 = Greater32(v, 0x7FF), ge4 = Greater32(v, 0xFFFF);
+  Vec256 word = Select(ge4, Select(ge3, Select(ge2, w1, w2), w3), w4);
+  if (mode == Utf8Blocks::kWStr) {
+    // Above 0x10FFFF: the one byte '?'.
+    const Vec256 over = Greater32(v, 0x10FFFF);
+    word = Select(over, word, Splat32('?'));
+    ge2 = AndNot(over, ge2), ge3 = AndNot(over, ge3), ge4 = AndNot(over, ge4);
+  } else if (mode == Utf8Blocks::kStrict) {
+    // Negative units, units above 0x10FFFF and surrogates are the C
+    // library's to judge.
+    const Vec256 outside = Or(Greater32(Splat32(0), v), Greater32(v, 0x10FFFF));
+    const Vec256 surrogate = Eq32(And(v, Splat32(0xFFFFF800)), 0xD800);
+    *refused |= !AllZero(Or(outside, surrogate));
+  }
+  const unsigned m2 = LaneMask(ge2), m3 = LaneMask(ge3), m4 = LaneMask(ge4);
+  const unsigned lo = static_cast<unsigned>(kTables.spread[m2 & 15] + kTables.spread[m3 & 15] +
+                                            kTables.spread[m4 & 15]);
+  const unsigned hi = static_cast<unsigned>(kTables.spread[m2 >> 4] + kTables.spread[m3 >> 4] +
+                                            kTables.spread[m4 >> 4]);
+  const size_t first = kTables.length[lo];
+  ShuffleStore(word, kTables.shuffle[lo], kTables.shuffle[hi], out, out + first);
+  return first + kTables.length[hi];
+}
+
+template <Utf8Blocks mode>
+CWBASE_AVX2 size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
+                                size_t* written) {
+  size_t i = 0, o = 0;
+  while (i + kUtf8Block <= n) {
+    const Vec256 a = avx2::LoadUnits8(src + i), b = avx2::LoadUnits8(src + i + 8);
+    if (avx2::AllZero(avx2::And(avx2::Or(a, b), avx2::Splat32(~0x7F)))) {
+      if (room - o < kUtf8Block) break;
+      avx2::StoreNarrow16(a, b, dst + o);
+      i += kUtf8Block, o += kUtf8Block;
+      continue;
+    }
+    if (mode == Utf8Blocks::kAscii) break;
+    unsigned char stage[4 * kUtf8Block + 16];
+    bool refused = false;
+    size_t len = StageUtf8<mode>(a, stage, &refused);
+    len += StageUtf8<mode>(b, stage + len, &refused);
+    if (refused || len > room - o) break;
+    std::memcpy(dst + o, stage, len);
+    i += kUtf8Block, o += len;
+  }
+  *written = o;
+  return i;
+}
+
+CWBASE_AVX2 size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst,
+                          size_t room, size_t* written) {
+  switch (mode) {
+    case Utf8Blocks::kLow16:
+      return EncodeBlocks<Utf8Blocks::kLow16>(src, n, dst, room, written);
+    case Utf8Blocks::kWStr:
+      return EncodeBlocks<Utf8Blocks::kWStr>(src, n, dst, room, written);
+    case Utf8Blocks::kStrict:
+      return EncodeBlocks<Utf8Blocks::kStrict>(src, n, dst, room, written);
+    case Utf8Blocks::kAscii:
+      return EncodeBlocks<Utf8Blocks::kAscii>(src, n, dst, room, written);
+  }
+  *written = 0;
+  return 0;
+}
+
+}  // namespace
+
+#undef CWBASE_AVX2_INLINE
+
+const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode, DecodeStrict, Encode};
+
+#endif  // CWBASE_SIMD_AVX2
+
+}  // namespace cwbase_internal
