@@ -48,6 +48,14 @@ CWBASE_AVX2 inline uint32_t LessMask(Vec256 v, char c) {
   return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(c), v)));
 }
 
+// Sixteen bytes, unaligned.
+CWBASE_AVX2 inline Vec128 Load16(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const Vec128*>(p));
+}
+CWBASE_AVX2 inline void Store16(unsigned char* p, Vec128 v) {
+  _mm_storeu_si128(reinterpret_cast<Vec128*>(p), v);
+}
+
 // The eight bytes at p zero-extended to eight 32-bit lanes.
 CWBASE_AVX2 inline Vec256 WidenBytes8(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const Vec128*>(p)));
@@ -111,6 +119,25 @@ template <int n>
 CWBASE_AVX2 inline Vec256 ShiftRight32(Vec256 v) {
   return _mm256_srli_epi32(v, n);
 }
+// Each lane shifted by its own count in `counts` (32 or more gives 0).
+CWBASE_AVX2 inline Vec256 ShiftRightEach32(Vec256 v, Vec256 counts) {
+  return _mm256_srlv_epi32(v, counts);
+}
+CWBASE_AVX2 inline Vec256 ShiftLeftEach32(Vec256 v, Vec256 counts) {
+  return _mm256_sllv_epi32(v, counts);
+}
+
+// A table of 16 bytes for Lookup, the same in both halves.
+CWBASE_AVX2 inline Vec256 Table16(const unsigned char (&t)[16]) {
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const Vec128*>(t)));
+}
+
+// Each byte of `index` (0-15) replaced by that entry of the table; an index
+// byte with its top bit set gives zero.
+CWBASE_AVX2 inline Vec256 Lookup(Vec256 table, Vec256 index) {
+  return _mm256_shuffle_epi8(table, index);
+}
+
 // Bits of the lanes whose top bit is set.
 CWBASE_AVX2 inline unsigned LaneMask(Vec256 v) {
   return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(v)));

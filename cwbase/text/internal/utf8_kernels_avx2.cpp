@@ -108,6 +108,16 @@ CWBASE_AVX2_INLINE Window ScanWindow(const unsigned char* p, bool allowFour) {
   return {bytes, starts & inside, nonAscii};
 }
 
+// By the top four bits of a lead (0-7: ASCII, 8-11: no lead, C-D, E, F):
+// how far the four bytes' 21 payload bits are shifted right to give the
+// value, how far 0x1FFFFF is shifted right to keep the value's bits, and the
+// log2 of the smallest value the C library takes for that length (32: any).
+constexpr unsigned char kValueShift[16] = {18, 18, 18, 18, 18, 18, 18, 18,
+                                           0,  0,  0,  0,  12, 12, 6,  0};
+constexpr unsigned char kKeepShift[16] = {14, 14, 14, 14, 14, 14, 14, 14, 0, 0, 0, 0, 10, 10, 5, 0};
+constexpr unsigned char kLeastLog[16] = {32, 32, 32, 32, 32, 32, 32, 32,
+                                         32, 32, 32, 32, 7,  7,  11, 16};
+
 // The value of a character of its lead's length starting at each of the
 // eight bytes at p (meaningless where p holds a continuation byte); reads
 // p[0] to p[10]. With `check`, *refused gets a bit for each lane whose
@@ -119,20 +129,14 @@ CWBASE_AVX2_INLINE Vec256 Values8(const unsigned char* p, unsigned* refused) {
   const Vec256 b0 = WidenBytes8(p);
   const Vec256 c1 = And(WidenBytes8(p + 1), six), c2 = And(WidenBytes8(p + 2), six);
   const Vec256 c3 = And(WidenBytes8(p + 3), six);
-  const Vec256 is2 = Greater32(b0, 0xBF), is3 = Greater32(b0, 0xDF), is4 = Greater32(b0, 0xEF);
-  Vec256 v = b0;
-  v = Select(is2, v, Or(ShiftLeft32<6>(v), c1));
-  v = Select(is3, v, Or(ShiftLeft32<6>(v), c2));
-  v = Select(is4, v, Or(ShiftLeft32<6>(v), c3));
-  // The lead's length bits (and those of the bytes above it) shifted out of
-  // the value: 7, 11, 16 or 21 value bits.
-  const Vec256 keep =
-      Select(is4, Select(is3, Select(is2, Splat32(0x7F), Splat32(0x7FF)), Splat32(0xFFFF)),
-             Splat32(0x1FFFFF));
-  v = And(v, keep);
+  const Vec256 all = Or(Or(ShiftLeft32<18>(b0), ShiftLeft32<12>(c1)), Or(ShiftLeft32<6>(c2), c3));
+  // The lead's class in the low byte of each lane; the other bytes look up
+  // nothing (top bit set).
+  const Vec256 lead = Or(ShiftRight32<4>(b0), Splat32(static_cast<int32_t>(0x80808000)));
+  const Vec256 keep = ShiftRightEach32(Splat32(0x1FFFFF), Lookup(Table16(kKeepShift), lead));
+  const Vec256 v = And(ShiftRightEach32(all, Lookup(Table16(kValueShift), lead)), keep);
   if (check) {
-    const Vec256 least = Select(
-        is4, Select(is3, Select(is2, Splat32(0), Splat32(0x80)), Splat32(0x800)), Splat32(0x10000));
+    const Vec256 least = ShiftLeftEach32(Splat32(1), Lookup(Table16(kLeastLog), lead));
     const Vec256 surrogate = Eq32(And(v, Splat32(static_cast<int32_t>(0xFFFFF800))), 0xD800);
     *refused = LaneMask(Or(Greater32(least, v), surrogate));
   }
@@ -140,9 +144,10 @@ CWBASE_AVX2_INLINE Vec256 Values8(const unsigned char* p, unsigned* refused) {
 }
 
 // Writes the characters of a scanned window (w.bytes > 0) to dst and returns
-// their count; dst[count] and on are not touched. With `check`, returns 0
-// instead, having written meaningless units below dst[count], when one of
-// the characters is one the C library refuses.
+// their count; dst[count] and on are not touched. With `check`, *refused is
+// set when one of the characters is one the C library refuses (the units
+// written are then meaningless). Every group of eight bytes takes the same
+// path, whatever it holds, so that mixed text costs no mispredicted branches.
 template <bool check>
 CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w, wchar_t* dst,
                                        bool* refused) {
@@ -151,16 +156,9 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
   unsigned bad = 0;
   for (unsigned g = 0; g < 8; ++g) {
     const auto m = static_cast<unsigned>(w.starts >> (8 * g)) & 0xFF;
-    if (!m) continue;
-    const unsigned char* p = src + 8 * g;
-    Vec256 v;
-    if (((w.nonAscii >> (8 * g)) & 0xFF) == 0) {
-      v = avx2::WidenBytes8(p);  // ASCII: the starts are the first bytes
-    } else {
-      unsigned r = 0;
-      v = avx2::PickLanes(Values8<check>(p, &r), kTables.pick[m]);
-      bad |= r & m;
-    }
+    unsigned r = 0;
+    const Vec256 v = avx2::PickLanes(Values8<check>(src + 8 * g, &r), kTables.pick[m]);
+    bad |= r & m;
     // A store of all eight lanes is overwritten by the characters that
     // follow, unless these are the last ones.
     if (k + 8 <= total)
@@ -171,6 +169,11 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
   }
   if (check) *refused = bad != 0;
   return k;
+}
+
+// The 64 ASCII bytes at src widened to dst.
+CWBASE_AVX2_INLINE void WidenWindow(const unsigned char* src, wchar_t* dst) {
+  for (unsigned g = 0; g < 8; ++g) avx2::StoreUnits8(dst + 8 * g, avx2::WidenBytes8(src + 8 * g));
 }
 
 CWBASE_AVX2 size_t CountWindows(const unsigned char* src, size_t n, size_t* count) {
@@ -190,6 +193,11 @@ CWBASE_AVX2 size_t Decode(const unsigned char* src, size_t n, bool allowFour, wc
   while (i + kUtf8WindowReadable <= n) {
     const Window w = ScanWindow(src + i, allowFour);
     if (!w.bytes) break;
+    if (w.nonAscii == 0) {
+      WidenWindow(src + i, dst + o);
+      i += kUtf8Window, o += kUtf8Window;
+      continue;
+    }
     o += DecodeWindow<false>(src + i, w, dst + o, nullptr);
     i += w.bytes;
   }
@@ -204,7 +212,7 @@ CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, w
     const Window w = ScanWindow(src + i, utf8);
     if (w.bytes == 0 || (!utf8 && w.nonAscii != 0)) break;
     if (w.nonAscii == 0) {
-      DecodeWindow<false>(src + i, w, dst + o, nullptr);
+      WidenWindow(src + i, dst + o);
       i += kUtf8Window, o += kUtf8Window;
       continue;
     }
@@ -222,11 +230,18 @@ CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, w
 
 // ---- Wide side.
 
-// The UTF-8 of the eight units of v into out (which has room for 32 bytes
-// and 16 more); returns the byte count. Sets *refused when the mode does not
-// take one of the units (the bytes are then meaningless).
+// The UTF-8 of eight units: each unit's bytes in a 32-bit lane (lead in the
+// low byte) and, for each half of four units, the code of their lengths
+// (kTables.shuffle, kTables.length). Sets *refused when the mode does not
+// take one of the units (the rest is then meaningless).
+struct Utf8Lanes {
+  Vec256 word;
+  unsigned lo, hi;
+  size_t bytes;
+};
+
 template <Utf8Blocks mode>
-CWBASE_AVX2_INLINE size_t StageUtf8(Vec256 v, unsigned char* out, bool* refused) {
+CWBASE_AVX2_INLINE Utf8Lanes Utf8Of8(Vec256 v, bool* refused) {
   using namespace avx2;
   if (mode == Utf8Blocks::kLow16) v = And(v, Splat32(0xFFFF));
   const Vec256 six = Splat32(0x3F);
@@ -249,40 +264,62 @@ CWBASE_AVX2_INLINE size_t StageUtf8(Vec256 v, unsigned char* out, bool* refused)
     // Negative units, units above 0x10FFFF and surrogates are the C
     // library's to judge.
     const Vec256 outside = Or(Greater32(Splat32(0), v), Greater32(v, 0x10FFFF));
-    const Vec256 surrogate = Eq32(And(v, Splat32(0xFFFFF800)), 0xD800);
-    *refused |= !AllZero(Or(outside, surrogate));
+    const Vec256 surrogate = Eq32(And(v, Splat32(static_cast<int32_t>(0xFFFFF800))), 0xD800);
+    if (!AllZero(Or(outside, surrogate))) *refused = true;
   }
   const unsigned m2 = LaneMask(ge2), m3 = LaneMask(ge3), m4 = LaneMask(ge4);
   const unsigned lo = static_cast<unsigned>(kTables.spread[m2 & 15] + kTables.spread[m3 & 15] +
                                             kTables.spread[m4 & 15]);
   const unsigned hi = static_cast<unsigned>(kTables.spread[m2 >> 4] + kTables.spread[m3 >> 4] +
                                             kTables.spread[m4 >> 4]);
-  const size_t first = kTables.length[lo];
-  ShuffleStore(word, kTables.shuffle[lo], kTables.shuffle[hi], out, out + first);
-  return first + kTables.length[hi];
+  return {word, lo, hi, size_t{kTables.length[lo]} + kTables.length[hi]};
 }
 
+// Lays the bytes of u end to end at out; writes 16 bytes from each half's
+// start, so up to 12 bytes past u.bytes are meaningless.
+CWBASE_AVX2_INLINE void StoreUtf8(const Utf8Lanes& u, unsigned char* out) {
+  avx2::ShuffleStore(u.word, kTables.shuffle[u.lo], kTables.shuffle[u.hi], out,
+                     out + kTables.length[u.lo]);
+}
+
+// Blocks of 16 units. A block's bytes go straight to dst when the 16 bytes
+// after them lie within the room: what those hold is read first, and put
+// back when the kernel stops there (a block taken next writes at least 16
+// bytes over them). Otherwise they are laid out in a stage and copied.
 template <Utf8Blocks mode>
 CWBASE_AVX2 size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
                                 size_t* written) {
   size_t i = 0, o = 0;
+  avx2::Vec128 kept{};
+  bool restore = false;
   while (i + kUtf8Block <= n) {
     const Vec256 a = avx2::LoadUnits8(src + i), b = avx2::LoadUnits8(src + i + 8);
     if (avx2::AllZero(avx2::And(avx2::Or(a, b), avx2::Splat32(~0x7F)))) {
       if (room - o < kUtf8Block) break;
       avx2::StoreNarrow16(a, b, dst + o);
-      i += kUtf8Block, o += kUtf8Block;
+      i += kUtf8Block, o += kUtf8Block, restore = false;
       continue;
     }
     if (mode == Utf8Blocks::kAscii) break;
-    unsigned char stage[4 * kUtf8Block + 16];
     bool refused = false;
-    size_t len = StageUtf8<mode>(a, stage, &refused);
-    len += StageUtf8<mode>(b, stage + len, &refused);
+    const Utf8Lanes ua = Utf8Of8<mode>(a, &refused), ub = Utf8Of8<mode>(b, &refused);
+    const size_t len = ua.bytes + ub.bytes;
     if (refused || len > room - o) break;
-    std::memcpy(dst + o, stage, len);
+    if (room - o - len >= 16) {
+      kept = avx2::Load16(dst + o + len);
+      StoreUtf8(ua, dst + o);
+      StoreUtf8(ub, dst + o + ua.bytes);
+      restore = true;
+    } else {
+      unsigned char stage[4 * kUtf8Block + 16];
+      StoreUtf8(ua, stage);
+      StoreUtf8(ub, stage + ua.bytes);
+      std::memcpy(dst + o, stage, len);
+      restore = false;
+    }
     i += kUtf8Block, o += len;
   }
+  if (restore) avx2::Store16(dst + o, kept);
   *written = o;
   return i;
 }
