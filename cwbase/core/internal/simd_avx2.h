@@ -56,6 +56,21 @@ CWBASE_AVX2 inline void Store16(unsigned char* p, Vec128 v) {
   _mm_storeu_si128(reinterpret_cast<Vec128*>(p), v);
 }
 
+// Every byte c.
+CWBASE_AVX2 inline Vec256 Splat8(char c) {
+  return _mm256_set1_epi8(c);
+}
+
+// All ones in the bytes equal to c.
+CWBASE_AVX2 inline Vec256 EqBytes(Vec256 v, char c) {
+  return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
+}
+
+// All ones in the bytes below c, compared as signed bytes.
+CWBASE_AVX2 inline Vec256 LessBytes(Vec256 v, char c) {
+  return _mm256_cmpgt_epi8(_mm256_set1_epi8(c), v);
+}
+
 // The eight bytes at p zero-extended to eight 32-bit lanes.
 CWBASE_AVX2 inline Vec256 WidenBytes8(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const Vec128*>(p)));
