@@ -142,6 +142,11 @@ CWBASE_AVX2 inline Vec256 ShiftLeftEach32(Vec256 v, Vec256 counts) {
   return _mm256_sllv_epi32(v, counts);
 }
 
+// Eight 32-bit lanes from a table row, aligned or not.
+CWBASE_AVX2 inline Vec256 LoadLanes(const uint32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const Vec256*>(p));
+}
+
 // A table of 16 bytes for Lookup, the same in both halves.
 CWBASE_AVX2 inline Vec256 Table16(const unsigned char (&t)[16]) {
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const Vec128*>(t)));
@@ -162,11 +167,8 @@ CWBASE_AVX2 inline bool AllZero(Vec256 v) {
   return _mm256_testz_si256(v, v) != 0;
 }
 
-// The lanes of v picked by eight 4-bit lane numbers packed into `order`
-// (lane i of the result is lane (order >> 4i) & 7 of v).
-CWBASE_AVX2 inline Vec256 PickLanes(Vec256 v, uint32_t order) {
-  const Vec256 index = _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(order)),
-                                         _mm256_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28));
+// Lane i of the result is lane (index lane i) & 7 of v.
+CWBASE_AVX2 inline Vec256 PickLanes(Vec256 v, Vec256 index) {
   return _mm256_permutevar8x32_epi32(v, index);
 }
 

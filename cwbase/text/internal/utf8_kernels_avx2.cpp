@@ -33,8 +33,8 @@ using avx2::Vec256;
 
 struct Tables {
   // For each set of character starts among 8 bytes: their positions in
-  // order, 4 bits each (the rest 0).
-  uint32_t pick[256];
+  // order (the rest 0).
+  uint32_t pick[256][8];
   // For each 4-bit set: the same bits spread to the even bits of a byte.
   unsigned char spread[16];
   // For the lengths of four characters (2 bits each, length - 1): the byte
@@ -48,7 +48,7 @@ constexpr Tables MakeTables() {
   for (unsigned mask = 0; mask < 256; ++mask) {
     unsigned k = 0;
     for (unsigned bit = 0; bit < 8; ++bit)
-      if (mask & (1u << bit)) t.pick[mask] |= bit << (4 * k++);
+      if (mask & (1u << bit)) t.pick[mask][k++] = bit;
   }
   for (unsigned bits = 0; bits < 16; ++bits)
     for (unsigned j = 0; j < 4; ++j)
@@ -163,7 +163,7 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
   size_t k = 0;
   for (unsigned g = 0; g < 8; ++g) {
     const auto m = static_cast<unsigned>(w.starts >> (8 * g)) & 0xFF;
-    const Vec256 v = avx2::PickLanes(Values8(src + 8 * g), kTables.pick[m]);
+    const Vec256 v = avx2::PickLanes(Values8(src + 8 * g), avx2::LoadLanes(kTables.pick[m]));
     // A store of all eight lanes is overwritten by the characters that
     // follow, unless these are the last ones.
     if (k + 8 <= total)
