@@ -174,4 +174,19 @@ TEST(Utf8Blocks, MixedTextsCutAtEveryLength) {
   }
 }
 
+// MultiByteToWideChar measures the text 4096 bytes at a time: a character
+// across such a step, after a run of ASCII, must be read whole.
+TEST(Utf8Blocks, CharacterAcrossTheMeasuringStep) {
+  CWTestLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.Ok());
+  for (const char* seq : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xED\xA0\x80"})
+    for (size_t before = 4096 - 4; before <= 4096 + 1; ++before) {
+      string text(before, 'a');
+      text += seq;
+      text.append(100, 'b');
+      CheckUtf8(text, std::string("before ") + std::to_string(before));
+      if (HasFatalFailure()) return;
+    }
+}
+
 }  // namespace
