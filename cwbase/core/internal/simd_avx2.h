@@ -76,6 +76,32 @@ CWBASE_AVX2 inline Vec256 WidenBytes8(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const Vec128*>(p)));
 }
 
+// The sixteen bytes at p zero-extended to sixteen 16-bit lanes.
+CWBASE_AVX2 inline Vec256 WidenBytes16(const unsigned char* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const Vec128*>(p)));
+}
+
+// ---- 16-bit lanes.
+
+CWBASE_AVX2 inline Vec256 Splat16(int16_t k) {
+  return _mm256_set1_epi16(k);
+}
+// Lanes above k, compared as signed numbers: all ones where it holds.
+CWBASE_AVX2 inline Vec256 Greater16(Vec256 v, int16_t k) {
+  return _mm256_cmpgt_epi16(v, _mm256_set1_epi16(k));
+}
+template <int n>
+CWBASE_AVX2 inline Vec256 ShiftLeft16(Vec256 v) {
+  return _mm256_slli_epi16(v, n);
+}
+// The eight 16-bit lanes of the low (high) half zero-extended to 32 bits.
+CWBASE_AVX2 inline Vec256 WidenLowHalf16(Vec256 v) {
+  return _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v));
+}
+CWBASE_AVX2 inline Vec256 WidenHighHalf16(Vec256 v) {
+  return _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1));
+}
+
 // ---- 32-bit lanes.
 
 CWBASE_AVX2 inline Vec256 LoadUnits8(const wchar_t* p) {
@@ -179,6 +205,17 @@ CWBASE_AVX2 inline void StoreNarrow16(Vec256 a, Vec256 b, unsigned char* p) {
   const Vec128 bytes =
       _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
   _mm_storeu_si128(reinterpret_cast<Vec128*>(p), bytes);
+}
+
+// The bytes of each 128-bit half of v rearranged by its own 16-byte control
+// (lo for the low half, hi for the high half; a control byte with its top
+// bit set gives zero).
+CWBASE_AVX2 inline Vec256 ShuffleHalves(Vec256 v, const unsigned char* lo,
+                                        const unsigned char* hi) {
+  const Vec256 control = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const Vec128*>(lo))),
+      _mm_loadu_si128(reinterpret_cast<const Vec128*>(hi)), 1);
+  return _mm256_shuffle_epi8(v, control);
 }
 
 // The bytes of each 128-bit half of v rearranged by its own 16-byte control

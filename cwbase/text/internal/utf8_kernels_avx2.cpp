@@ -33,8 +33,10 @@ using avx2::Vec256;
 
 struct Tables {
   // For each set of character starts among 8 bytes: their positions in
-  // order (the rest 0).
+  // order (the rest 0), as 32-bit lane numbers and as the byte pairs of
+  // 16-bit lanes (the rest 0x80: zero).
   uint32_t pick[256][8];
+  unsigned char pick16[256][16];
   // For each 4-bit set: the same bits spread to the even bits of a byte.
   unsigned char spread[16];
   // For the lengths of four characters (2 bits each, length - 1): the byte
@@ -48,7 +50,12 @@ constexpr Tables MakeTables() {
   for (unsigned mask = 0; mask < 256; ++mask) {
     unsigned k = 0;
     for (unsigned bit = 0; bit < 8; ++bit)
-      if (mask & (1u << bit)) t.pick[mask][k++] = bit;
+      if (mask & (1u << bit)) {
+        t.pick16[mask][2 * k] = static_cast<unsigned char>(2 * bit);
+        t.pick16[mask][2 * k + 1] = static_cast<unsigned char>(2 * bit + 1);
+        t.pick[mask][k++] = bit;
+      }
+    for (unsigned j = 2 * k; j < 16; ++j) t.pick16[mask][j] = 0x80;
   }
   for (unsigned bits = 0; bits < 16; ++bits)
     for (unsigned j = 0; j < 4; ++j)
@@ -75,6 +82,7 @@ struct Window {
   size_t bytes;       // the window's length: whole characters only (0: none)
   uint64_t starts;    // a bit for each character start before `bytes`
   uint64_t nonAscii;  // a bit for each byte of 0x80 or above (all 64 bytes)
+  bool four;          // some character has four bytes
 };
 
 // Bits of the 64 bytes of x0 and x1 below c (0x80 or above), compared as
@@ -90,22 +98,22 @@ CWBASE_AVX2_INLINE uint64_t Below(Vec256 x0, Vec256 x1, unsigned char c) {
 CWBASE_AVX2_INLINE Window ScanWindow(const unsigned char* p, bool allowFour) {
   const Vec256 x0 = avx2::Load32(p), x1 = avx2::Load32(p + 32);
   const uint64_t nonAscii = avx2::HighMask(x0) | uint64_t{avx2::HighMask(x1)} << 32;
-  if (nonAscii == 0) return {kUtf8Window, kAll, 0};
+  if (nonAscii == 0) return {kUtf8Window, kAll, 0, false};
   const uint64_t cont = Below(x0, x1, 0xC0), belowE0 = Below(x0, x1, 0xE0);
   const uint64_t belowF0 = Below(x0, x1, 0xF0), belowF8 = Below(x0, x1, 0xF8);
   const uint64_t lead2 = belowE0 & ~cont, lead3 = belowF0 & ~belowE0;
   uint64_t lead4 = belowF8 & ~belowF0, bad = nonAscii & ~belowF8;
   if (!allowFour) bad |= lead4, lead4 = 0;
   const uint64_t starts = ~cont;
-  if (starts == 0) return {0, 0, 0};
+  if (starts == 0) return {0, 0, 0, false};
   // The last start ends the window unless it is ASCII (complete by itself).
   const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
   const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
   const uint64_t inside = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
   const uint64_t b2 = lead2 & inside, b3 = lead3 & inside, b4 = lead4 & inside;
   const uint64_t claimed = ((b2 | b3 | b4) << 1) | ((b3 | b4) << 2) | (b4 << 3);
-  if (claimed != (cont & inside) || (bad & inside) != 0) return {0, 0, 0};
-  return {bytes, starts & inside, nonAscii};
+  if (claimed != (cont & inside) || (bad & inside) != 0) return {0, 0, 0, false};
+  return {bytes, starts & inside, nonAscii, b4 != 0};
 }
 
 // By the top four bits of a lead (0-7: ASCII, 8-11: no lead, C-D, E, F):
@@ -175,6 +183,41 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
   return k;
 }
 
+// DecodeWindow for a window without four-byte characters: sixteen bytes at
+// a time in 16-bit lanes (a character below 0x10000 needs at most the two
+// bytes after its lead), the values at the starts packed to the front of
+// each half with one byte shuffle, then widened to units. Reads src[0] to
+// src[65].
+CWBASE_AVX2_INLINE size_t DecodeWindowBmp(const unsigned char* src, const Window& w, wchar_t* dst) {
+  using namespace avx2;
+  const size_t total = BitCount64(w.starts);
+  const Vec256 six = Splat16(0x3F);
+  size_t k = 0;
+  for (unsigned c = 0; c < 4; ++c) {
+    const unsigned char* p = src + 16 * c;
+    const auto m = static_cast<unsigned>(w.starts >> (16 * c)) & 0xFFFF;
+    const Vec256 b0 = WidenBytes16(p);
+    const Vec256 c1 = And(WidenBytes16(p + 1), six), c2 = And(WidenBytes16(p + 2), six);
+    const Vec256 two = Or(ShiftLeft16<6>(And(b0, Splat16(0x1F))), c1);
+    const Vec256 three = Or(ShiftLeft16<12>(b0), Or(ShiftLeft16<6>(c1), c2));
+    const Vec256 is2 = Greater16(b0, 0xBF), is3 = Greater16(b0, 0xDF);
+    const Vec256 v = ShuffleHalves(Select(is3, Select(is2, b0, two), three),
+                                   kTables.pick16[m & 0xFF], kTables.pick16[m >> 8]);
+    const unsigned low = static_cast<unsigned>(__builtin_popcount(m & 0xFF));
+    const Vec256 halves[2] = {WidenLowHalf16(v), WidenHighHalf16(v)};
+    const unsigned counts[2] = {low, static_cast<unsigned>(__builtin_popcount(m)) - low};
+    for (unsigned h = 0; h < 2; ++h) {
+      // As in DecodeWindow: whole stores but for the last characters.
+      if (k + 8 <= total)
+        StoreUnits8(dst + k, halves[h]);
+      else
+        MaskStoreUnits8(dst + k, FirstLanes(static_cast<unsigned>(total - k)), halves[h]);
+      k += counts[h];
+    }
+  }
+  return k;
+}
+
 // The 64 ASCII bytes at src widened to dst.
 CWBASE_AVX2_INLINE void WidenWindow(const unsigned char* src, wchar_t* dst) {
   for (unsigned g = 0; g < 8; ++g) avx2::StoreUnits8(dst + 8 * g, avx2::WidenBytes8(src + 8 * g));
@@ -202,7 +245,7 @@ CWBASE_AVX2 size_t Decode(const unsigned char* src, size_t n, bool allowFour, wc
       i += kUtf8Window, o += kUtf8Window;
       continue;
     }
-    o += DecodeWindow(src + i, w, dst + o);
+    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
     i += w.bytes;
   }
   *written = o;
@@ -221,7 +264,7 @@ CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, w
       continue;
     }
     if (RefusedLeads(src + i) & w.starts) break;
-    o += DecodeWindow(src + i, w, dst + o);
+    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
     i += w.bytes;
   }
   *written = o;
