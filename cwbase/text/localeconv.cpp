@@ -133,6 +133,9 @@ size_t MultiByteToWideBounded(Codeset codeset, const unsigned char* source, size
       dest[o] = 0;
       return o;
     }
+    // The ASCII run may have ended close to `end` (without the windows, it
+    // runs right up to it): measure further before reading a character.
+    if (!terminated && end - i < kUtf8WindowReadable) continue;
     if (!utf8) return kFailed;
     uint32_t v;
     // Reads no further than the first byte that is not a continuation byte

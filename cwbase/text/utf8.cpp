@@ -98,7 +98,7 @@ int WstrtoUtf8(char* dest, int destCapacity, wchar_t* source, int sourceLength) 
   size_t i = 0, o = 0;
   while (i < n) {
     size_t written;
-    i += cwbase_internal::EncodeUtf8Blocks(source + i, n - i, Utf8Blocks::kBmp, out + o, cap - o,
+    i += cwbase_internal::EncodeUtf8Blocks(source + i, n - i, Utf8Blocks::kWStr, out + o, cap - o,
                                            &written);
     o += written;
     for (size_t stop = i + kUtf8Block; i < n && i < stop; ++i) {

@@ -1,11 +1,14 @@
 // The library's vector primitives: sixteen units at a time through SSE2,
 // which every x86-64 target has. Every scanner and converter that works a
-// vector at a time (text, xml, http) builds on these and nothing else; no
-// other file includes an intrinsics header or tests __SSE2__.
+// vector at a time (text, xml, http) builds on these and nothing else (the
+// kernels chosen at run time also on simd_avx2.h); no other file includes
+// an intrinsics header or tests __SSE2__.
 //
 // Contract
 // - CWBASE_SIMD_SSE2 is defined to 1 when the target has SSE2 and the build
-//   did not define CWBASE_NO_SSE2. Code that uses these functions sits inside
+//   did not define CWBASE_NO_SSE2; CWBASE_SIMD_AVX2 to 1 when, in addition,
+//   AVX2 kernels are built for x86-64 (chosen at run time, see
+//   cpu_level.h). Code that uses these functions sits inside
 //   `#if defined(CWBASE_SIMD_SSE2)` and is followed by the portable loop that
 //   does the same work, which then handles the tail and, with the switch
 //   off, everything.
@@ -24,6 +27,13 @@
 #if defined(__SSE2__) && !defined(CWBASE_NO_SSE2)
 #define CWBASE_SIMD_SSE2 1
 #include <emmintrin.h>
+#endif
+
+// Kernels for AVX2 are built too on x86-64 with a compiler that takes
+// per-function targets (simd_avx2.h); they run only where the processor has
+// AVX2 (core/internal/cpu_level.h).
+#if defined(CWBASE_SIMD_SSE2) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define CWBASE_SIMD_AVX2 1
 #endif
 
 namespace cwbase_internal {

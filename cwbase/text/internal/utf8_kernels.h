@@ -1,11 +1,12 @@
 // Block kernels of the UTF-8 converters: UTF-8 in windows of 64 bytes,
 // checked at once for whole, well-formed characters and decoded without
-// branches; wide text 16 units at a time while the units stay below 0x10000.
-// Each function converts as many whole blocks from the start of its input as
-// it can and stops at the first block it does not take, leaving the rest to
-// the caller's one-character-at-a-time rules. A block gives exactly what
-// those rules give its characters. Without SSE2 (or with CWBASE_NO_SSE2) the
-// kernels take nothing and return 0.
+// branches; wide text 16 units at a time. Each function converts as many
+// whole blocks from the start of its input as it can and stops at the first
+// block it does not take, leaving the rest to the caller's
+// one-character-at-a-time rules. A block gives exactly what those rules give
+// its characters. The kernels of the active vector level run
+// (core/internal/cpu_level.h, utf8_kernel_table.h); at the scalar level, and
+// without SSE2 (or with CWBASE_NO_SSE2), they take nothing and return 0.
 //
 // Contract
 // - UTF-8 side: windows start at `src`, which must be a character boundary;
@@ -13,15 +14,15 @@
 //   bytes at src (none of them the terminator). The result is the bytes
 //   consumed, always a character boundary; the characters go to dst (and
 //   their count to *written) or are only counted (*count is added to).
-//   Taken: ASCII, C0-DF with one continuation byte, E0-EF with two, and with
-//   allowFour F0-F7 with three. DecodeUtf8WindowsStrict also leaves every
+//   Taken at most: ASCII, C0-DF with one continuation byte, E0-EF with two,
+//   and with allowFour F0-F7 with three. DecodeUtf8WindowsStrict also leaves every
 //   form the C library's decoder refuses (overlong forms, surrogates) and
 //   needs room for a whole window in dst (`room` units); with utf8 false it
 //   takes ASCII windows only.
 // - Wide side: EncodeUtf8Blocks takes blocks of 16 units from the n at src,
 //   each only when its bytes fit in the `room` bytes left at dst; the result
 //   is the units consumed, *written the bytes. The mode says which units a
-//   block may hold (see Utf8Blocks).
+//   block may hold at most (see Utf8Blocks).
 // - Nothing is written past the room the caller names (UTF-8 side: past the
 //   units the taken characters produce).
 // Threads: pure functions.
@@ -44,8 +45,9 @@ constexpr size_t kUtf8Block = 16;
 
 enum class Utf8Blocks {
   kLow16,   // the low 16 bits of every unit (make_utf8_string)
-  kBmp,     // units 0-0xFFFF (WstrtoUtf8)
-  kStrict,  // units 0-0xFFFF but surrogates (wcstombs in a UTF-8 locale)
+  kWStr,    // any unit, by WstrtoUtf8's rules (SSE2: units 0-0xFFFF only)
+  kStrict,  // units 0-0x10FFFF but surrogates (wcstombs in a UTF-8 locale;
+            // SSE2: units 0-0xFFFF only)
   kAscii,   // units 0-0x7F (wcstombs in an ASCII locale)
 };
 

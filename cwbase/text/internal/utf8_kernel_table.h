@@ -1,0 +1,42 @@
+// The block kernels of the UTF-8 converters, one table of functions per
+// vector level. utf8_kernels.cpp picks one table, once, by the active level
+// (core/internal/cpu_level.h) and every converter calls through it; the
+// tables themselves are defined by the level's own translation unit.
+//
+// Contract
+// - Each entry does what the function of the same role in utf8_kernels.h
+//   promises (count: CountUtf8Windows, decode: DecodeUtf8Windows,
+//   decodeStrict: DecodeUtf8WindowsStrict, encode: EncodeUtf8Blocks), with
+//   exactly the same results; levels differ only in how much of the input
+//   their blocks take and how fast.
+// - kSse2Utf8Kernels exists when CWBASE_SIMD_SSE2 is defined,
+//   kAvx2Utf8Kernels when CWBASE_SIMD_AVX2 is; the AVX2 entries may be
+//   called only on a processor with kAvx2 support.
+// Threads: pure functions; the tables are constant.
+#pragma once
+
+#include <cstddef>
+
+#include "cwbase/core/internal/simd.h"
+#include "cwbase/text/internal/utf8_kernels.h"
+
+namespace cwbase_internal {
+
+struct Utf8KernelTable {
+  size_t (*count)(const unsigned char* src, size_t n, size_t* count);
+  size_t (*decode)(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
+                   size_t* written);
+  size_t (*decodeStrict)(const unsigned char* src, size_t n, bool utf8, wchar_t* dst, size_t room,
+                         size_t* written);
+  size_t (*encode)(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst, size_t room,
+                   size_t* written);
+};
+
+#if defined(CWBASE_SIMD_SSE2)
+extern const Utf8KernelTable kSse2Utf8Kernels;
+#endif
+#if defined(CWBASE_SIMD_AVX2)
+extern const Utf8KernelTable kAvx2Utf8Kernels;
+#endif
+
+}  // namespace cwbase_internal
