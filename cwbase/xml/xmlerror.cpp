@@ -1,6 +1,8 @@
-// The texts of the load errors and the document's record of the last one.
+// The texts of the load and save errors and the document's record of the
+// last one.
 #include "cwbase/xml/xmlerror.h"
 
+#include "cwbase/xml/internal/error_text.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
@@ -37,12 +39,31 @@ const char* ErrorMessage(int code) {
       return "entity used where XML forbids it";
     case CWXML_ERROR_ENTITY_LIMIT:
       return "entity expansion beyond the limits";
+    case CWXML_ERROR_NAME:
+      return "a name that is not an XML name";
+    case CWXML_ERROR_COMMENT:
+      return "a comment holding \"--\" or ending in \"-\"";
+    case CWXML_ERROR_PI:
+      return "a processing instruction without a valid target or holding \"?>\", or a malformed "
+             "XML declaration";
+    case CWXML_ERROR_DOCTYPE:
+      return "a document type declaration that is not \"<!DOCTYPE\", white space, ... \">\"";
+    case CWXML_ERROR_MISPLACED_NODE:
+      return "a node of a kind that cannot stand where it is";
     default:
       return "unknown error";
   }
 }
 
 }  // namespace
+
+namespace cwbase_internal {
+
+const char* XmlErrorMessage(int code) {
+  return ErrorMessage(code);
+}
+
+}  // namespace cwbase_internal
 
 void CWXMLDocument::SetLastError(int code, long offset, int line, int column) {
   m_LastError.code = code;

@@ -1,17 +1,24 @@
 /// @file
-/// CWXMLError: what the last load of a CWXMLDocument found wrong, and the
+/// CWXMLError: what the last load or SaveXML of a CWXMLDocument found wrong
+/// (or what one SaveXML of a node found, handed to the caller), and the
 /// codes it may hold.
 ///
 /// Contract
-/// - `code` is 0 after a successful load and one of the CWXML_ERROR_ codes
-///   below after a failed one. `message` is a static English text for the
-///   code (never null, never to be released).
-/// - `offset` is where the fault was found, in bytes from the start of the
-///   data given (a byte-order mark included); `line` and `column` count from
-///   1, the column in characters after the last line end (CR LF, CR or LF).
-///   They are 0 when the fault has no position (no data, out of memory) and
-///   after a successful load.
-/// Threads: a plain record; it belongs to its document.
+/// - `code` is 0 after a success and one of the CWXML_ERROR_ codes below
+///   after a failure. `message` is a static English text for the code
+///   (never null, never to be released).
+/// - Load: `offset` is where the fault was found, in bytes from the start of
+///   the data given (a byte-order mark included); `line` and `column` count
+///   from 1, the column in characters after the last line end (CR LF, CR or
+///   LF).
+/// - SaveXML: the same three tell where the offending piece would have
+///   stood in the output of that call (the bytes it appends, counted from
+///   the first): the start of the tag, name, node or attribute list, or the
+///   character itself. For a tree read with CWXML_KEEP_ALL and written with
+///   the line ends it was read with, that is its place in the input.
+/// - All three are 0 when the fault has no position (no data, out of memory)
+///   and after a success.
+/// Threads: a plain record; it belongs to its document or its caller.
 #pragma once
 
 /// The position and kind of the fault a load found (see the file comment).
@@ -61,3 +68,20 @@ constexpr int CWXML_ERROR_ENTITY = 13;
 /// Entity references nested deeper than CWXML_MAX_ENTITY_DEPTH, or more
 /// text produced by entities than the expansion limit allows (xmlnode.h).
 constexpr int CWXML_ERROR_ENTITY_LIMIT = 14;
+/// SaveXML: an element, attribute or processing instruction target whose
+/// name is not an XML name.
+constexpr int CWXML_ERROR_NAME = 15;
+/// SaveXML: a comment that holds "--" or ends in "-".
+constexpr int CWXML_ERROR_COMMENT = 16;
+/// SaveXML: a processing instruction whose target is not a name or is "xml"
+/// in any case (other than the kept declaration), or that holds "?>"; or a
+/// kept XML declaration that does not follow its grammar.
+constexpr int CWXML_ERROR_PI = 17;
+/// SaveXML: a document type declaration that does not begin with
+/// "<!DOCTYPE" and white space or does not end with ">".
+constexpr int CWXML_ERROR_DOCTYPE = 18;
+/// SaveXML: a node of a kind that cannot stand where it is: a document type
+/// declaration inside an element, after the root or twice; an element,
+/// CDATA section or text other than white space before or after the root;
+/// an unknown kind.
+constexpr int CWXML_ERROR_MISPLACED_NODE = 19;

@@ -364,6 +364,10 @@ class CWXMLNode {
   int SaveXML(CWBlock& block, long depth = 0);
   /// SaveXML laid out as @p options say.
   int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
+  /// SaveXML laid out as @p options say, telling the outcome in *@p error
+  /// when @p error is not null: code 0 on success, else why and where the
+  /// tree cannot be written (see xmlerror.h).
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options, CWXMLError* error);
 
   /// The node whose child list holds this node; null for a root. Never read by the library.
   CWXMLNode* m_pParent;
@@ -429,7 +433,7 @@ class CWXMLDocument : public CWXMLNode {
   /// LoadXML with option bits (xmloptions.h): CWXML_KEEP_ALL keeps every
   /// node of the document. Options 0 is the two-argument form.
   int LoadXML(const unsigned char* data, long length, unsigned long options);
-  /// What the last load found: code 0 after a success.
+  /// What the last load or SaveXML found: code 0 after a success.
   const CWXMLError& GetLastError() const { return m_LastError; }
 
   /// Appends the declaration `<?xml version="1.0"?>` and CR LF, then the root
@@ -448,6 +452,9 @@ class CWXMLDocument : public CWXMLNode {
   int SaveXML(CWBlock& block, long depth = 0);
   /// SaveXML laid out as @p options say.
   int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
+  /// SaveXML laid out as @p options say, telling the outcome in *@p error
+  /// too when @p error is not null. Every form records it for GetLastError.
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options, CWXMLError* error);
 
   /// The wide text of the last load, cut in place; the tree's borrowed strings point into it.
   CWBlock m_Buffer;
