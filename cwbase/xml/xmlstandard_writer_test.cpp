@@ -123,6 +123,11 @@ TEST(XmlStandardWriter, EscapesOnlyWhatXmlNeeds) {
       {L"\u0085\u00e9\u20ac\U0001F600", L"\u007f", false,
        "<x v=\"&#127;\">&#133;\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80</x>"},
       {L"]]>]>]]]>", L"]]>", false, "<x v=\"]]>\">]]&gt;]>]]]&gt;</x>"},
+      // Runs long enough for the sixteen-unit copy.
+      {L"line one of the text\nline two of the text\n", L"", true,
+       "<x v=\"\">line one of the text\r\nline two of the text\r\n</x>"},
+      {L"sixteen units and more]]>sixteen units and more", L"", false,
+       "<x v=\"\">sixteen units and more]]&gt;sixteen units and more</x>"},
   };
   for (const auto& c : cases) {
     CWXMLNode node;
@@ -161,6 +166,10 @@ TEST(XmlStandardWriter, WritesEveryKindOfNode) {
       {CWXML_NODE_CDATA, L"a\r\nb", false, "<![CDATA[a]]>&#13;<![CDATA[\nb]]>"},
       {CWXML_NODE_CDATA, L"a\nb", true, "<![CDATA[a\r\nb]]>"},
       {CWXML_NODE_CDATA, L"", false, "<![CDATA[]]>"},
+      {CWXML_NODE_CDATA, L"sixteen units and more]]>and\nmore", true,
+       "<![CDATA[sixteen units and more]]]]><![CDATA[>and\r\nmore]]>"},
+      {CWXML_NODE_COMMENT, L"a comment of some length\r\nover two lines", true,
+       "<!--a comment of some length\r\nover two lines-->"},
       {CWXML_NODE_COMMENT, L" a - b\n", true, "<!-- a - b\r\n-->"},
       {CWXML_NODE_COMMENT, L"a\r\nb\rc", false, "<!--a\nb\nc-->"},
       {CWXML_NODE_COMMENT, L"", false, "<!---->"},
@@ -317,7 +326,7 @@ TEST(XmlStandardWriter, WritesTheDocumentAroundItsRoot) {
     doc.SetName(L"r");
     const bool kept = c.text && std::string(c.text).find("<r><s/>") != std::string::npos;
     if (kept) doc.AddChildNode(L"s");
-    auto fill = [&doc](CWPtArray& list, const wchar_t* const* items, size_t n) {
+    auto fill = [](CWPtArray& list, const wchar_t* const* items, size_t n) {
       for (size_t i = 0; i < n && items[i]; ++i) {
         const wchar_t k = items[i][0];
         const int kind = k == L'D' || k == L'P' ? CWXML_NODE_PI

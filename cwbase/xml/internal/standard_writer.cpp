@@ -59,13 +59,22 @@ void XmlStandardWriter::Indent(long level) {
   m_Pos += n;
 }
 
-// A name; false when it is not an XML name. Names of ASCII characters, the
-// common kind, are checked through the class table as they are copied; any
-// other goes through the full rules.
+// A name with the markup around it: "<" before a start tag's name, "</"
+// and ">" around an end tag's, " " and "=\"" around an attribute's. False
+// when it is not an XML name. Names of ASCII characters, the common kind,
+// are checked through the class table as they are copied, together with
+// their markup; any other goes through the full rules.
+template <int kForm>
 bool XmlStandardWriter::Name(const wchar_t* name) {
-  if (!name) return Fail(CWXML_ERROR_NAME, m_Pos);
+  constexpr size_t kBefore = kForm == kEndTag ? 2 : 1;
+  constexpr size_t kAfter = kForm == kStartTag ? 0 : kForm == kEndTag ? 1 : 2;
+  constexpr char kOpen[] = {kForm == kAttributeName ? ' ' : '<', '/'};
+  constexpr char kClose[] = {kForm == kEndTag ? '>' : '=', '"'};
+  if (!name) return Fail(CWXML_ERROR_NAME, m_Pos + kBefore);
   constexpr size_t kShort = 64;
-  char* out = Room(kShort);
+  char* out = Room(kBefore + kShort + kAfter);
+  std::memcpy(out, kOpen, kBefore);
+  out += kBefore;
   uint32_t want = kXmlNameStart;
   for (size_t i = 0; i < kShort; ++i, want = kXmlNameChar) {
     const uint32_t u = CodeOf(name[i]);
@@ -73,12 +82,15 @@ bool XmlStandardWriter::Name(const wchar_t* name) {
       out[i] = static_cast<char>(u);
     } else {
       if (u != 0 || i == 0) break;
-      m_Pos += i;
+      std::memcpy(out + i, kClose, kAfter);
+      m_Pos += kBefore + i + kAfter;
       return true;
     }
   }
-  if (!XmlIsName(name)) return Fail(CWXML_ERROR_NAME, m_Pos);
+  if (!XmlIsName(name)) return Fail(CWXML_ERROR_NAME, m_Pos + kBefore);
+  Raw(kOpen, kBefore);
   for (; *name; ++name) Character(CodeOf(*name));
+  Raw(kClose, kAfter);
   return true;
 }
 
@@ -109,7 +121,7 @@ bool XmlStandardWriter::Escape(uint32_t c, bool attribute) {
 
 // A text or attribute value of n units.
 template <bool kAttribute, bool kCrlf>
-bool XmlStandardWriter::Escaped(const wchar_t* s, size_t n) {
+inline __attribute__((always_inline)) bool XmlStandardWriter::Escaped(const wchar_t* s, size_t n) {
   constexpr uint32_t kStops = kAttribute ? kXmlAttributeEscape
                               : kCrlf    ? kXmlTextEscapeCrlf
                                          : kXmlTextEscape;
@@ -131,39 +143,46 @@ bool XmlStandardWriter::Escaped(const wchar_t* s, size_t n) {
   return true;
 }
 
-bool XmlStandardWriter::Text(const wchar_t* s) {
+inline __attribute__((always_inline)) bool XmlStandardWriter::Text(const wchar_t* s) {
   if (!s || !*s) return true;
   const size_t n = std::wcslen(s);
   return m_Crlf ? Escaped<false, true>(s, n) : Escaped<false, false>(s, n);
 }
 
-// An attribute value. Its first units are copied one at a time up to the
-// first that needs a look, with no length needed: the escape class holds
-// the zero unit (a control). What follows goes the way of every value.
-bool XmlStandardWriter::AttributeValue(const wchar_t* s) {
+bool XmlStandardWriter::TextNode(const wchar_t* s) {
+  return Text(s);
+}
+
+// An attribute value and its closing quote. Its first units are copied one
+// at a time up to the first that needs a look, with no length needed: the
+// escape class holds the zero unit (a control). What follows goes the way
+// of every value.
+inline __attribute__((always_inline)) bool XmlStandardWriter::AttributeValue(const wchar_t* s) {
   constexpr size_t kFirst = 16;
-  char* out = Room(kFirst);
+  char* out = Room(kFirst + 1);
   size_t i = 0;
   while (i < kFirst && !(XmlClassOf(s[i]) & kXmlAttributeEscape)) {
     out[i] = static_cast<char>(s[i]);
     ++i;
   }
+  if (s[i] == 0) {
+    out[i] = '"';
+    m_Pos += i + 1;
+    return true;
+  }
   m_Pos += i;
-  return s[i] == 0 || Escaped<true, false>(s + i, std::wcslen(s + i));
+  if (!Escaped<true, false>(s + i, std::wcslen(s + i))) return false;
+  Raw("\"");
+  return true;
 }
 
 bool XmlStandardWriter::Start(CWXMLNode* node, long depth, bool layout, Frame* frame) {
   const size_t at = m_Pos;
-  Raw("<");
-  if (!Name(node->m_pName)) return false;
+  if (!Name<kStartTag>(node->m_pName)) return false;
   for (int i = 0; i < node->m_Props.GetSize(); ++i) {
     auto* prop = Entry<CWXMLProp>(node->m_Props, i);
     if (!prop || !prop->m_pName || !prop->m_pValue) continue;
-    Raw(" ");
-    if (!Name(prop->m_pName)) return false;
-    Raw("=\"");
-    if (!AttributeValue(prop->m_pValue)) return false;
-    Raw("\"");
+    if (!Name<kAttributeName>(prop->m_pName) || !AttributeValue(prop->m_pValue)) return false;
   }
   if (!XmlPropsUnique(node->m_Props)) return Fail(CWXML_ERROR_ATTRIBUTE, at);
   // What is written inside: children (nameless elements are left out) and
@@ -192,20 +211,13 @@ bool XmlStandardWriter::Start(CWXMLNode* node, long depth, bool layout, Frame* f
     *frame = {node, depth, 0, layout && !text};
     return true;
   }
-  Raw("</");
-  Name(node->m_pName);
-  Raw(">");
+  Name<kEndTag>(node->m_pName);
   return true;
 }
 
 void XmlStandardWriter::End(const Frame& frame) {
-  if (frame.m_LaysOut) {
-    LineEnd();
-    Indent(frame.m_Depth);
-  }
-  Raw("</");
-  Name(frame.m_pNode->m_pName);
-  Raw(">");
+  if (frame.m_LaysOut) Break(frame.m_Depth);
+  Name<kEndTag>(frame.m_pNode->m_pName);
 }
 
 bool XmlStandardWriter::Tree(CWXMLNode* root, long depth, bool layout) {
@@ -217,27 +229,29 @@ bool XmlStandardWriter::Tree(CWXMLNode* root, long depth, bool layout) {
   if (!Start(root, depth, layout, &frame)) return false;
   if (frame.m_pNode) stack.push_back(frame);
   while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.m_Next == top.m_pNode->m_Children.GetSize()) {
+    // The children of the innermost open element, up to one that opens
+    // another level (then back to the top of the stack) or the last.
+    const Frame top = stack.back();
+    void** children = top.m_pNode->m_Children.GetMemPtr();
+    const int count = top.m_pNode->m_Children.GetSize();
+    const long level = top.m_Depth + 1;
+    int next = top.m_Next;
+    frame.m_pNode = nullptr;
+    while (next < count && !frame.m_pNode) {
+      auto* child = static_cast<CWXMLNode*>(children[next++]);
+      if (!child) continue;
+      const bool element = child->m_Kind == CWXML_NODE_ELEMENT;
+      if (element && !child->m_pName) continue;
+      if (top.m_LaysOut) Break(level);
+      if (!(element ? Start(child, level, top.m_LaysOut, &frame) : Other(child))) return false;
+    }
+    if (frame.m_pNode) {
+      stack.back().m_Next = next;
+      stack.push_back(frame);
+    } else {
       End(top);
       stack.pop_back();
-      continue;
     }
-    CWXMLNode* child = Entry<CWXMLNode>(top.m_pNode->m_Children, top.m_Next++);
-    if (!child) continue;
-    const bool element = child->m_Kind == CWXML_NODE_ELEMENT;
-    if (element && !child->m_pName) continue;
-    const long level = top.m_Depth + 1;
-    if (top.m_LaysOut) {
-      LineEnd();
-      Indent(level);
-    }
-    if (!element) {
-      if (!Other(child)) return false;
-      continue;
-    }
-    if (!Start(child, level, top.m_LaysOut, &frame)) return false;
-    if (frame.m_pNode) stack.push_back(frame);  // `top` is not used past this point
   }
   return true;
 }

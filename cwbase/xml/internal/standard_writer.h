@@ -40,7 +40,15 @@ class XmlStandardWriter {
         m_Pos(block.GetSize()),
         m_Capacity(block.GetCapacity()),
         m_Indent(options.indent),
-        m_Crlf(options.crlf) {}
+        m_Crlf(options.crlf) {
+    // A line end and then indentation, copied whole by Break.
+    const size_t end = m_Crlf ? 2 : 1;
+    std::memcpy(m_Break, "\r\n" + 2 - end, end);
+    std::memset(m_Break + end, m_Indent < 0 ? '\t' : ' ', sizeof m_Break - end);
+    m_Width = m_Indent < 0 ? 1 : static_cast<size_t>(m_Indent);
+    m_BreakLevels = m_Width ? (sizeof m_Break - end) / m_Width : 0;
+    m_EndLength = end;
+  }
   XmlStandardWriter(const XmlStandardWriter&) = delete;
   XmlStandardWriter& operator=(const XmlStandardWriter&) = delete;
 
@@ -69,6 +77,19 @@ class XmlStandardWriter {
   }
   // The indentation of `level` (none for 0 or below).
   void Indent(long level);
+  // A line end, then the indentation of `level`, as one fixed-size copy
+  // for the common levels.
+  void Break(long level) {
+    const size_t end = m_EndLength;
+    if (level <= 0) level = 0;
+    if (static_cast<unsigned long>(level) > m_BreakLevels) {
+      LineEnd();
+      Indent(level);
+      return;
+    }
+    std::memcpy(Room(sizeof m_Break), m_Break, sizeof m_Break);
+    m_Pos += end + static_cast<size_t>(level) * m_Width;
+  }
   // Makes what was written the block's data.
   void Finish() { m_Block.SetSize(static_cast<unsigned long>(m_Pos)); }
 
@@ -100,10 +121,13 @@ class XmlStandardWriter {
     return false;
   }
 
+  enum NameForm { kStartTag, kEndTag, kAttributeName };
+  template <int kForm>
   bool Name(const wchar_t* name);
   template <bool kAttribute, bool kCrlf>
   bool Escaped(const wchar_t* s, size_t n);
-  bool Text(const wchar_t* s);
+  bool Text(const wchar_t* s);      // inlined where elements are written
+  bool TextNode(const wchar_t* s);  // the same, out of line
   bool AttributeValue(const wchar_t* s);
   bool Escape(uint32_t c, bool attribute);
   // The start tag and the value; *frame is filled when children and an end
@@ -127,6 +151,10 @@ class XmlStandardWriter {
   size_t m_Capacity;
   int m_Indent;
   bool m_Crlf;
+  size_t m_EndLength;    // bytes of a line end
+  size_t m_Width;        // units of indentation per level
+  size_t m_BreakLevels;  // the deepest level m_Break holds
+  char m_Break[32];
   int m_FaultCode = 0;
   size_t m_FaultAt = 0;
 };

@@ -119,7 +119,7 @@ bool XmlStandardWriter::Doctype(const wchar_t* s) {
 bool XmlStandardWriter::Other(CWXMLNode* node) {
   switch (node->m_Kind) {
     case CWXML_NODE_TEXT:
-      return Text(node->m_pValue);
+      return TextNode(node->m_pValue);
     case CWXML_NODE_CDATA:
       return Cdata(node->m_pValue);
     case CWXML_NODE_COMMENT:
