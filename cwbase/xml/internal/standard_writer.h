@@ -46,7 +46,6 @@ class XmlStandardWriter {
     std::memcpy(m_Break, "\r\n" + 2 - end, end);
     std::memset(m_Break + end, m_Indent < 0 ? '\t' : ' ', sizeof m_Break - end);
     m_Width = m_Indent < 0 ? 1 : static_cast<size_t>(m_Indent);
-    m_BreakLevels = m_Width ? (sizeof m_Break - end) / m_Width : 0;
     m_EndLength = end;
   }
   XmlStandardWriter(const XmlStandardWriter&) = delete;
@@ -77,18 +76,23 @@ class XmlStandardWriter {
   }
   // The indentation of `level` (none for 0 or below).
   void Indent(long level);
-  // A line end, then the indentation of `level`, as one fixed-size copy
-  // for the common levels.
+  // A line end, then the indentation of `level`, copied in fixed-size
+  // pieces: the line end with the first indentation, then indentation only.
   void Break(long level) {
-    const size_t end = m_EndLength;
-    if (level <= 0) level = 0;
-    if (static_cast<unsigned long>(level) > m_BreakLevels) {
-      LineEnd();
-      Indent(level);
-      return;
+    constexpr size_t kPiece = sizeof m_Break / 2;
+    size_t n = m_EndLength;
+    if (level > 0) {
+      if (static_cast<unsigned long>(level) > kManyLevels) {
+        LineEnd();
+        Indent(level);
+        return;
+      }
+      n += static_cast<size_t>(level) * m_Width;
     }
-    std::memcpy(Room(sizeof m_Break), m_Break, sizeof m_Break);
-    m_Pos += end + static_cast<size_t>(level) * m_Width;
+    char* out = Room(n + kPiece);
+    std::memcpy(out, m_Break, kPiece);
+    for (size_t k = kPiece; k < n; k += kPiece) std::memcpy(out + k, m_Break + kPiece, kPiece);
+    m_Pos += n;
   }
   // Makes what was written the block's data.
   void Finish() { m_Block.SetSize(static_cast<unsigned long>(m_Pos)); }
@@ -98,6 +102,8 @@ class XmlStandardWriter {
   size_t Start() const { return m_Start; }
 
  private:
+  static constexpr unsigned long kManyLevels = 1ul << 16;  // beyond: the general path
+
   struct Frame {
     CWXMLNode* m_pNode;
     long m_Depth;
@@ -151,10 +157,9 @@ class XmlStandardWriter {
   size_t m_Capacity;
   int m_Indent;
   bool m_Crlf;
-  size_t m_EndLength;    // bytes of a line end
-  size_t m_Width;        // units of indentation per level
-  size_t m_BreakLevels;  // the deepest level m_Break holds
-  char m_Break[32];
+  size_t m_EndLength;  // bytes of a line end
+  size_t m_Width;      // units of indentation per level
+  char m_Break[64];    // a line end, then indentation
   int m_FaultCode = 0;
   size_t m_FaultAt = 0;
 };
