@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "cwbase/xml/xmlnode.h"
@@ -350,6 +351,10 @@ TEST(XmlStandardWriter, WritesTheDocumentAroundItsRoot) {
     } else {
       EXPECT_EQ(-1, rc);
       EXPECT_EQ(0u, block.GetSize());
+    }
+    for (CWPtArray* list : {&doc.m_Prolog, &doc.m_Epilog}) {  // the nodes put there by hand
+      for (int i = 0; i < list->GetSize(); ++i) delete static_cast<CWXMLNode*>(list->GetAt(i));
+      list->RemoveAll();
     }
   }
 }
