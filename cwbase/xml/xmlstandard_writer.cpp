@@ -24,7 +24,7 @@ inline T* Entry(CWPtArray& list, int i) {
 template <typename Write>
 int Save(CWBlock& block, const CWXMLSaveOptions& options, CWXMLError& outcome, Write write) {
   const unsigned long before = block.GetSize();
-  outcome = {CWXML_ERROR_NONE, 0, 0, 0, nullptr};
+  outcome = CWXMLError();
   try {
     XmlStandardWriter writer(block, options);
     if (write(writer)) {
@@ -39,7 +39,8 @@ int Save(CWBlock& block, const CWXMLSaveOptions& options, CWXMLError& outcome, W
     cwbase_internal::XmlOutputPosition(static_cast<const char*>(block.GetBuffer()) + before, at,
                                        &outcome.line, &outcome.column);
   } catch (const std::bad_alloc&) {
-    outcome = {CWXML_ERROR_OUT_OF_MEMORY, 0, 0, 0, nullptr};
+    outcome = CWXMLError();
+    outcome.code = CWXML_ERROR_OUT_OF_MEMORY;
   }
   outcome.message = cwbase_internal::XmlErrorMessage(outcome.code);
   block.SetSize(before);

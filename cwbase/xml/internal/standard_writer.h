@@ -43,7 +43,7 @@ class XmlStandardWriter {
         m_Crlf(options.crlf) {
     // A line end and then indentation, copied whole by Break.
     const size_t end = m_Crlf ? 2 : 1;
-    std::memcpy(m_Break, "\r\n" + 2 - end, end);
+    std::memcpy(m_Break, m_Crlf ? "\r\n" : "\n", end);
     std::memset(m_Break + end, m_Indent < 0 ? '\t' : ' ', sizeof m_Break - end);
     m_Width = m_Indent < 0 ? 1 : static_cast<size_t>(m_Indent);
     m_EndLength = end;
