@@ -1,8 +1,11 @@
 // Fuzzing of the standard XML reader and writer. Each input is read with
 // LoadXML. A failure must leave an empty tree and a fault position inside
 // the input. A success must give a tree that SaveXML writes without
-// refusal, that LoadXML reads back to the same tree, and whose second
-// writing gives the same bytes as the first. The same input is read again
+// refusal (with a layout picked from the input's length), that LoadXML
+// reads back to the same tree but for white space in values (SaveXML
+// writes character data as it stands, and LoadXML trims literal white space
+// at the ends of a value), and from there on writing and reading give the
+// same bytes and the same tree again. The same input is read again
 // with CWXML_KEEP_ALL: it must succeed or fail as the default load does, at
 // the same place, and keep the same elements, every other node well formed
 // (no name, attributes or children, a value), in the tree and in the
@@ -17,6 +20,22 @@
 #include "testing/xmltree.h"
 
 namespace {
+
+// XmlDump with the white space left out of every value, and no value shown
+// as an empty one.
+std::wstring Stripped(CWXMLNode& node) {
+  std::wstring s = node.m_pName ? node.m_pName : L"#";
+  for (int i = 0; i < node.m_Props.GetSize(); ++i) {
+    auto* p = static_cast<CWXMLProp*>(node.m_Props.GetAt(i));
+    s += std::wstring(L" ") + p->m_pName + L"=" + p->m_pValue;
+  }
+  s += L"\"";
+  for (const wchar_t* v = node.m_pValue; v && *v; ++v)
+    if (*v != L' ' && *v != L'\t' && *v != L'\n' && *v != L'\r') s += *v;
+  s += L"\"{";
+  for (int i = 0; i < node.GetChildCount(); ++i) s += Stripped(*node.GetChildAt(i)) + L" ";
+  return s + L"}";
+}
 
 std::string Bytes(CWBlock& block) {
   return std::string(static_cast<const char*>(block.GetBuffer()), block.GetSize());
@@ -108,14 +127,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(doc.GetLastError().code == 0 && doc.GetName());
   FUZZ_CHECK(Depth(doc) <= CWXML_MAX_DEPTH);
 
+  CWXMLSaveOptions options;
+  options.indent = static_cast<int>(size % 4) - 1;
+  options.crlf = size % 8 >= 4;
   CWBlock first;
-  FUZZ_CHECK(doc.SaveXML(first) == 0);
+  FUZZ_CHECK(doc.SaveXML(first, 0, options) == 0);
   CWXMLDocument back;
   FUZZ_CHECK(back.LoadXML(static_cast<unsigned char*>(first.GetBuffer()),
                           static_cast<long>(first.GetSize())) == 0);
-  FUZZ_CHECK(XmlDump(doc) == XmlDump(back));
-  CWBlock second;
-  FUZZ_CHECK(back.SaveXML(second) == 0);
-  FUZZ_CHECK(Bytes(first) == Bytes(second));
+  FUZZ_CHECK(Stripped(doc) == Stripped(back));
+  CWBlock second, third;
+  FUZZ_CHECK(back.SaveXML(second, 0, options) == 0);
+  CWXMLDocument again;
+  FUZZ_CHECK(again.LoadXML(static_cast<unsigned char*>(second.GetBuffer()),
+                           static_cast<long>(second.GetSize())) == 0);
+  FUZZ_CHECK(XmlDump(back) == XmlDump(again));
+  FUZZ_CHECK(again.SaveXML(third, 0, options) == 0);
+  FUZZ_CHECK(Bytes(second) == Bytes(third));
   return 0;
 }

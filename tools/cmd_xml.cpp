@@ -50,13 +50,13 @@ int Load(CWXMLDocument& doc, const std::string& path, bool wide) {
   return CWTOOL_OK;
 }
 
-// Reads FILE and loads it with LoadXML (standard mode). A malformed file is
-// reported as FILE:LINE:COLUMN: message.
-int LoadStandard(CWXMLDocument& doc, const std::string& path) {
+// Reads FILE and loads it with LoadXML (standard mode) and the load option
+// bits `options`. A malformed file is reported as FILE:LINE:COLUMN: message.
+int LoadStandard(CWXMLDocument& doc, const std::string& path, unsigned long options = 0) {
   std::string text;
   if (!CWToolReadInput(path, text)) return CWTOOL_REJECTED;
   if (doc.LoadXML(reinterpret_cast<const unsigned char*>(text.data()),
-                  static_cast<long>(text.size())) == 0)
+                  static_cast<long>(text.size()), options) == 0)
     return CWTOOL_OK;
   const CWXMLError& e = doc.GetLastError();
   if (e.line == 0) return CWToolFail(CWTOOL_REJECTED, path + ": " + e.message);
@@ -90,12 +90,39 @@ bool LostCharacters(CWXMLDocument& doc, CWBlock& narrow) {
          std::memcmp(full.data(), narrow.GetBuffer(), full.size()) != 0;
 }
 
+// The argument of --indent: "tabs", "none" or a number of spaces (0-16).
+bool ReadIndent(const std::string& text, int* indent) {
+  if (text == "tabs" || text == "none") {
+    *indent = text == "tabs" ? CWXML_INDENT_TABS : CWXML_INDENT_NONE;
+    return true;
+  }
+  if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *indent = std::atoi(text.c_str());
+  return *indent <= 16;
+}
+
 int RunXml(const std::vector<std::string>& args) {
   std::string out;
   std::vector<std::string> files;
-  bool wide = false, exact = false, check = false;
+  bool wide = false, exact = false, check = false, layout = false;
+  unsigned long load = 0;
+  CWXMLSaveOptions save;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--wide") {
+    if (args[i] == "--keep-all") {
+      load |= CWXML_KEEP_ALL;
+      layout = true;
+    } else if (args[i] == "--crlf") {
+      save.crlf = layout = true;
+    } else if (args[i] == "--no-declaration") {
+      save.declaration = false;
+      layout = true;
+    } else if (args[i] == "--indent") {
+      if (++i == args.size() || !ReadIndent(args[i], &save.indent))
+        return CWToolFail(CWTOOL_USAGE,
+                          "xml: --indent needs tabs, none or a number of spaces up to 16");
+      layout = true;
+    } else if (args[i] == "--wide") {
       wide = exact = true;
     } else if (args[i] == "--exact") {
       exact = true;
@@ -110,6 +137,10 @@ int RunXml(const std::vector<std::string>& args) {
       files.push_back(args[i]);
     }
   }
+  if (layout && (exact || check))
+    return CWToolFail(CWTOOL_USAGE,
+                      "xml: --keep-all, --indent, --crlf and --no-declaration are for writing "
+                      "with the standard operations (not with --exact, --wide or --check)");
   if (check) {
     if (exact || !out.empty())
       return CWToolFail(CWTOOL_USAGE, "xml: --check takes no -o, --exact or --wide");
@@ -125,9 +156,13 @@ int RunXml(const std::vector<std::string>& args) {
   CWXMLDocument doc;
   CWBlock block;
   if (!exact) {
-    if (int rc = LoadStandard(doc, in)) return rc;
-    if (doc.SaveXML(block, 0) != 0)
-      return CWToolFail(CWTOOL_REJECTED, in + ": the tree cannot be written as XML");
+    if (int rc = LoadStandard(doc, in, load)) return rc;
+    if (doc.SaveXML(block, 0, save) != 0) {
+      const CWXMLError& e = doc.GetLastError();
+      return CWToolFail(CWTOOL_REJECTED, in + ": the tree cannot be written as XML: " + e.message +
+                                             " (output line " + std::to_string(e.line) +
+                                             ", column " + std::to_string(e.column) + ")");
+    }
   } else {
     CWToolLocaleScope locale(XmlLocale());
     if (int rc = Load(doc, in, wide)) return rc;
@@ -304,12 +339,18 @@ int DemoXml() {
 CWToolCommand xmlCommand(
     "xml", "FILE [-o OUT] [--exact]",
     "load an XML document and write it back, or check that files are well-formed",
-    "Also: cwtool xml --check FILE...; cwtool xml --wide FILE [-o OUT].\n"
+    "Also: cwtool xml --check FILE...; cwtool xml --wide FILE [-o OUT];\n"
+    "cwtool xml FILE [--keep-all] [--indent N|tabs|none] [--crlf] [--no-declaration].\n"
     "Loads FILE as XML 1.0 (UTF-8, UTF-16 or UTF-32 by its byte-order mark, or the\n"
     "encoding it declares; comments, DOCTYPE and CDATA are understood) and writes\n"
-    "it back as UTF-8 in the library's layout: declaration, one tab per level,\n"
-    "CR LF line ends, values escaped. A malformed file is reported as\n"
-    "FILE:LINE:COLUMN: message. Output goes to standard output, or to OUT with -o.\n"
+    "it back with SaveXML as UTF-8: declaration, one tab per level between child\n"
+    "elements (never inside text), LF line ends, values escaped. --indent N\n"
+    "indents by N spaces (up to 16), --indent none adds no layout; --crlf writes\n"
+    "CR LF line ends; --no-declaration leaves the declaration out; --keep-all\n"
+    "keeps comments, processing instructions, the DOCTYPE and all white space,\n"
+    "so that the document is written back as it was read. A malformed file is\n"
+    "reported as FILE:LINE:COLUMN: message. Output goes to standard output, or to\n"
+    "OUT with -o.\n"
     "--check FILE... only reports whether each file is well-formed.\n"
     "--exact uses the exact operations instead: 8-bit text in the locale's\n"
     "encoding (with --wide, 32-bit wchar_t units in machine byte order), written\n"

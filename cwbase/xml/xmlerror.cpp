@@ -1,8 +1,10 @@
-// The texts of the load errors and the document's record of the last one.
+// The texts of the load and save errors and the document's record of the
+// last one.
 #include "cwbase/xml/xmlerror.h"
 
 #include <cstring>
 
+#include "cwbase/xml/internal/error_text.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
@@ -43,12 +45,31 @@ const char* ErrorMessage(int code) {
       return "the file cannot be read";
     case CWXML_ERROR_FILE_WRITE:
       return "the file cannot be written";
+    case CWXML_ERROR_NAME:
+      return "a name that is not an XML name";
+    case CWXML_ERROR_COMMENT:
+      return "a comment holding \"--\" or ending in \"-\"";
+    case CWXML_ERROR_PI:
+      return "a processing instruction without a valid target or holding \"?>\", or a malformed "
+             "XML declaration";
+    case CWXML_ERROR_DOCTYPE:
+      return "a document type declaration that is not \"<!DOCTYPE\", white space, ... \">\"";
+    case CWXML_ERROR_MISPLACED_NODE:
+      return "a node of a kind that cannot stand where it is";
     default:
       return "unknown error";
   }
 }
 
 }  // namespace
+
+namespace cwbase_internal {
+
+const char* XmlErrorMessage(int code) {
+  return ErrorMessage(code);
+}
+
+}  // namespace cwbase_internal
 
 void CWXMLDocument::SetLastError(int code, long offset, int line, int column, const char* detail) {
   size_t n = detail ? std::strlen(detail) : 0;

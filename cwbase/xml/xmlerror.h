@@ -1,17 +1,24 @@
 /// @file
-/// CWXMLError: what the last load of a CWXMLDocument found wrong, and the
+/// CWXMLError: what the last load or SaveXML of a CWXMLDocument found wrong
+/// (or what one SaveXML of a node found, handed to the caller), and the
 /// codes it may hold.
 ///
 /// Contract
-/// - `code` is 0 after a successful load (or file save) and one of the
-///   CWXML_ERROR_ codes below after a failed one. `message` is a static
-///   English text for the code, for the file errors for the code and the
-///   system's reason (never null, never to be released).
-/// - `offset` is where the fault was found, in bytes from the start of the
-///   data given (a byte-order mark included); `line` and `column` count from
-///   1, the column in characters after the last line end (CR LF, CR or LF).
-///   They are 0 when the fault has no position (no data, out of memory) and
-///   after a successful load, and for the file errors.
+/// - `code` is 0 after a success and one of the CWXML_ERROR_ codes below
+///   after a failure. `message` is a static English text for the code, for
+///   the file errors for the code and the system's reason (never null, never
+///   to be released).
+/// - Load: `offset` is where the fault was found, in bytes from the start of
+///   the data given (a byte-order mark included); `line` and `column` count
+///   from 1, the column in characters after the last line end (CR LF, CR or
+///   LF).
+/// - SaveXML: the same three tell where the offending piece would have
+///   stood in the output of that call (the bytes it appends, counted from
+///   the first): the start of the tag, name, node or attribute list, or the
+///   character itself. For a tree read with CWXML_KEEP_ALL and written with
+///   the line ends it was read with, that is its place in the input.
+/// - All three are 0 when the fault has no position (no data, out of
+///   memory), for the file errors, and after a success.
 /// - `detail` names what the fault is about, as zero-terminated UTF-8 in the
 ///   record itself, "" when the code says it all: for
 ///   CWXML_ERROR_MISMATCHED_TAG "end tag </b> does not match the open
@@ -21,7 +28,7 @@
 ///   "...". Being a fixed array, the record stays a plain value: copying it
 ///   copies the detail, which lives as long as the copy, and no storage of
 ///   the document is borrowed.
-/// Threads: a plain record; it belongs to its document.
+/// Threads: a plain record; it belongs to its document or its caller.
 #pragma once
 
 /// Bytes of CWXMLError::detail, its terminator included.
@@ -84,3 +91,20 @@ constexpr int CWXML_ERROR_FILE_READ = 15;
 /// full, ...), or the tree cannot be written as XML; the message says which.
 /// The file is left as it was.
 constexpr int CWXML_ERROR_FILE_WRITE = 16;
+/// SaveXML: an element, attribute or processing instruction target whose
+/// name is not an XML name.
+constexpr int CWXML_ERROR_NAME = 17;
+/// SaveXML: a comment that holds "--" or ends in "-".
+constexpr int CWXML_ERROR_COMMENT = 18;
+/// SaveXML: a processing instruction whose target is not a name or is "xml"
+/// in any case (other than the kept declaration), or that holds "?>"; or a
+/// kept XML declaration that does not follow its grammar.
+constexpr int CWXML_ERROR_PI = 19;
+/// SaveXML: a document type declaration that does not begin with
+/// "<!DOCTYPE" and white space or does not end with ">".
+constexpr int CWXML_ERROR_DOCTYPE = 20;
+/// SaveXML: a node of a kind that cannot stand where it is: a document type
+/// declaration inside an element, after the root or twice; an element,
+/// CDATA section or text other than white space before or after the root;
+/// an unknown kind.
+constexpr int CWXML_ERROR_MISPLACED_NODE = 21;

@@ -161,23 +161,67 @@
 ///   GetLastError() tells where (see xmlerror.h): the offending end tag
 ///   (its detail names both tags), the second occurrence of a repeated
 ///   attribute, or the end of the input for an element still open there.
-/// - SaveXML appends UTF-8 whatever the locale, in the exact writer's layout
-///   (tabs, CR LF, long values on a line of their own), every attribute value
-///   double-quoted. Text escapes & < > and CR, attribute values & < " tab LF
-///   CR; C1 controls and literal white space at either end of a value are
-///   written as character references. A value and children are both written
-///   (the value first); an empty value with children is written as an empty
-///   CDATA section. Nameless nodes or attributes and incomplete attributes
-///   (IsValid 0) follow the exact writer: they are left out. So for any tree
-///   of valid names, SaveXML then LoadXML gives the same tree.
+/// - SaveXML appends UTF-8 whatever the locale and never changes character
+///   data: another XML reader reads each element's text as the tree holds
+///   it (m_pValue, then its TEXT and CDATA children), character for
+///   character. It writes m_pValue first, then the children in order; a
+///   value stays on the element's line (`<a>value</a>`) however long. An
+///   element with a null value and no children is `<a/>`, with an empty
+///   value and none `<a></a>`; an empty value beside children, when no TEXT
+///   or CDATA child carries text, is an empty CDATA section (told apart
+///   from none). Nameless elements and incomplete attributes (IsValid 0)
+///   are left out, as by the exact writer.
+/// - Layout (CWXMLSaveOptions, xmloptions.h): a line end, then the
+///   indentation of the child's level (depth + 1 tabs or N spaces per
+///   level; none at level 0 or below) before each child, and a line end and
+///   the element's indentation before its end tag, only in an element that
+///   has no character data: its m_pValue is null or empty and it has no
+///   TEXT or CDATA child. Inside an element that has character data nothing
+///   is added anywhere in its subtree. CWXML_INDENT_NONE adds nothing at
+///   all. Line ends are LF by default (what Linux tools expect), CR LF with
+///   `crlf`; with `crlf` every LF of text, comments, PIs, the DOCTYPE and
+///   the declaration is written as CR LF too (readers read either as LF).
+///   A node's SaveXML starts at `depth` and ends with a line end (none with
+///   CWXML_INDENT_NONE).
+/// - Document: the declaration, the prolog (m_Prolog), the root, the
+///   epilog (m_Epilog), each followed by a line end when laid out. The
+///   declaration is a kept one (the first prolog node when it is a PI whose
+///   target is "xml"), its encoding pseudo-attribute written as UTF-8, or
+///   `<?xml version="1.0" encoding="UTF-8"?>` when none is kept; none at all
+///   when `declaration` is false. When m_Prolog or m_Epilog holds a TEXT
+///   node the document carries its own layout (as a CWXML_KEEP_ALL load of
+///   a file with any white space outside its root does): nothing is added
+///   anywhere, but a line end after a declaration the writer supplies.
+/// - So a tree read with CWXML_KEEP_ALL is written back as it was read,
+///   except where this writer has one form only: attribute values in double
+///   quotes, with &amp; &lt; &quot; and character references for tab, LF and
+///   CR (so they survive attribute-value normalisation); in text &amp; and
+///   &lt;, &gt; only after "]]", &#13; for CR, references for DEL and the C1
+///   controls; everything else as the character itself (references and
+///   entities in the input come out as their characters); `<a/>` for an
+///   element without content; the declaration's encoding named UTF-8. In a
+///   CDATA section "]]>" and CR end the section and open another around
+///   them. Markup written as it stands: comments, PIs and the DOCTYPE.
+/// - SaveXML then LoadXML (default) gives the same tree but for white space
+///   at the ends of values, which LoadXML trims (a value of " x" from a
+///   character reference comes back as "x"); the tree read back writes the
+///   same bytes again.
 /// - SaveXML writes into the block's storage past its length, growing the
 ///   storage to at least twice its capacity when it is full, and sets the
 ///   length once at the end; the bytes between the length and the capacity
 ///   are then zero.
 /// - SaveXML returns -1, and the block holds exactly what it held before the
-///   call, when a name is not an XML name, an element carries two attributes
-///   of one name, a string holds a character XML forbids, or memory runs
-///   out; the element it starts from must have a name.
+///   call, for a tree that cannot be written as XML: a name that is not an
+///   XML name, two attributes of one name, a character XML forbids, a
+///   comment holding "--" or ending in "-", a PI whose target is not a name
+///   or is "xml" or that holds "?>", a DOCTYPE that is not "<!DOCTYPE ...>",
+///   a node where its kind cannot stand (a DOCTYPE inside an element or
+///   after the root, text other than white space outside the root), a
+///   malformed kept declaration, a starting element without a name, or
+///   memory running out. The reason is a CWXMLError (xmlerror.h): a
+///   document records it for GetLastError() (code 0 after a success), and
+///   the four-argument SaveXML hands it to the caller, the only place a
+///   node has for it.
 ///
 /// Editing (beside the exact operations, which they never change):
 /// - Children: InsertChildNode takes ownership of a node made with `new`;
@@ -486,6 +530,10 @@ class CWXMLNode {
   int SaveXML(CWBlock& block, long depth = 0);
   /// SaveXML laid out as @p options say.
   int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
+  /// SaveXML laid out as @p options say, telling the outcome in *@p error
+  /// when @p error is not null: code 0 on success, else why and where the
+  /// tree cannot be written (see xmlerror.h).
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options, CWXMLError* error);
 
   /// The node whose child list holds this node; null for a root. Never read by the library.
   CWXMLNode* m_pParent;
@@ -583,7 +631,7 @@ class CWXMLDocument : public CWXMLNode {
   /// SaveXMLFile with an 8-bit path, handed to the C library unchanged.
   int SaveXMLFile(const char* path, const CWXMLSaveOptions& options = CWXMLSaveOptions());
 
-  /// What the last load or file save found: code 0 after a success.
+  /// What the last load, file save or SaveXML found: code 0 after a success.
   const CWXMLError& GetLastError() const { return m_LastError; }
 
   /// Appends the declaration `<?xml version="1.0"?>` and CR LF, then the root
@@ -602,6 +650,9 @@ class CWXMLDocument : public CWXMLNode {
   int SaveXML(CWBlock& block, long depth = 0);
   /// SaveXML laid out as @p options say.
   int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options);
+  /// SaveXML laid out as @p options say, telling the outcome in *@p error
+  /// too when @p error is not null. Every form records it for GetLastError.
+  int SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options, CWXMLError* error);
 
   /// The wide text of the last load, cut in place; the tree's borrowed strings point into it.
   CWBlock m_Buffer;

@@ -1,300 +1,72 @@
-// CWXMLNode::SaveXML and CWXMLDocument::SaveXML: the standard writer. It
-// walks the tree with an explicit stack (no recursion, whatever the depth),
-// escapes as XML requires and appends UTF-8 to the block. Text is copied in
-// runs: ASCII is narrowed sixteen units at a time up to the next unit that
-// needs escaping or is not ASCII, which goes on its own. Anything it cannot write as XML makes it
-// give up and return the block to its length before the call.
-#include <algorithm>
-#include <climits>
-#include <cstdint>
-#include <cstring>
+// CWXMLNode::SaveXML and CWXMLDocument::SaveXML: the standard writer's
+// entry points. They run the writer (internal/standard_writer.h) over the
+// tree, and over a document's declaration, prolog and epilog; on a failure
+// they put the block back to its length before the call and say why.
 #include <cwchar>
+#include <initializer_list>
 #include <new>
-#include <vector>
 
-#include "cwbase/text/internal/utf8_codec.h"
-#include "cwbase/xml/internal/props.h"
-#include "cwbase/xml/internal/scan.h"
-#include "cwbase/xml/internal/xmlchars.h"
+#include "cwbase/xml/internal/error_text.h"
+#include "cwbase/xml/internal/standard_writer.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
 
-using cwbase_internal::kXmlAttributeEscape;
-using cwbase_internal::kXmlCharClass;
-using cwbase_internal::kXmlNameChar;
-using cwbase_internal::kXmlNameStart;
-using cwbase_internal::kXmlTextEscape;
-using cwbase_internal::kXmlWhite;
-using cwbase_internal::XmlIsChar;
-using cwbase_internal::XmlIsControl;
-using cwbase_internal::XmlIsName;
-using cwbase_internal::XmlNarrowRun;
-using cwbase_internal::XmlSearch;
-using cwbase_internal::XmlTrimBack;
+using cwbase_internal::XmlStandardWriter;
 
-// The entries of a node's child or attribute list, read in place.
 template <typename T>
 inline T* Entry(CWPtArray& list, int i) {
   return static_cast<T*>(list.GetMemPtr()[i]);
 }
 
-// A wide unit as the code it holds (units are 32 bits).
-inline uint32_t CodeOf(wchar_t unit) {
-  return static_cast<uint32_t>(unit);
-}
-
-// Values longer than this go on a line of their own, as with the exact writer.
-constexpr size_t kLongValue = 32;
-
-// The writer puts its output straight into the block's storage past its
-// length, growing the storage by doubling (the block's own growth adds a
-// fixed amount, which would copy a large output over and over); Finish sets
-// the length once at the end.
-class Writer {
- public:
-  explicit Writer(CWBlock& block)
-      : m_Block(block),
-        m_pBase(static_cast<char*>(block.GetBuffer())),
-        m_Pos(block.GetSize()),
-        m_Capacity(block.GetCapacity()) {}
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-
-  // Writes `root` and its subtree; false when the tree cannot be written.
-  bool Tree(CWXMLNode* root, long depth);
-  // Makes what was written the block's data.
-  void Finish() { m_Block.SetSize(static_cast<unsigned long>(m_Pos)); }
-
- private:
-  struct Frame {
-    CWXMLNode* m_pNode;
-    long m_Depth;
-    int m_Next;  // the next child to write
-  };
-
-  // Room for n more bytes at m_pBase + m_Pos.
-  char* Room(size_t n) {
-    if (n > m_Capacity - m_Pos) Grow(n);
-    return m_pBase + m_Pos;
-  }
-  // Growing the length with SetSize copies the whole old storage, so what
-  // was written past the length comes along.
-  __attribute__((noinline)) void Grow(size_t n) {
-    constexpr size_t kLeast = 16384;
-    if (n > ULONG_MAX / 4 || m_Capacity > ULONG_MAX / 4) throw std::bad_alloc();
-    const size_t wanted = std::max(m_Capacity * 2, m_Pos + n + kLeast);
-    m_pBase = static_cast<char*>(m_Block.SetSize(static_cast<unsigned long>(wanted)));
-    m_Capacity = wanted;
-  }
-  template <size_t N>
-  void Raw(const char (&s)[N]) {
-    std::memcpy(Room(N - 1), s, N - 1);
-    m_Pos += N - 1;
-  }
-  void Character(uint32_t c) {
-    m_Pos += cwbase_internal::EncodeUtf8Unit(
-        static_cast<int32_t>(c),
-        reinterpret_cast<unsigned char*>(Room(cwbase_internal::kMaxUtf8Unit)));
-  }
-  // "&#<decimal>;".
-  void Reference(uint32_t c) {
-    char digits[10];
-    size_t n = 0;
-    do digits[n++] = static_cast<char>('0' + c % 10);
-    while (c /= 10);
-    char* out = Room(n + 3);
-    *out++ = '&', *out++ = '#';
-    while (n) *out++ = digits[--n];
-    *out++ = ';';
-    m_Pos = static_cast<size_t>(out - m_pBase);
-  }
-  void Tabs(long count) {
-    if (count <= 0) return;
-    const auto n = static_cast<size_t>(count);
-    std::memset(Room(n), '\t', n);
-    m_Pos += n;
-  }
-  bool Name(const wchar_t* name);
-  template <bool kAttribute>
-  bool Escaped(const wchar_t* s, size_t n);
-  bool AttributeValue(const wchar_t* s);
-  bool Escape(uint32_t c, bool attribute);
-  bool Open(CWXMLNode* node, long depth, bool* children);
-  static bool HasChildren(CWXMLNode* node);
-  void Close(CWXMLNode* node) {
-    Raw("</");
-    Name(node->m_pName);
-    Raw(">\r\n");
-  }
-
-  CWBlock& m_Block;
-  char* m_pBase;
-  size_t m_Pos;  // bytes written, the block's length before the call included
-  size_t m_Capacity;
-};
-
-// A name; false when it is not an XML name. Names of ASCII characters, the
-// common kind, are checked through the class table as they are copied;
-// any other goes through the full rules.
-bool Writer::Name(const wchar_t* name) {
-  if (!name) return false;
-  constexpr size_t kShort = 64;
-  char* out = Room(kShort);
-  uint32_t want = kXmlNameStart;
-  for (size_t i = 0; i < kShort; ++i, want = kXmlNameChar) {
-    const uint32_t u = CodeOf(name[i]);
-    if (u < 0x80 && (kXmlCharClass[u] & want)) {
-      out[i] = static_cast<char>(u);
-    } else {
-      if (u != 0 || i == 0) break;
-      m_Pos += i;
-      return true;
+// Runs `write` on a writer over `block` and fills `outcome`: the block keeps
+// what was written on success, and is put back on a failure.
+template <typename Write>
+int Save(CWBlock& block, const CWXMLSaveOptions& options, CWXMLError& outcome, Write write) {
+  const unsigned long before = block.GetSize();
+  outcome = CWXMLError();
+  try {
+    XmlStandardWriter writer(block, options);
+    if (write(writer)) {
+      writer.Finish();
+      outcome.message = cwbase_internal::XmlErrorMessage(CWXML_ERROR_NONE);
+      return 0;
     }
+    // The bytes written so far are still in the block's storage.
+    const size_t at = writer.FaultAt() - writer.Start();
+    outcome.code = writer.FaultCode();
+    outcome.offset = static_cast<long>(at);
+    cwbase_internal::XmlOutputPosition(static_cast<const char*>(block.GetBuffer()) + before, at,
+                                       &outcome.line, &outcome.column);
+  } catch (const std::bad_alloc&) {
+    outcome = CWXMLError();
+    outcome.code = CWXML_ERROR_OUT_OF_MEMORY;
   }
-  if (!XmlIsName(name)) return false;
-  for (; *name; ++name) Character(CodeOf(*name));
-  return true;
+  outcome.message = cwbase_internal::XmlErrorMessage(outcome.code);
+  block.SetSize(before);
+  return -1;
 }
 
-// One unit that a run of copied text stops at.
-bool Writer::Escape(uint32_t c, bool attribute) {
-  if (!XmlIsChar(c)) return false;
-  if (c == '&') {
-    Raw("&amp;");
-  } else if (c == '<') {
-    Raw("&lt;");
-  } else if (c == '>' && !attribute) {
-    Raw("&gt;");
-  } else if (c == '"' && attribute) {
-    Raw("&quot;");
-  } else if (c == '\r' || XmlIsControl(c) || (attribute && (c == '\t' || c == '\n'))) {
-    Reference(c);
-  } else {
-    Character(c);
-  }
-  return true;
+// Whether `node` is the XML declaration a CWXML_KEEP_ALL load keeps: a
+// processing instruction whose target is "xml".
+bool IsDeclaration(const CWXMLNode* node) {
+  const wchar_t* v = node ? node->m_pValue : nullptr;
+  return node && node->m_Kind == CWXML_NODE_PI && v && v[0] == L'x' && v[1] == L'm' &&
+         v[2] == L'l' &&
+         (v[3] == 0 || v[3] == L' ' || v[3] == L'\t' || v[3] == L'\n' || v[3] == L'\r');
 }
 
-// A text or attribute value of n units. In text, literal white space at
-// either end is written as references, so that the reader's trimming leaves
-// it alone.
-template <bool kAttribute>
-bool Writer::Escaped(const wchar_t* s, size_t n) {
-  constexpr uint32_t kStops = kAttribute ? kXmlAttributeEscape : kXmlTextEscape;
-  size_t lead = 0, trail = n;
-  if (!kAttribute) {
-    lead = XmlSearch<kXmlWhite, false>(s, 0, n, n);
-    trail = XmlTrimBack<kXmlWhite>(s, lead, n);
-  }
-  for (size_t i = 0; i < lead; ++i) Reference(CodeOf(s[i]));
-  for (size_t i = lead; i < trail;) {
-    // Room for the run and for the unit it stops at in its longest form.
-    char* out = Room(trail - i + cwbase_internal::kMaxUtf8Unit);
-    const size_t stop = XmlNarrowRun<kStops>(s, i, trail, out);
-    m_Pos += stop - i;
-    if (stop == trail) break;
-    const uint32_t c = CodeOf(s[stop]);
-    if (c >= 0xA0 && c < 0xD800) {  // letters and punctuation beyond ASCII, written as they are
-      m_Pos += cwbase_internal::EncodeUtf8Unit(static_cast<int32_t>(c),
-                                               reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
-    } else if (!Escape(c, kAttribute)) {
-      return false;
-    }
-    i = stop + 1;
-  }
-  for (size_t i = trail; i < n; ++i) Reference(CodeOf(s[i]));
-  return true;
-}
-
-// An attribute value. Its first units are copied one at a time up to the
-// first that needs a look, with no length needed: the escape class holds
-// the zero unit (a control). What follows goes the way of every value.
-bool Writer::AttributeValue(const wchar_t* s) {
-  constexpr size_t kFirst = 16;
-  char* out = Room(kFirst);
-  size_t i = 0;
-  while (i < kFirst && !(cwbase_internal::XmlClassOf(s[i]) & kXmlAttributeEscape)) {
-    out[i] = static_cast<char>(s[i]);
-    ++i;
-  }
-  m_Pos += i;
-  return s[i] == 0 || Escaped<true>(s + i, std::wcslen(s + i));
-}
-
-bool Writer::HasChildren(CWXMLNode* node) {
-  for (int i = 0; i < node->m_Children.GetSize(); ++i) {
-    CWXMLNode* child = Entry<CWXMLNode>(node->m_Children, i);
-    if (child && child->m_pName) return true;
-  }
-  return false;
-}
-
-// The start tag and the value; *children tells whether the children and an
-// end tag follow (false: the element is complete).
-bool Writer::Open(CWXMLNode* node, long depth, bool* children) {
-  Tabs(depth);
-  Raw("<");
-  if (!Name(node->m_pName)) return false;
-  for (int i = 0; i < node->m_Props.GetSize(); ++i) {
-    auto* prop = Entry<CWXMLProp>(node->m_Props, i);
-    if (!prop || !prop->m_pName || !prop->m_pValue) continue;
-    Raw(" ");
-    if (!Name(prop->m_pName)) return false;
-    Raw("=\"");
-    if (!AttributeValue(prop->m_pValue)) return false;
-    Raw("\"");
-  }
-  if (!cwbase_internal::XmlPropsUnique(node->m_Props)) return false;
-  const wchar_t* value = node->m_pValue;
-  *children = HasChildren(node);
-  if (!value && !*children) {
-    Raw("/>\r\n");
-    return true;
-  }
-  Raw(">");
-  if (value && *value) {
-    const size_t n = std::wcslen(value);
-    const bool onItsOwn = n > kLongValue;
-    if (onItsOwn) {
-      Raw("\r\n");
-      Tabs(depth + 1);
-    }
-    if (!Escaped<false>(value, n)) return false;
-    if (onItsOwn && !*children) {
-      Raw("\r\n");
-      Tabs(depth);
-    }
-  } else if (value && *children) {
-    Raw("<![CDATA[]]>");  // an empty value, told apart from none
-  }
-  if (*children) {
-    Raw("\r\n");
-    return true;
-  }
-  Close(node);
-  *children = false;
-  return true;
-}
-
-bool Writer::Tree(CWXMLNode* root, long depth) {
-  std::vector<Frame> stack;
-  bool children = false;
-  if (!Open(root, depth, &children)) return false;
-  if (children) stack.push_back({root, depth, 0});
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.m_Next == top.m_pNode->m_Children.GetSize()) {
-      Tabs(top.m_Depth);
-      Close(top.m_pNode);
-      stack.pop_back();
-      continue;
-    }
-    CWXMLNode* child = Entry<CWXMLNode>(top.m_pNode->m_Children, top.m_Next++);
-    if (!child || !child->m_pName) continue;
-    const long level = top.m_Depth + 1;
-    if (!Open(child, level, &children)) return false;
-    if (children) stack.push_back({child, level, 0});
+// Nodes before or after the root, each on a line of its own when laid out.
+// A document type declaration may stand only once, before the root.
+bool TopLevel(XmlStandardWriter& w, CWPtArray& list, int from, long depth, bool layout, bool prolog,
+              int* doctypes) {
+  for (int i = from; i < list.GetSize(); ++i) {
+    CWXMLNode* node = Entry<CWXMLNode>(list, i);
+    if (!node) continue;
+    if (layout) w.Indent(depth);
+    const bool doctype = node->m_Kind == CWXML_NODE_DOCTYPE;
+    if (!w.TopLevel(node, doctype && prolog && ++*doctypes == 1)) return false;
+    if (layout) w.LineEnd();
   }
   return true;
 }
@@ -302,39 +74,64 @@ bool Writer::Tree(CWXMLNode* root, long depth) {
 }  // namespace
 
 int CWXMLNode::SaveXML(CWBlock& block, long depth) {
-  const unsigned long before = block.GetSize();
-  try {
-    Writer writer(block);
-    if (writer.Tree(this, depth)) {
-      writer.Finish();
-      return 0;
-    }
-  } catch (const std::bad_alloc&) {
-  }
-  block.SetSize(before);
-  return -1;
-}
-
-int CWXMLDocument::SaveXML(CWBlock& block, long depth) {
-  const unsigned long before = block.GetSize();
-  try {
-    static const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-    block.AddData(const_cast<char*>(kDeclaration), sizeof kDeclaration - 1);
-  } catch (const std::bad_alloc&) {
-    block.SetSize(before);
-    return -1;
-  }
-  if (CWXMLNode::SaveXML(block, depth) == 0) return 0;
-  block.SetSize(before);
-  return -1;
+  return SaveXML(block, depth, CWXMLSaveOptions());
 }
 
 int CWXMLNode::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options) {
-  (void)options;
-  return SaveXML(block, depth);
+  CWXMLError ignored;
+  return SaveXML(block, depth, options, &ignored);
+}
+
+int CWXMLNode::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options,
+                       CWXMLError* error) {
+  CWXMLError outcome;
+  const int rc = Save(block, options, outcome, [&](XmlStandardWriter& w) {
+    const bool layout = options.indent != CWXML_INDENT_NONE;
+    if (layout) w.Indent(depth);
+    if (!w.Tree(this, depth, layout)) return false;
+    if (layout) w.LineEnd();
+    return true;
+  });
+  if (error) *error = outcome;
+  return rc;
+}
+
+int CWXMLDocument::SaveXML(CWBlock& block, long depth) {
+  return SaveXML(block, depth, CWXMLSaveOptions(), nullptr);
 }
 
 int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options) {
-  (void)options;
-  return SaveXML(block, depth);
+  return SaveXML(block, depth, options, nullptr);
+}
+
+int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options,
+                           CWXMLError* error) {
+  const int rc = Save(block, options, m_LastError, [&](XmlStandardWriter& w) {
+    // White space text outside the root means the document carries its own
+    // layout (as one read with CWXML_KEEP_ALL does): none is added anywhere.
+    bool kept = false;
+    for (CWPtArray* list : {&m_Prolog, &m_Epilog})
+      for (int i = 0; i < list->GetSize(); ++i) {
+        CWXMLNode* node = Entry<CWXMLNode>(*list, i);
+        kept |= node && node->m_Kind == CWXML_NODE_TEXT;
+      }
+    const bool layout = options.indent != CWXML_INDENT_NONE && !kept;
+    const bool declared = m_Prolog.GetSize() > 0 && IsDeclaration(Entry<CWXMLNode>(m_Prolog, 0));
+    if (options.declaration) {
+      if (declared) {
+        if (!w.Declaration(Entry<CWXMLNode>(m_Prolog, 0)->m_pValue)) return false;
+      } else {
+        w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+      }
+      if (layout || (!declared && options.indent != CWXML_INDENT_NONE)) w.LineEnd();
+    }
+    int doctypes = 0;
+    if (!TopLevel(w, m_Prolog, declared ? 1 : 0, depth, layout, true, &doctypes)) return false;
+    if (layout) w.Indent(depth);
+    if (!w.Tree(this, depth, layout)) return false;
+    if (layout) w.LineEnd();
+    return TopLevel(w, m_Epilog, 0, depth, layout, false, &doctypes);
+  });
+  if (error) *error = m_LastError;
+  return rc;
 }

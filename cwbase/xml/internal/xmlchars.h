@@ -40,6 +40,7 @@ enum XmlClass : uint32_t {
   kXmlNameStart = 1u << 14,    // ASCII NameStartChar: letters, "_", ":"
   kXmlNameChar = 1u << 15,     // ASCII NameChar: those, digits, "-", "."
   kXmlTextControl = 1u << 16,  // 0x00-0x1F but tab and line feed
+  kXmlLf = 1u << 17,           // line feed
 };
 
 // Where a run of character data stops in the standard reader: markup,
@@ -52,8 +53,9 @@ constexpr uint32_t kXmlValueStop = kXmlAmp | kXmlLt | kXmlControl;
 // What the standard writer cannot copy as it stands: in text "&", "<", ">",
 // a control other than tab and LF (CR included), and anything from 0x7F up;
 // in an attribute value "&", "<", '"', every control and anything from 0x7F
-// up.
+// up. Writing CR LF line ends, it stops at line feeds in text as well.
 constexpr uint32_t kXmlTextEscape = kXmlAmp | kXmlLt | kXmlTagClose | kXmlTextControl | kXmlHigh;
+constexpr uint32_t kXmlTextEscapeCrlf = kXmlTextEscape | kXmlLf;
 constexpr uint32_t kXmlAttributeEscape = kXmlAmp | kXmlLt | kXmlQuote | kXmlControl | kXmlHigh;
 
 constexpr uint32_t XmlClassesOf(unsigned c) {
@@ -68,6 +70,7 @@ constexpr uint32_t XmlClassesOf(unsigned c) {
   if (c == '&') k |= kXmlAmp;
   if (c == '\'') k |= kXmlApos;
   if (c == '\r') k |= kXmlCr;
+  if (c == '\n') k |= kXmlLf;
   if (c == ']') k |= kXmlBracket;
   if (c == 0) k |= kXmlZero;
   if (c < 0x20) k |= kXmlControl;
