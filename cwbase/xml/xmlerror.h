@@ -88,8 +88,8 @@ constexpr int CWXML_ERROR_ENTITY_LIMIT = 14;
 /// no permission, ...); the message says which.
 constexpr int CWXML_ERROR_FILE_READ = 15;
 /// SaveXMLFile: the file cannot be written or replaced (no permission, disk
-/// full, ...), or the tree cannot be written as XML; the message says which.
-/// The file is left as it was.
+/// full, ...); the message says which. The file is left as it was. A tree
+/// that SaveXML refuses gives the writer's own code instead.
 constexpr int CWXML_ERROR_FILE_WRITE = 16;
 /// SaveXML: an element, attribute or processing instruction target whose
 /// name is not an XML name.

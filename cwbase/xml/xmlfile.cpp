@@ -13,9 +13,6 @@
 
 namespace {
 
-// SetFileError's reason for a tree that SaveXML refused.
-constexpr int kNotXml = -1;
-
 struct FileReason {
   int error;
   const char* read;
@@ -50,9 +47,6 @@ const FileReason kReasons[] = {
     {EILSEQ, "cannot read the file: its path cannot be converted in the locale",
      "cannot write the file: its path cannot be converted in the locale"},
     {EINVAL, "cannot read the file: no path given", "cannot write the file: no path given"},
-    {kNotXml, "the document cannot be written as XML",
-     "the document cannot be written as XML (a name that is not an XML name, an attribute "
-     "repeated, a character XML forbids, or no root element); the file was not written"},
 };
 
 }  // namespace
@@ -115,12 +109,7 @@ int CWXMLDocument::SaveFile(const char* path, const CWXMLSaveOptions& options) {
     return -1;
   }
   CWBlock text;
-  SetLastError(CWXML_ERROR_NONE, 0, 0, 0);
-  if (SaveXML(text, 0, options) != 0) {
-    // The writer's own reason stands when it gave one.
-    if (m_LastError.code == CWXML_ERROR_NONE) SetFileError(CWXML_ERROR_FILE_WRITE, kNotXml);
-    return -1;
-  }
+  if (SaveXML(text, 0, options) != 0) return -1;  // the writer recorded why
   const int error = ReplaceFileContent(path, text);
   if (error) {
     SetFileError(CWXML_ERROR_FILE_WRITE, error == -1 ? EINVAL : error);

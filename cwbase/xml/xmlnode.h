@@ -625,8 +625,9 @@ class CWXMLDocument : public CWXMLNode {
   /// Writes the document as SaveXML (depth 0, @p options) to the file at
   /// @p path, replacing it whole or not at all (ReplaceFileContent).
   /// @return 0 (GetLastError code 0), or -1: the tree cannot be written as
-  /// XML, or the file cannot be written (CWXML_ERROR_FILE_WRITE, the message
-  /// naming the reason); the file at @p path is then as it was.
+  /// XML (GetLastError as SaveXML leaves it), or the file cannot be written
+  /// (CWXML_ERROR_FILE_WRITE, the message naming the reason); the file at
+  /// @p path is then as it was.
   int SaveXMLFile(const wchar_t* path, const CWXMLSaveOptions& options = CWXMLSaveOptions());
   /// SaveXMLFile with an 8-bit path, handed to the C library unchanged.
   int SaveXMLFile(const char* path, const CWXMLSaveOptions& options = CWXMLSaveOptions());
