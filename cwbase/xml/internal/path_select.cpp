@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cwchar>
 #include <new>
 
 #include "cwbase/xml/internal/path_program.h"
