@@ -50,13 +50,17 @@
 /// node is null when there is none. Matches point into the tree: they are
 /// valid while the tree is not changed.
 ///
-/// Cost and limits: compiling is linear in the path's length. A selection
-/// numbers the elements it may need once (the whole subtree of the highest
-/// node the path can reach, or only its levels the path can reach when it has
-/// no "//") and then takes each step over those numbers, so its time is
-/// linear in the tree's size times the number of steps, and its memory about
-/// 20 bytes per element; it calls nothing recursively, so trees of any depth
-/// are safe. Out of memory is caught (std::bad_alloc never escapes).
+/// Cost and limits: compiling is linear in the path's length. A path without
+/// ".." is taken step by step down from the context: a child step reads the
+/// children of the nodes it is given, "//" with the step after it walks their
+/// subtrees once; memory is a pointer per node kept and a stack as deep as the
+/// tree. A path with ".." numbers the elements it may need once (the whole
+/// subtree of the highest node the path can reach, or only its levels the path
+/// can reach when it has no "//") and then takes each step over those numbers,
+/// with about 20 bytes per element. Either way the time is at most linear in
+/// the tree's size times the number of steps, and nothing is called
+/// recursively, so trees of any depth are safe. Out of memory is caught
+/// (std::bad_alloc never escapes).
 ///
 /// Threads: Compile changes the object; the selections only read it and the
 /// tree, keeping nothing between calls, so one compiled path may run on

@@ -99,6 +99,12 @@ TEST_F(XmlPath, DescendantsInDocumentOrderEachOnce) {
                             {L"//c//..", L"a1 c1"},
                             {L"a/b/../@id", L"a1@id=a1 a2@id=a2"},
                             {L"//b//.", L"b1 b2 b3 b4 b5"},
+                            // Children of nested elements: c1's b3 comes
+                            // between a1's b2 and a2's b4.
+                            {L"//*/b", L"b1 b2 b3 b4 b5"},
+                            {L"//*/b[2]", L"b2"},
+                            {L"//*/*[1]", L"a1 b1 b3 b4"},
+                            {L"//*/*[1]/b", L"b1 b2"},
                         });
 }
 
