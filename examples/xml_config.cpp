@@ -95,11 +95,12 @@ void ShowDifferences(const char* before, const char* after) {
 // is copied, so the new element lines up with it.
 CWXMLNode* AddElementAfter(CWXMLNode* sibling, const wchar_t* name) {
   CWXMLNode* parent = sibling->m_pParent;
-  int at = parent->GetChildIndex(sibling);
+  int at = parent ? parent->GetChildIndex(sibling) : -1;
+  if (at < 0) return nullptr;  // the root has no siblings
   CWXMLNode* element = new CWXMLNode;
   element->SetName(name);
   if (!parent->InsertChildNode(at + 1, element)) {
-    delete element;  // refused: the caller still owns it
+    delete element;  // refused: it is still ours
     return nullptr;
   }
   CWXMLNode* before = parent->GetChildAt(at - 1);
@@ -122,8 +123,8 @@ bool EditConfig(const char* conf, const char* out) {
     Report(stderr, conf, doc.GetLastError());
     return false;
   }
-  std::printf("root <%ls>, bus type %ls\n", doc.GetName(),
-              Show(doc.GetChildNode(L"type") ? doc.GetChildNode(L"type")->GetValue() : nullptr));
+  CWXMLNode* type = doc.GetChildNode(L"type");  // elements only: text and comments have no name
+  std::printf("root <%ls>, bus type %ls\n", doc.GetName(), Show(type ? type->GetValue() : nullptr));
 
   // A value, read as a number: MISSING and MALFORMED are told apart from 0.
   SWXMLMatch timeout = XMLPathSelectFirst(&doc, L"/busconfig/limit[@name='auth_timeout']");
