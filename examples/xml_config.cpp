@@ -40,14 +40,14 @@ const wchar_t* Show(const wchar_t* text) {
   return text ? text : L"(none)";
 }
 
-// FILE:LINE:COLUMN: message (detail), as compilers print their errors.
+// FILE:LINE:COLUMN: what, as compilers print their errors; the detail, when
+// there is one, is the message with the names in it.
 void Report(FILE* to, const char* path, const CWXMLError& error) {
+  const char* what = error.detail[0] ? error.detail : error.message;
   if (error.line > 0)
-    std::fprintf(to, "%s:%d:%d: %s", path, error.line, error.column, error.message);
+    std::fprintf(to, "%s:%d:%d: %s\n", path, error.line, error.column, what);
   else
-    std::fprintf(to, "%s: %s", path, error.message);
-  if (error.detail[0]) std::fprintf(to, " (%s)", error.detail);
-  std::fprintf(to, "\n");
+    std::fprintf(to, "%s: %s\n", path, what);
 }
 
 // The lines of a whole file; false when it cannot be read.

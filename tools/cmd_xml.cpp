@@ -59,9 +59,10 @@ int LoadStandard(CWXMLDocument& doc, const std::string& path, unsigned long opti
                   static_cast<long>(text.size()), options) == 0)
     return CWTOOL_OK;
   const CWXMLError& e = doc.GetLastError();
-  if (e.line == 0) return CWToolFail(CWTOOL_REJECTED, path + ": " + e.message);
+  const std::string what = e.detail[0] ? e.detail : e.message;  // the detail names names
+  if (e.line == 0) return CWToolFail(CWTOOL_REJECTED, path + ": " + what);
   return CWToolFail(CWTOOL_REJECTED, path + ":" + std::to_string(e.line) + ":" +
-                                         std::to_string(e.column) + ": " + e.message);
+                                         std::to_string(e.column) + ": " + what);
 }
 
 // `xml --check FILE...`: whether each file is well-formed.

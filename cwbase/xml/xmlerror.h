@@ -19,8 +19,9 @@
 ///   the line ends it was read with, that is its place in the input.
 /// - All three are 0 when the fault has no position (no data, out of
 ///   memory), for the file errors, and after a success.
-/// - `detail` names what the fault is about, as zero-terminated UTF-8 in the
-///   record itself, "" when the code says it all: for
+/// - `detail` is the message with the names of what the fault is about, as
+///   zero-terminated UTF-8 in the record itself, to be shown in place of
+///   `message` when it is not empty; "" when the code says it all: for
 ///   CWXML_ERROR_MISMATCHED_TAG "end tag </b> does not match the open
 ///   element <a>", for a repeated attribute "attribute x repeated" (the
 ///   position is then the second occurrence's name). A name longer than
