@@ -3,34 +3,24 @@
 
 #include <cstdint>
 
+#include "cwbase/text/internal/utf8_codec.h"
 #include "cwbase/xml/xmlerror.h"
 
 namespace cwbase_internal {
 namespace {
 
-// Appends `name` as UTF-8, cut after CWXML_DETAIL_NAME bytes.
+// Appends `name` as UTF-8, cut after CWXML_DETAIL_NAME bytes. Names come
+// from the parsed text, so every unit is a character XML allows.
 void AppendName(std::string& out, const wchar_t* name, size_t length) {
   const size_t start = out.size();
   for (size_t i = 0; i < length; ++i) {
-    const auto c = static_cast<uint32_t>(name[i]);
-    char bytes[4];
-    size_t n;
-    if (c < 0x80) {
-      bytes[0] = static_cast<char>(c), n = 1;
-    } else if (c < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (c >> 6)), n = 2;
-    } else if (c < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (c >> 12)), n = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | ((c >> 18) & 0x07)), n = 4;
-    }
-    for (size_t k = 1; k < n; ++k)
-      bytes[k] = static_cast<char>(0x80 | ((c >> (6 * (n - 1 - k))) & 0x3F));
+    unsigned char bytes[kMaxUtf8Unit];
+    const size_t n = EncodeUtf8Unit(static_cast<int32_t>(name[i]), bytes);
     if (out.size() - start + n > static_cast<size_t>(CWXML_DETAIL_NAME)) {
       out += "...";
       return;
     }
-    out.append(bytes, n);
+    out.append(reinterpret_cast<const char*>(bytes), n);
   }
 }
 
