@@ -107,15 +107,9 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& o
 int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options,
                            CWXMLError* error) {
   const int rc = Save(block, options, m_LastError, [&](XmlStandardWriter& w) {
-    // White space text outside the root means the document carries its own
-    // layout (as one read with CWXML_KEEP_ALL does): none is added anywhere.
-    bool kept = false;
-    for (CWPtArray* list : {&m_Prolog, &m_Epilog})
-      for (int i = 0; i < list->GetSize(); ++i) {
-        CWXMLNode* node = Entry<CWXMLNode>(*list, i);
-        kept |= node && node->m_Kind == CWXML_NODE_TEXT;
-      }
-    const bool layout = options.indent != CWXML_INDENT_NONE && !kept;
+    // A tree read with CWXML_KEEP_ALL holds every run of white space the
+    // input had: adding layout would change the document.
+    const bool layout = options.indent != CWXML_INDENT_NONE && !m_bKeptLayout;
     const bool declared = m_Prolog.GetSize() > 0 && IsDeclaration(Entry<CWXMLNode>(m_Prolog, 0));
     if (options.declaration) {
       if (declared) {
