@@ -193,9 +193,10 @@
 ///   its own layout: its SaveXML adds none anywhere, whatever `indent` says
 ///   (the document remembers that load; every other load, successful or
 ///   not, forgets it, `doc = otherDoc` copies it with the prolog and epilog,
-///   `doc = node` and the editing operations leave it). Only a declaration
-///   the writer supplies is followed by a line end (unless
-///   CWXML_INDENT_NONE), since the input had none there. A subtree of such a
+///   `doc = node`, Parse and the editing operations leave it). Only a
+///   declaration the writer supplies (none was kept and `declaration` is
+///   true) is followed by a line end, whatever `indent` says, so the output
+///   does not depend on `indent` at all. A subtree of such a
 ///   document saved alone with a node's SaveXML is laid out as any node
 ///   (use CWXML_INDENT_NONE to add nothing).
 /// - So a tree read with CWXML_KEEP_ALL is written back as it was read,

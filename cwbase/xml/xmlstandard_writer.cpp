@@ -117,7 +117,11 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& o
       } else {
         w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
       }
-      if (layout || (!declared && options.indent != CWXML_INDENT_NONE)) w.LineEnd();
+      // A supplied declaration stands on its own line, but with no layout
+      // at all; in a kept document whatever the indent, so that its output
+      // depends on the indent option nowhere.
+      if (layout || (!declared && (m_bKeptLayout || options.indent != CWXML_INDENT_NONE)))
+        w.LineEnd();
     }
     int doctypes = 0;
     if (!TopLevel(w, m_Prolog, declared ? 1 : 0, depth, layout, true, &doctypes)) return false;
