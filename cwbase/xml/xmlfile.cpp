@@ -61,6 +61,7 @@ void CWXMLDocument::SetFileError(int code, int error) {
 }
 
 int CWXMLDocument::LoadFile(const char* path, unsigned long options) {
+  m_bKeptLayout = false;
   CleanUp();
   struct stat info {};
   int error = 0;

@@ -479,5 +479,6 @@ CWXMLDocument& CWXMLDocument::operator=(CWXMLDocument& source) {
   CWXMLNode::operator=(source);
   cwbase_internal::XmlCopyNodes(m_Prolog, source.m_Prolog);
   cwbase_internal::XmlCopyNodes(m_Epilog, source.m_Epilog);
+  m_bKeptLayout = source.m_bKeptLayout;
   return *this;
 }

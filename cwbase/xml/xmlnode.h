@@ -188,10 +188,17 @@
 ///   declaration is a kept one (the first prolog node when it is a PI whose
 ///   target is "xml"), its encoding pseudo-attribute written as UTF-8, or
 ///   `<?xml version="1.0" encoding="UTF-8"?>` when none is kept; none at all
-///   when `declaration` is false. When m_Prolog or m_Epilog holds a TEXT
-///   node the document carries its own layout (as a CWXML_KEEP_ALL load of
-///   a file with any white space outside its root does): nothing is added
-///   anywhere, but a line end after a declaration the writer supplies.
+///   when `declaration` is false.
+/// - A document whose tree was read by LoadXML with CWXML_KEEP_ALL carries
+///   its own layout: its SaveXML adds none anywhere, whatever `indent` says
+///   (the document remembers that load; every other load, successful or
+///   not, forgets it, `doc = otherDoc` copies it with the prolog and epilog,
+///   `doc = node`, Parse and the editing operations leave it). Only a
+///   declaration the writer supplies (none was kept and `declaration` is
+///   true) is followed by a line end, whatever `indent` says, so the output
+///   does not depend on `indent` at all. A subtree of such a
+///   document saved alone with a node's SaveXML is laid out as any node
+///   (use CWXML_INDENT_NONE to add nothing).
 /// - So a tree read with CWXML_KEEP_ALL is written back as it was read,
 ///   except where this writer has one form only: attribute values in double
 ///   quotes, with &amp; &lt; &quot; and character references for tab, LF and
@@ -202,6 +209,8 @@
 ///   element without content; the declaration's encoding named UTF-8. In a
 ///   CDATA section "]]>" and CR end the section and open another around
 ///   them. Markup written as it stands: comments, PIs and the DOCTYPE.
+///   Attributes the internal subset defaults are in the tree, so they are
+///   written out (the canonical form, which adds them too, is the same).
 /// - SaveXML then LoadXML (default) gives the same tree but for white space
 ///   at the ends of values, which LoadXML trims (a value of " x" from a
 ///   character reference comes back as "x"); the tree read back writes the
@@ -645,8 +654,9 @@ class CWXMLDocument : public CWXMLNode {
   /// @return 0 always; a failure while appending the declaration throws
   /// std::bad_alloc.
   int SaveToXMLStreamAscii(CWBlock& block, long depth = 0);
-  /// Appends `<?xml version="1.0" encoding="UTF-8"?>` and CR LF, then the
-  /// root element as CWXMLNode::SaveXML.
+  /// Appends the declaration, the prolog, the root element as
+  /// CWXMLNode::SaveXML and the epilog, laid out by the default options
+  /// unless the tree was read with CWXML_KEEP_ALL (see the file description).
   /// @return 0, or -1 with the block as it was before the call.
   int SaveXML(CWBlock& block, long depth = 0);
   /// SaveXML laid out as @p options say.
@@ -684,6 +694,10 @@ class CWXMLDocument : public CWXMLNode {
 
   /// What the last load found (see GetLastError).
   CWXMLError m_LastError = {0, 0, 0, 0, "no error", {}};
+  /// True when the tree was read by LoadXML with CWXML_KEEP_ALL: SaveXML then
+  /// adds no layout (set by that load, cleared by every other load, copied by
+  /// operator=(CWXMLDocument&) with the prolog and epilog).
+  bool m_bKeptLayout = false;
 };
 
 #undef CWBASE_XML_STORAGE_OPERATORS

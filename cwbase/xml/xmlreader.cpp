@@ -202,6 +202,7 @@ int CWXMLDocument::LoadWide(unsigned char* data, unsigned long size) {
 }
 
 int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
+  m_bKeptLayout = false;
   cwbase_internal::XmlDestroyNodes(m_Prolog);
   cwbase_internal::XmlDestroyNodes(m_Epilog);
   try {
@@ -214,6 +215,7 @@ int CWXMLDocument::LoadFromStream(unsigned char* data, int length) {
 }
 
 int CWXMLDocument::LoadFromStreamAscii(unsigned char* data, int length) {
+  m_bKeptLayout = false;
   cwbase_internal::XmlDestroyNodes(m_Prolog);
   cwbase_internal::XmlDestroyNodes(m_Epilog);
   try {

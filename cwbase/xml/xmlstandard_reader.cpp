@@ -25,6 +25,7 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length) {
 }
 
 int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long options) {
+  m_bKeptLayout = false;
   CleanUp();
   cwbase_internal::XmlDestroyNodes(m_Prolog);
   cwbase_internal::XmlDestroyNodes(m_Epilog);
@@ -107,6 +108,7 @@ int CWXMLDocument::LoadXML(const unsigned char* data, long length, unsigned long
     rc = CWXML_ERROR_OUT_OF_MEMORY;
   }
   if (rc == 0) {
+    m_bKeptLayout = (options & CWXML_KEEP_ALL) != 0;
     SetLastError(CWXML_ERROR_NONE, 0, 0, 0);
     return 0;
   }

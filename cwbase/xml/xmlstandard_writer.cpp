@@ -107,15 +107,9 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& o
 int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& options,
                            CWXMLError* error) {
   const int rc = Save(block, options, m_LastError, [&](XmlStandardWriter& w) {
-    // White space text outside the root means the document carries its own
-    // layout (as one read with CWXML_KEEP_ALL does): none is added anywhere.
-    bool kept = false;
-    for (CWPtArray* list : {&m_Prolog, &m_Epilog})
-      for (int i = 0; i < list->GetSize(); ++i) {
-        CWXMLNode* node = Entry<CWXMLNode>(*list, i);
-        kept |= node && node->m_Kind == CWXML_NODE_TEXT;
-      }
-    const bool layout = options.indent != CWXML_INDENT_NONE && !kept;
+    // A tree read with CWXML_KEEP_ALL holds every run of white space the
+    // input had: adding layout would change the document.
+    const bool layout = options.indent != CWXML_INDENT_NONE && !m_bKeptLayout;
     const bool declared = m_Prolog.GetSize() > 0 && IsDeclaration(Entry<CWXMLNode>(m_Prolog, 0));
     if (options.declaration) {
       if (declared) {
@@ -123,7 +117,11 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& o
       } else {
         w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
       }
-      if (layout || (!declared && options.indent != CWXML_INDENT_NONE)) w.LineEnd();
+      // A supplied declaration stands on its own line, but with no layout
+      // at all; in a kept document whatever the indent, so that its output
+      // depends on the indent option nowhere.
+      if (layout || (!declared && (m_bKeptLayout || options.indent != CWXML_INDENT_NONE)))
+        w.LineEnd();
     }
     int doctypes = 0;
     if (!TopLevel(w, m_Prolog, declared ? 1 : 0, depth, layout, true, &doctypes)) return false;
