@@ -187,16 +187,16 @@
 ///   epilog (m_Epilog), each followed by a line end when laid out. The
 ///   declaration is a kept one (the first prolog node when it is a PI whose
 ///   target is "xml"), its encoding pseudo-attribute written as UTF-8, or
-///   `<?xml version="1.0" encoding="UTF-8"?>` when none is kept; none at all
-///   when `declaration` is false.
+///   `<?xml version="1.0" encoding="UTF-8"?>` when none is kept (but for a
+///   document read with CWXML_KEEP_ALL, below); none at all when
+///   `declaration` is false.
 /// - A document whose tree was read by LoadXML with CWXML_KEEP_ALL carries
 ///   its own layout: its SaveXML adds none anywhere, whatever `indent` says
 ///   (the document remembers that load; every other load, successful or
 ///   not, forgets it, `doc = otherDoc` copies it with the prolog and epilog,
-///   `doc = node`, Parse and the editing operations leave it). Only a
-///   declaration the writer supplies (none was kept and `declaration` is
-///   true) is followed by a line end, whatever `indent` says, so the output
-///   does not depend on `indent` at all. A subtree of such a
+///   `doc = node`, Parse and the editing operations leave it). It writes
+///   the declaration it was read with, or none when it had none, so the
+///   output does not depend on `indent` at all. A subtree of such a
 ///   document saved alone with a node's SaveXML is laid out as any node
 ///   (use CWXML_INDENT_NONE to add nothing).
 /// - So a tree read with CWXML_KEEP_ALL is written back as it was read,

@@ -25,6 +25,7 @@ struct CWXMLSaveOptions {
   int indent = CWXML_INDENT_TABS;
   /// Line ends: LF (false) or CR LF (true).
   bool crlf = false;
-  /// Whether a document writes the XML declaration before its root.
+  /// Whether a document writes the XML declaration before its root (a
+  /// document read with CWXML_KEEP_ALL writes only the one it was read with).
   bool declaration = true;
 };

@@ -111,17 +111,15 @@ int CWXMLDocument::SaveXML(CWBlock& block, long depth, const CWXMLSaveOptions& o
     // input had: adding layout would change the document.
     const bool layout = options.indent != CWXML_INDENT_NONE && !m_bKeptLayout;
     const bool declared = m_Prolog.GetSize() > 0 && IsDeclaration(Entry<CWXMLNode>(m_Prolog, 0));
-    if (options.declaration) {
-      if (declared) {
-        if (!w.Declaration(Entry<CWXMLNode>(m_Prolog, 0)->m_pValue)) return false;
-      } else {
-        w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-      }
-      // A supplied declaration stands on its own line, but with no layout
-      // at all; in a kept document whatever the indent, so that its output
-      // depends on the indent option nowhere.
-      if (layout || (!declared && (m_bKeptLayout || options.indent != CWXML_INDENT_NONE)))
-        w.LineEnd();
+    // A kept document writes the declaration it was read with, or none: one
+    // is supplied only to a tree that was not read whole.
+    if (options.declaration && declared) {
+      if (!w.Declaration(Entry<CWXMLNode>(m_Prolog, 0)->m_pValue)) return false;
+      if (layout) w.LineEnd();
+    } else if (options.declaration && !m_bKeptLayout) {
+      w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+      // A supplied declaration stands on its own line, but with no layout at all.
+      if (options.indent != CWXML_INDENT_NONE) w.LineEnd();
     }
     int doctypes = 0;
     if (!TopLevel(w, m_Prolog, declared ? 1 : 0, depth, layout, true, &doctypes)) return false;
