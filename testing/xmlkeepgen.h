@@ -124,8 +124,8 @@ class KeepGenerator {
       const std::string inner = single ? "\"" : "'";
       const std::string quote = single ? "'" : "\"";
       const bool amp = m_Random.OneIn(3);
-      m_Text += " k" + std::to_string(i) + "=" + quote + "v" + inner + (amp ? "&amp;" : "") +
-                std::to_string(i) + quote;
+      m_Text.append(" k").append(std::to_string(i)).append("=").append(quote).append("v");
+      m_Text.append(inner).append(amp ? "&amp;" : "").append(std::to_string(i)).append(quote);
       dump += (i ? L"|k" : L"[k") + std::to_wstring(i) + L"=v" + Wide(inner) + (amp ? L"&" : L"") +
               std::to_wstring(i);
       if (i + 1 == n) dump += L"]";

@@ -83,13 +83,15 @@ TEST(XmlStandardLossless, GeneratedDocumentsKeepTheirCanonicalForm) {
 // indent option. (An attribute the internal subset defaults is in the tree
 // and so written out: the input here spells it.)
 TEST(XmlStandardLossless, WritersOwnFormsComeBackExactly) {
-  const char* const texts[] = {
-      "<a><b/><c/></a>",
-      "<?xml version=\"1.0\"?><a><b/><c/></a>",
+  const char* const everything =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->\n<!DOCTYPE r [\n"
       "  <!ENTITY e \"x\">\n  <!ATTLIST r d CDATA \"v\">\n]>\n<?p data?>\n"
       "<r a=\"1\" b=\"&quot;'&amp;&lt;&#9;&#10;&#13;\" d=\"v\">\n\t<s>t &amp; &lt; ]]&gt; x</s>"
-      "<![CDATA[<&>]]><?q?><!---->\n\tmixed <b>bold</b> text\n</r>\n<!-- after -->\n",
+      "<![CDATA[<&>]]><?q?><!---->\n\tmixed <b>bold</b> text\n</r>\n<!-- after -->\n";
+  const char* const texts[] = {
+      "<a><b/><c/></a>",
+      "<?xml version=\"1.0\"?><a><b/><c/></a>",
+      everything,
       "<?xml version='1.0' standalone='yes'?>\r\n<r>\r\n  <s/>\r\n</r>\r\n",
       "<?xml version=\"1.0\"?><r></r>   <?end?>",
   };

@@ -51,7 +51,7 @@ std::string Compare(CWXMLNode& mine, xmlNodePtr theirs, const std::string& path)
     xmlFree(value);
   }
   // xmlns attributes come first in libxml2's lists; compare as sets in order of each kind.
-  auto order = [](XmlAttributeList list) {
+  auto order = [](const XmlAttributeList& list) {
     XmlAttributeList ns, other;
     for (auto& a : list)
       (a.first == "xmlns" || a.first.compare(0, 6, "xmlns:") == 0 ? ns : other).push_back(a);
@@ -97,12 +97,18 @@ std::string Compare(CWXMLNode& mine, xmlNodePtr theirs, const std::string& path)
     if (c->type == XML_PI_NODE) {  // libxml2 splits off the target and the white space after it
       const size_t target = text.find_first_of(" \t\n");
       const size_t data = text.find_first_not_of(" \t\n", target);
-      text = text.substr(0, target) + "|" + (data == std::string::npos ? "" : text.substr(data));
-      theirNode = XmlLibxml2Str(c->name) + "|" + theirNode;
+      std::string split = text.substr(0, target);
+      split += '|';
+      if (data != std::string::npos) split += text.substr(data);
+      text = split;
+      theirNode.insert(0, XmlLibxml2Str(c->name) + '|');
     }
     const int kind = c->type == XML_COMMENT_NODE ? CWXML_NODE_COMMENT : CWXML_NODE_PI;
-    if (m->m_Kind != kind || text != theirNode)
-      return here + ": node \"" + text + "\", libxml2 \"" + theirNode + "\"";
+    if (m->m_Kind != kind || text != theirNode) {
+      std::string message = here;
+      message.append(": node \"").append(text).append("\", libxml2 \"").append(theirNode);
+      return message += '"';
+    }
   }
   if (next != myNodes.size()) return here + ": libxml2 has fewer children";
   if (charData ? myText != theirText : !IsWhite(theirText))

@@ -192,10 +192,14 @@ TEST(XmlStandardWriter, WritesEveryKindOfNode) {
       const bool text = c.kind == CWXML_NODE_TEXT || c.kind == CWXML_NODE_CDATA;
       const std::string end = indent == CWXML_INDENT_NONE ? "" : c.crlf ? "\r\n" : "\n";
       const std::string tab = indent == CWXML_INDENT_NONE ? "" : "\t";
-      const std::string inner = text ? c.text : end + tab + c.text + end;
+      std::string expected = "<a>";
+      if (!text) expected.append(end).append(tab);
+      expected += c.text;
+      if (!text) expected += end;
+      expected.append("</a>").append(end);
       CWBlock block;
       ASSERT_EQ(0, a.SaveXML(block, 0, options)) << c.text;
-      EXPECT_EQ("<a>" + inner + "</a>" + end, Text(block));
+      EXPECT_EQ(expected, Text(block));
     }
   }
 }
