@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cwbase/core/internal/simd_avx2.h"
+#include "cwbase/core/internal/simd.h"
 #include "cwbase/text/internal/utf8_kernel_table.h"
 
 namespace cwbase_internal {
