@@ -25,8 +25,8 @@ size_t EncodeNone(const wchar_t*, size_t, Utf8Blocks, unsigned char*, size_t, si
   return 0;
 }
 
-constexpr Utf8KernelTable kScalarUtf8Kernels = {CountNone, DecodeNone, DecodeStrictNone,
-                                                EncodeNone};
+constexpr Utf8KernelTable kScalarUtf8Kernels = {CountNone, DecodeNone, DecodeStrictNone, EncodeNone,
+                                                nullptr};
 
 const Utf8KernelTable& ChooseKernels() {
   switch (ActiveSimdLevel()) {
@@ -70,6 +70,14 @@ size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wc
 size_t EncodeUtf8Blocks(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst,
                         size_t room, size_t* written) {
   return Kernels().encode(src, n, mode, dst, room, written);
+}
+
+bool HasXmlUtf8Windows() {
+  return Kernels().decodeXml != nullptr;
+}
+
+size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
+  return Kernels().decodeXml(src, n, dst, written);
 }
 
 }  // namespace cwbase_internal

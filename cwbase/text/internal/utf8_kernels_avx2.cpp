@@ -271,6 +271,78 @@ CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, w
   return i;
 }
 
+// ---- XML side.
+
+// What an XML reader must look at before it may take a window whole (reads
+// p[0] to p[65]): `refused` has a bit for each byte that starts something
+// XML forbids or spells differently (a control other than tab, LF and a CR
+// before LF; a lone CR, which becomes LF; with `nonAscii`, the forms the C
+// library refuses, characters above U+10FFFF, U+FFFE and U+FFFF); `crlf` a
+// bit for each CR before LF, which the reader drops.
+struct XmlMarks {
+  uint64_t refused, crlf;
+};
+
+CWBASE_AVX2_INLINE XmlMarks MarkXml(const unsigned char* p, uint64_t nonAscii) {
+  using namespace avx2;
+  uint64_t refused = 0, crlf = 0;
+  for (unsigned h = 0; h < 2; ++h) {
+    const Vec256 x = Load32(p + 32 * h), next = Load32(p + 32 * h + 1);
+    // Signed compare: the bytes 0x80 and up are below 0x20 too (cleared below).
+    const uint32_t low = LessMask(x, 0x20);
+    if (low == 0) continue;
+    const uint32_t pair = HighMask(And(EqBytes(x, '\r'), EqBytes(next, '\n')));
+    const uint32_t allowed = HighMask(Or(EqBytes(x, '\t'), EqBytes(x, '\n'))) | pair;
+    refused |= uint64_t{low & ~allowed} << (32 * h);
+    crlf |= uint64_t{pair} << (32 * h);
+  }
+  refused &= ~nonAscii;
+  if (nonAscii == 0) return {refused, crlf};
+  refused |= RefusedLeads(p);
+  for (unsigned h = 0; h < 2; ++h) {
+    const Vec256 x = Load32(p + 32 * h), next = Load32(p + 32 * h + 1);
+    const Vec256 after = Load32(p + 32 * h + 2);
+    // F4 before 90-BF and F5-F7: above U+10FFFF (signed compares: F5-F7 are
+    // the bytes from -11 to -9).
+    const Vec256 f4 =
+        AndNot(LessBytes(next, static_cast<char>(0x90)), EqBytes(x, static_cast<char>(0xF4)));
+    const Vec256 f5 =
+        AndNot(LessBytes(x, static_cast<char>(0xF5)), LessBytes(x, static_cast<char>(0xF8)));
+    // EF BF BE and EF BF BF: U+FFFE and U+FFFF.
+    const Vec256 noChar =
+        And(And(EqBytes(x, static_cast<char>(0xEF)), EqBytes(next, static_cast<char>(0xBF))),
+            EqBytes(And(after, Splat8(static_cast<char>(0xFE))), static_cast<char>(0xBE)));
+    refused |= uint64_t{HighMask(Or(Or(f4, f5), noChar))} << (32 * h);
+  }
+  return {refused, crlf};
+}
+
+constexpr unsigned kXmlSparse = 4;
+
+CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
+  size_t i = 0, o = 0;
+  while (i + kUtf8WindowReadable <= n) {
+    Window w = ScanWindow(src + i, true);
+    if (!w.bytes) break;
+    const XmlMarks m = MarkXml(src + i, w.nonAscii);
+    if (m.refused & w.starts) break;
+    if ((w.nonAscii | m.crlf) == 0) {
+      WidenWindow(src + i, dst + o);
+      i += kUtf8Window, o += kUtf8Window;
+      continue;
+    }
+    // A window with only a few characters of more than one byte or CR LF
+    // pairs is left to the caller, whose ASCII runs are faster there.
+    if (avx2::BitCount64((w.nonAscii & w.starts) | m.crlf) <= kXmlSparse) break;
+    // A CR before LF is no character start: the LF stands for both.
+    w.starts &= ~m.crlf;
+    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
+    i += w.bytes;
+  }
+  *written = o;
+  return i;
+}
+
 // ---- Wide side.
 
 // The UTF-8 of eight units: each unit's bytes in a 32-bit lane (lead in the
@@ -387,7 +459,7 @@ CWBASE_AVX2 size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigne
 
 #undef CWBASE_AVX2_INLINE
 
-const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode, DecodeStrict, Encode};
+const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode, DecodeStrict, Encode, DecodeXml};
 
 #endif  // CWBASE_SIMD_AVX2
 

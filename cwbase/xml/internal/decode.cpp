@@ -1,13 +1,16 @@
 // Encoding detection and decoding for the standard XML reader. UTF-8 is
-// decoded by runs of ASCII (text/internal/ascii_runs.h), sixteen bytes per
-// vector step where the text allows, and the strict XML rules of
-// text/internal/utf8_codec.h for every other character; the other encodings
-// a character at a time; names the reader does not know go through iconv.
+// decoded by the XML windows of the vector level where it has them
+// (text/internal/utf8_kernels.h), runs of ASCII sixteen bytes per vector
+// step where the text allows (text/internal/ascii_runs.h), and the strict
+// XML rules of text/internal/utf8_codec.h for every other character; the
+// other encodings a character at a time; names the reader does not know go
+// through iconv.
 #include "cwbase/xml/internal/decode.h"
 
 #include <iconv.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -16,6 +19,7 @@
 
 #include "cwbase/text/internal/ascii_runs.h"
 #include "cwbase/text/internal/utf8_codec.h"
+#include "cwbase/text/internal/utf8_kernels.h"
 #include "cwbase/xml/internal/declaration.h"
 #include "cwbase/xml/internal/xmlchars.h"
 #include "cwbase/xml/xmlerror.h"
@@ -269,17 +273,39 @@ XmlUtf8Steps::XmlUtf8Steps(const XmlSource& source, wchar_t* dest, XmlNarrowText
       m_pIn(source.m_pData + source.m_Start),
       m_pEnd(source.m_pData + source.m_Length),
       m_pDest(dest),
-      m_pNarrow(narrow) {
+      m_pNarrow(narrow),
+      m_Windows(HasXmlUtf8Windows()) {
   *dest = 0;
   if (narrow) narrow->m_pBytes = m_pIn;
 }
+
+// How far the character-at-a-time loop goes where the windows stopped: from
+// kRetryFirst bytes, twice as far each time they stop again at once.
+constexpr size_t kRetryFirst = 256, kRetryLast = 64 * 1024;
 
 bool XmlUtf8Steps::Step(size_t bytes) {
   const unsigned char* p = m_pIn;
   const unsigned char* stop = static_cast<size_t>(m_pEnd - p) > bytes ? p + bytes : m_pEnd;
   wchar_t* const dest = m_pDest;
   wchar_t* out = dest + m_Units;
+  const unsigned char* windows = m_Windows ? p : m_pEnd;  // where windows are tried next
   while (p < stop) {
+    // Where the vector level has XML windows: whole windows of characters
+    // that need no look (a unit per byte unless some have more bytes or a
+    // CR was dropped). Where they stop, the loop below takes the next
+    // stretch before they are tried again.
+    if (p >= windows) {
+      size_t units;
+      const size_t used = DecodeXmlUtf8Windows(p, static_cast<size_t>(stop - p), out, &units);
+      if (used != units && m_pNarrow) m_pNarrow->m_pBytes = nullptr;
+      p += used, out += units;
+      if (p == stop) break;
+      // Text the windows rarely take (most of them holding a few characters
+      // of more bytes or line ends) is tried less and less often.
+      m_Retry =
+          used >= kRetryFirst ? kRetryFirst : std::clamp(2 * m_Retry, kRetryFirst, kRetryLast);
+      windows = static_cast<size_t>(m_pEnd - p) > m_Retry ? p + m_Retry : m_pEnd;
+    }
     // The ASCII that needs no look, widened a block at a time: the block that
     // holds the first byte that needs one is widened whole, and the units
     // past that byte are written over next.

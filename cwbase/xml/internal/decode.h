@@ -93,6 +93,8 @@ class XmlUtf8Steps {
   wchar_t* m_pDest;
   size_t m_Units = 0;
   XmlNarrowText* m_pNarrow;
+  bool m_Windows;      // the vector level decodes XML windows
+  size_t m_Retry = 0;  // how far the last stop of the windows put them off
   XmlDecodeFault m_Fault;
 };
 
