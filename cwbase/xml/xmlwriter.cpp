@@ -35,6 +35,7 @@
 #include "cwbase/core/internal/simd.h"
 #include "cwbase/text/encoding.h"
 #include "cwbase/text/internal/codeset.h"
+#include "cwbase/text/internal/utf8_kernels.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace {
@@ -46,6 +47,10 @@ using cwbase_internal::Codeset;
 
 const wchar_t kDeclaration[] = L"<?xml version=\"1.0\"?>\r\n";
 constexpr unsigned long kDeclarationLength = 23;
+
+// Pieces from this many units on are narrowed by the vector level's kernel
+// (a call through its table costs more than it saves on shorter ones).
+constexpr size_t kLongPiece = 64;
 
 // Spare room AddData adds whenever it has to grow the storage, in units.
 constexpr size_t kSpareUnits = 8192 / sizeof(wchar_t);
@@ -295,6 +300,8 @@ class NarrowSink {
   // UTF-8 has one-byte forms for ASCII only: every other character is '?'.
   static CWBASE_INLINE void PutUtf8(const wchar_t* text, size_t n, char* out) {
     size_t i = 0;
+    // Long pieces through the widest kernel the processor has.
+    if (n >= kLongPiece) i = cwbase_internal::NarrowAsciiOrBlocks(text, n, '?', out);
 #if defined(CWBASE_SIMD_SSE2)
     for (; i + 16 <= n; i += 16) cwbase_internal::simd::NarrowAsciiOr16(text + i, out + i, '?');
 #endif

@@ -7,9 +7,10 @@
 // - Each entry does what the function of the same role in utf8_kernels.h
 //   promises (count: CountUtf8Windows, decode: DecodeUtf8Windows,
 //   decodeStrict: DecodeUtf8WindowsStrict, encode: EncodeUtf8Blocks,
-//   decodeXml: DecodeXmlUtf8Windows), with exactly the same results; levels
-//   differ only in how much of the input their blocks take and how fast.
-//   decodeXml is null at a level without such a kernel.
+//   decodeXml: DecodeXmlUtf8Windows, narrowOr: NarrowAsciiOrBlocks), with
+//   exactly the same results; levels differ only in how much of the input
+//   their blocks take and how fast. decodeXml and narrowOr are null at a
+//   level without such a kernel.
 // - kSse2Utf8Kernels exists when CWBASE_SIMD_SSE2 is defined,
 //   kAvx2Utf8Kernels when CWBASE_SIMD_AVX2 is; the AVX2 entries may be
 //   called only on a processor with kAvx2 support.
@@ -32,6 +33,7 @@ struct Utf8KernelTable {
   size_t (*encode)(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst, size_t room,
                    size_t* written);
   size_t (*decodeXml)(const unsigned char* src, size_t n, wchar_t* dst, size_t* written);
+  size_t (*narrowOr)(const wchar_t* src, size_t n, char mark, char* dst);
 };
 
 #if defined(CWBASE_SIMD_SSE2)

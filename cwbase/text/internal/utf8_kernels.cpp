@@ -25,8 +25,8 @@ size_t EncodeNone(const wchar_t*, size_t, Utf8Blocks, unsigned char*, size_t, si
   return 0;
 }
 
-constexpr Utf8KernelTable kScalarUtf8Kernels = {CountNone, DecodeNone, DecodeStrictNone, EncodeNone,
-                                                nullptr};
+constexpr Utf8KernelTable kScalarUtf8Kernels = {CountNone,  DecodeNone, DecodeStrictNone,
+                                                EncodeNone, nullptr,    nullptr};
 
 const Utf8KernelTable& ChooseKernels() {
   switch (ActiveSimdLevel()) {
@@ -78,6 +78,11 @@ bool HasXmlUtf8Windows() {
 
 size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
   return Kernels().decodeXml(src, n, dst, written);
+}
+
+size_t NarrowAsciiOrBlocks(const wchar_t* src, size_t n, char mark, char* dst) {
+  const auto narrow = Kernels().narrowOr;
+  return narrow ? narrow(src, n, mark, dst) : 0;
 }
 
 }  // namespace cwbase_internal

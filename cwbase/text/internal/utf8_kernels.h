@@ -50,6 +50,12 @@ size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wc
 bool HasXmlUtf8Windows();
 size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written);
 
+// Wide text as one byte per unit: a unit 0-0x7F as itself, any other
+// (negative ones included) as `mark`. Takes the whole blocks of 16 units
+// at the levels that have such a kernel and returns the units done (0 at
+// the others).
+size_t NarrowAsciiOrBlocks(const wchar_t* src, size_t n, char mark, char* dst);
+
 constexpr size_t kUtf8Block = 16;
 
 enum class Utf8Blocks {

@@ -455,11 +455,30 @@ CWBASE_AVX2 size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigne
   return 0;
 }
 
+// ---- Narrowing.
+
+// Eight units as themselves where they lie in 0-0x7F, as `marks` elsewhere.
+CWBASE_AVX2_INLINE Vec256 AsciiOr8(const wchar_t* p, Vec256 marks) {
+  using namespace avx2;
+  const Vec256 v = LoadUnits8(p);
+  return Select(Eq32(And(v, Splat32(~0x7F)), 0), marks, v);
+}
+
+CWBASE_AVX2 size_t NarrowOr(const wchar_t* src, size_t n, char mark, char* dst) {
+  const Vec256 marks = avx2::Splat32(static_cast<unsigned char>(mark));
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    avx2::StoreNarrow16(AsciiOr8(src + i, marks), AsciiOr8(src + i + 8, marks),
+                        reinterpret_cast<unsigned char*>(dst + i));
+  return i;
+}
+
 }  // namespace
 
 #undef CWBASE_AVX2_INLINE
 
-const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode, DecodeStrict, Encode, DecodeXml};
+const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode,    DecodeStrict,
+                                          Encode,       DecodeXml, NarrowOr};
 
 #endif  // CWBASE_SIMD_AVX2
 

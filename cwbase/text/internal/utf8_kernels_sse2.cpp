@@ -381,7 +381,8 @@ size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst,
 
 }  // namespace
 
-const Utf8KernelTable kSse2Utf8Kernels = {CountWindows, Decode, DecodeStrict, Encode, nullptr};
+const Utf8KernelTable kSse2Utf8Kernels = {CountWindows, Decode,  DecodeStrict,
+                                          Encode,       nullptr, nullptr};
 
 #endif  // CWBASE_SIMD_SSE2
 
