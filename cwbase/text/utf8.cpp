@@ -57,7 +57,8 @@ wchar_t* make_unicode_string(const unsigned char* source) {
   wchar_t* o = out;
   for (size_t i = 0; i < n;) {
     size_t written;
-    i += cwbase_internal::DecodeUtf8Windows(source + i, n - i, false, o, &written);
+    i += cwbase_internal::DecodeUtf8Windows(source + i, n - i, false, o,
+                                            count + 1 - static_cast<size_t>(o - out), &written);
     o += written;
     for (size_t stop = i + kUtf8Window; i < n && i < stop; ++o) {
       i += DecodeUtf8Char<Utf8Rules::kUnicodeString>(source + i, n - i, &value);
@@ -78,7 +79,7 @@ int Utf8toWStr(wchar_t* dest, int destCapacity, char* source, int sourceLength) 
     // than there is room for units.
     size_t written;
     const size_t ahead = n - i < cap - o ? n - i : cap - o;
-    i += cwbase_internal::DecodeUtf8Windows(s + i, ahead, true, dest + o, &written);
+    i += cwbase_internal::DecodeUtf8Windows(s + i, ahead, true, dest + o, cap - o, &written);
     o += written;
     for (size_t stop = i + kUtf8Window; i < n && i < stop;) {
       uint32_t v;

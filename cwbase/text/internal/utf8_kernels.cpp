@@ -12,7 +12,7 @@ namespace {
 size_t CountNone(const unsigned char*, size_t, size_t*) {
   return 0;
 }
-size_t DecodeNone(const unsigned char*, size_t, bool, wchar_t*, size_t* written) {
+size_t DecodeNone(const unsigned char*, size_t, bool, wchar_t*, size_t, size_t* written) {
   *written = 0;
   return 0;
 }
@@ -58,8 +58,8 @@ size_t CountUtf8Windows(const unsigned char* src, size_t n, size_t* count) {
 }
 
 size_t DecodeUtf8Windows(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
-                         size_t* written) {
-  return Kernels().decode(src, n, allowFour, dst, written);
+                         size_t room, size_t* written) {
+  return Kernels().decode(src, n, allowFour, dst, room, written);
 }
 
 size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wchar_t* dst,
@@ -76,8 +76,9 @@ bool HasXmlUtf8Windows() {
   return Kernels().decodeXml != nullptr;
 }
 
-size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
-  return Kernels().decodeXml(src, n, dst, written);
+size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
+                            size_t* written) {
+  return Kernels().decodeXml(src, n, dst, room, written);
 }
 
 size_t NarrowAsciiOrBlocks(const wchar_t* src, size_t n, char mark, char* dst) {

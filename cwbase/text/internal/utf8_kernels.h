@@ -37,7 +37,7 @@ constexpr size_t kUtf8WindowReadable = kUtf8Window + 4;  // the last start reads
 
 size_t CountUtf8Windows(const unsigned char* src, size_t n, size_t* count);
 size_t DecodeUtf8Windows(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
-                         size_t* written);
+                         size_t room, size_t* written);
 size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wchar_t* dst,
                                size_t room, size_t* written);
 
@@ -48,7 +48,8 @@ size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wc
 // anything above U+10FFFF. Only where HasXmlUtf8Windows() is true (the
 // active level has the kernel); dst needs room for a unit per byte.
 bool HasXmlUtf8Windows();
-size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t* written);
+size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
+                            size_t* written);
 
 // Wide text as one byte per unit: a unit 0-0x7F as itself, any other
 // (negative ones included) as `mark`. Takes the whole blocks of 16 units

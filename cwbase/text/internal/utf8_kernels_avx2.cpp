@@ -161,11 +161,14 @@ CWBASE_AVX2_INLINE uint64_t RefusedLeads(const unsigned char* p) {
 }
 
 // Writes the characters of a scanned window (w.bytes > 0) to dst and returns
-// their count; dst[count] and on are not touched. Every group of eight bytes
+// their count. With `whole`, every store writes eight units, so up to seven
+// units after the characters are overwritten (WindowWriter puts them back);
+// without it, dst[count] and on are not touched. Every group of eight bytes
 // takes the same path, whatever it holds, so that mixed text costs no
 // mispredicted branches (a path that only widens the groups of ASCII where
 // a window holds few other bytes measured slower, on mixed text and on
 // text with 1 % of such characters alike).
+template <bool whole>
 CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w, wchar_t* dst) {
   const size_t total = avx2::BitCount64(w.starts);
   size_t k = 0;
@@ -174,7 +177,7 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
     const Vec256 v = avx2::PickLanes(Values8(src + 8 * g), avx2::LoadLanes(kTables.pick[m]));
     // A store of all eight lanes is overwritten by the characters that
     // follow, unless these are the last ones.
-    if (k + 8 <= total)
+    if (whole || k + 8 <= total)
       avx2::StoreUnits8(dst + k, v);
     else
       avx2::MaskStoreUnits8(dst + k, avx2::FirstLanes(static_cast<unsigned>(total - k)), v);
@@ -188,6 +191,7 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
 // bytes after its lead), the values at the starts packed to the front of
 // each half with one byte shuffle, then widened to units. Reads src[0] to
 // src[65].
+template <bool whole>
 CWBASE_AVX2_INLINE size_t DecodeWindowBmp(const unsigned char* src, const Window& w, wchar_t* dst) {
   using namespace avx2;
   const size_t total = BitCount64(w.starts);
@@ -208,7 +212,7 @@ CWBASE_AVX2_INLINE size_t DecodeWindowBmp(const unsigned char* src, const Window
     const unsigned counts[2] = {low, static_cast<unsigned>(__builtin_popcount(m)) - low};
     for (unsigned h = 0; h < 2; ++h) {
       // As in DecodeWindow: whole stores but for the last characters.
-      if (k + 8 <= total)
+      if (whole || k + 8 <= total)
         StoreUnits8(dst + k, halves[h]);
       else
         MaskStoreUnits8(dst + k, FirstLanes(static_cast<unsigned>(total - k)), halves[h]);
@@ -223,6 +227,48 @@ CWBASE_AVX2_INLINE void WidenWindow(const unsigned char* src, wchar_t* dst) {
   for (unsigned g = 0; g < 8; ++g) avx2::StoreUnits8(dst + 8 * g, avx2::WidenBytes8(src + 8 * g));
 }
 
+// Writes decoded windows one after another at dst, `room` units in all.
+// Stores of eight whole units are much cheaper than masked ones, so a
+// window whose last store may spill writes whole ones when the room allows:
+// the eight units after its characters are read first and put back when
+// nothing follows (Finish), or before a window written without spilling. A
+// window written whole has eight characters or more, so it covers the
+// spill of the one before, as an ASCII window does.
+class WindowWriter {
+ public:
+  CWBASE_AVX2_INLINE WindowWriter(wchar_t* dst, size_t room) : m_Dst(dst), m_Room(room) {}
+  CWBASE_AVX2_INLINE size_t Units() const { return m_O; }
+  CWBASE_AVX2_INLINE size_t Room() const { return m_Room - m_O; }
+  CWBASE_AVX2_INLINE void Ascii(const unsigned char* src) {
+    WidenWindow(src, m_Dst + m_O);
+    m_O += kUtf8Window, m_Spilled = false;
+  }
+  CWBASE_AVX2_INLINE void Decoded(const unsigned char* src, const Window& w) {
+    wchar_t* const out = m_Dst + m_O;
+    const size_t total = avx2::BitCount64(w.starts);
+    if (total >= 8 && m_Room - m_O >= total + 8) {
+      m_Kept = avx2::LoadUnits8(out + total);
+      m_O += w.four ? DecodeWindow<true>(src, w, out) : DecodeWindowBmp<true>(src, w, out);
+      m_Spilled = true;
+      return;
+    }
+    Finish();
+    m_O += w.four ? DecodeWindow<false>(src, w, out) : DecodeWindowBmp<false>(src, w, out);
+  }
+  // Puts back what the last window's stores spilled over.
+  CWBASE_AVX2_INLINE void Finish() {
+    if (m_Spilled) avx2::StoreUnits8(m_Dst + m_O, m_Kept);
+    m_Spilled = false;
+  }
+
+ private:
+  wchar_t* m_Dst;
+  size_t m_Room;
+  size_t m_O = 0;
+  Vec256 m_Kept{};
+  bool m_Spilled = false;
+};
+
 CWBASE_AVX2 size_t CountWindows(const unsigned char* src, size_t n, size_t* count) {
   size_t i = 0;
   while (i + kUtf8WindowReadable <= n) {
@@ -235,39 +281,43 @@ CWBASE_AVX2 size_t CountWindows(const unsigned char* src, size_t n, size_t* coun
 }
 
 CWBASE_AVX2 size_t Decode(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
-                          size_t* written) {
-  size_t i = 0, o = 0;
+                          size_t room, size_t* written) {
+  size_t i = 0;
+  WindowWriter out(dst, room);
   while (i + kUtf8WindowReadable <= n) {
     const Window w = ScanWindow(src + i, allowFour);
     if (!w.bytes) break;
     if (w.nonAscii == 0) {
-      WidenWindow(src + i, dst + o);
-      i += kUtf8Window, o += kUtf8Window;
+      out.Ascii(src + i);
+      i += kUtf8Window;
       continue;
     }
-    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
+    out.Decoded(src + i, w);
     i += w.bytes;
   }
-  *written = o;
+  out.Finish();
+  *written = out.Units();
   return i;
 }
 
 CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, wchar_t* dst,
                                 size_t room, size_t* written) {
-  size_t i = 0, o = 0;
-  while (i + kUtf8WindowReadable <= n && room - o >= kUtf8Window) {
+  size_t i = 0;
+  WindowWriter out(dst, room);
+  while (i + kUtf8WindowReadable <= n && out.Room() >= kUtf8Window) {
     const Window w = ScanWindow(src + i, utf8);
     if (w.bytes == 0 || (!utf8 && w.nonAscii != 0)) break;
     if (w.nonAscii == 0) {
-      WidenWindow(src + i, dst + o);
-      i += kUtf8Window, o += kUtf8Window;
+      out.Ascii(src + i);
+      i += kUtf8Window;
       continue;
     }
     if (RefusedLeads(src + i) & w.starts) break;
-    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
+    out.Decoded(src + i, w);
     i += w.bytes;
   }
-  *written = o;
+  out.Finish();
+  *written = out.Units();
   return i;
 }
 
@@ -319,16 +369,18 @@ CWBASE_AVX2_INLINE XmlMarks MarkXml(const unsigned char* p, uint64_t nonAscii) {
 
 constexpr unsigned kXmlSparse = 4;
 
-CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, size_t* written) {
-  size_t i = 0, o = 0;
+CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
+                             size_t* written) {
+  size_t i = 0;
+  WindowWriter out(dst, room);
   while (i + kUtf8WindowReadable <= n) {
     Window w = ScanWindow(src + i, true);
     if (!w.bytes) break;
     const XmlMarks m = MarkXml(src + i, w.nonAscii);
     if (m.refused & w.starts) break;
     if ((w.nonAscii | m.crlf) == 0) {
-      WidenWindow(src + i, dst + o);
-      i += kUtf8Window, o += kUtf8Window;
+      out.Ascii(src + i);
+      i += kUtf8Window;
       continue;
     }
     // A window with only a few characters of more than one byte or CR LF
@@ -336,10 +388,11 @@ CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, s
     if (avx2::BitCount64((w.nonAscii & w.starts) | m.crlf) <= kXmlSparse) break;
     // A CR before LF is no character start: the LF stands for both.
     w.starts &= ~m.crlf;
-    o += w.four ? DecodeWindow(src + i, w, dst + o) : DecodeWindowBmp(src + i, w, dst + o);
+    out.Decoded(src + i, w);
     i += w.bytes;
   }
-  *written = o;
+  out.Finish();
+  *written = out.Units();
   return i;
 }
 

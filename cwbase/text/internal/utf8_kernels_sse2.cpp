@@ -269,7 +269,9 @@ size_t DecodeWindows(const unsigned char* src, size_t n, wchar_t* dst, size_t* w
   return i;
 }
 
-size_t Decode(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst, size_t* written) {
+// Writes nothing past the characters, so it needs no room.
+size_t Decode(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst, size_t /*room*/,
+              size_t* written) {
   return allowFour ? DecodeWindows<true>(src, n, dst, written)
                    : DecodeWindows<false>(src, n, dst, written);
 }

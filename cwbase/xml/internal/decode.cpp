@@ -296,7 +296,9 @@ bool XmlUtf8Steps::Step(size_t bytes) {
     // stretch before they are tried again.
     if (p >= windows) {
       size_t units;
-      const size_t used = DecodeXmlUtf8Windows(p, static_cast<size_t>(stop - p), out, &units);
+      // The destination has a unit for each byte left and one more.
+      const size_t used = DecodeXmlUtf8Windows(p, static_cast<size_t>(stop - p), out,
+                                               static_cast<size_t>(m_pEnd - p) + 1, &units);
       if (used != units && m_pNarrow) m_pNarrow->m_pBytes = nullptr;
       p += used, out += units;
       if (p == stop) break;
