@@ -37,8 +37,8 @@ struct Tables {
   // 16-bit lanes (the rest 0x80: zero).
   uint32_t pick[256][8];
   unsigned char pick16[256][16];
-  // For each 4-bit set: the same bits spread to the even bits of a byte.
-  unsigned char spread[16];
+  // For each 8-bit set: the same bits spread to the even bits of 16.
+  uint16_t spread[256];
   // For the lengths of four characters (2 bits each, length - 1): the byte
   // shuffle that lays their UTF-8 end to end, and the total length.
   unsigned char shuffle[256][16];
@@ -57,10 +57,9 @@ constexpr Tables MakeTables() {
       }
     for (unsigned j = 2 * k; j < 16; ++j) t.pick16[mask][j] = 0x80;
   }
-  for (unsigned bits = 0; bits < 16; ++bits)
-    for (unsigned j = 0; j < 4; ++j)
-      if (bits & (1u << j))
-        t.spread[bits] = static_cast<unsigned char>(t.spread[bits] | 1u << 2 * j);
+  for (unsigned bits = 0; bits < 256; ++bits)
+    for (unsigned j = 0; j < 8; ++j)
+      if (bits & (1u << j)) t.spread[bits] = static_cast<uint16_t>(t.spread[bits] | 1u << 2 * j);
   for (unsigned code = 0; code < 256; ++code) {
     unsigned o = 0;
     for (unsigned j = 0; j < 4; ++j)
@@ -408,38 +407,48 @@ struct Utf8Lanes {
   size_t bytes;
 };
 
-template <Utf8Blocks mode>
+// `bmp`: every unit of the block is 0-0xFFFF (after kLow16's cut), so none
+// takes four bytes or lies above 0x10FFFF.
+template <Utf8Blocks mode, bool bmp>
 CWBASE_AVX2_INLINE Utf8Lanes Utf8Of8(Vec256 v, bool* refused) {
   using namespace avx2;
   if (mode == Utf8Blocks::kLow16) v = And(v, Splat32(0xFFFF));
   const Vec256 six = Splat32(0x3F);
   const Vec256 c0 = And(v, six), c1 = And(ShiftRight32<6>(v), six);
-  const Vec256 c2 = And(ShiftRight32<12>(v), six);
   const Vec256 w1 = And(v, Splat32(0xFF));  // a negative unit keeps its low eight bits
   const Vec256 w2 = Or(Splat32(0x80C0), Or(ShiftRight32<6>(v), ShiftLeft32<8>(c0)));
   const Vec256 w3 =
       Or(Or(Splat32(0x8080E0), ShiftRight32<12>(v)), Or(ShiftLeft32<8>(c1), ShiftLeft32<16>(c0)));
-  const Vec256 w4 = Or(Or(Splat32(static_cast<int32_t>(0x808080F0)), ShiftRight32<18>(v)),
-                       Or(ShiftLeft32<8>(c2), Or(ShiftLeft32<16>(c1), ShiftLeft32<24>(c0))));
-  Vec256 ge2 = Greater32(v, 0x7F), ge3 = Greater32(v, 0x7FF), ge4 = Greater32(v, 0xFFFF);
-  Vec256 word = Select(ge4, Select(ge3, Select(ge2, w1, w2), w3), w4);
-  if (mode == Utf8Blocks::kWStr) {
-    // Above 0x10FFFF: the one byte '?'.
-    const Vec256 over = Greater32(v, 0x10FFFF);
-    word = Select(over, word, Splat32('?'));
-    ge2 = AndNot(over, ge2), ge3 = AndNot(over, ge3), ge4 = AndNot(over, ge4);
-  } else if (mode == Utf8Blocks::kStrict) {
+  Vec256 ge2 = Greater32(v, 0x7F), ge3 = Greater32(v, 0x7FF);
+  Vec256 word = Select(ge3, Select(ge2, w1, w2), w3);
+  unsigned m4 = 0;
+  if (!bmp) {
+    const Vec256 c2 = And(ShiftRight32<12>(v), six);
+    const Vec256 w4 = Or(Or(Splat32(static_cast<int32_t>(0x808080F0)), ShiftRight32<18>(v)),
+                         Or(ShiftLeft32<8>(c2), Or(ShiftLeft32<16>(c1), ShiftLeft32<24>(c0))));
+    Vec256 ge4 = Greater32(v, 0xFFFF);
+    word = Select(ge4, word, w4);
+    if (mode == Utf8Blocks::kWStr) {
+      // Above 0x10FFFF: the one byte '?'.
+      const Vec256 over = Greater32(v, 0x10FFFF);
+      word = Select(over, word, Splat32('?'));
+      ge2 = AndNot(over, ge2), ge3 = AndNot(over, ge3), ge4 = AndNot(over, ge4);
+    }
+    m4 = LaneMask(ge4);
+  }
+  if (mode == Utf8Blocks::kStrict) {
     // Negative units, units above 0x10FFFF and surrogates are the C
     // library's to judge.
-    const Vec256 outside = Or(Greater32(Splat32(0), v), Greater32(v, 0x10FFFF));
-    const Vec256 surrogate = Eq32(And(v, Splat32(static_cast<int32_t>(0xFFFFF800))), 0xD800);
-    if (!AllZero(Or(outside, surrogate))) *refused = true;
+    Vec256 odd = Eq32(And(v, Splat32(static_cast<int32_t>(0xFFFFF800))), 0xD800);
+    if (!bmp) odd = Or(odd, Or(Greater32(Splat32(0), v), Greater32(v, 0x10FFFF)));
+    if (!AllZero(odd)) *refused = true;
   }
-  const unsigned m2 = LaneMask(ge2), m3 = LaneMask(ge3), m4 = LaneMask(ge4);
-  const unsigned lo = static_cast<unsigned>(kTables.spread[m2 & 15] + kTables.spread[m3 & 15] +
-                                            kTables.spread[m4 & 15]);
-  const unsigned hi = static_cast<unsigned>(kTables.spread[m2 >> 4] + kTables.spread[m3 >> 4] +
-                                            kTables.spread[m4 >> 4]);
+  // Each lane's length less one, two bits per lane: the low bit where it
+  // takes two or four bytes, the high bit where it takes three or four.
+  const unsigned m2 = LaneMask(ge2), m3 = LaneMask(ge3);
+  const unsigned code = kTables.spread[m2 ^ m3 ^ m4] | static_cast<unsigned>(kTables.spread[m3])
+                                                           << 1;
+  const unsigned lo = code & 0xFF, hi = code >> 8;
   return {word, lo, hi, size_t{kTables.length[lo]} + kTables.length[hi]};
 }
 
@@ -470,7 +479,13 @@ CWBASE_AVX2 size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst
     }
     if (mode == Utf8Blocks::kAscii) break;
     bool refused = false;
-    const Utf8Lanes ua = Utf8Of8<mode>(a, &refused), ub = Utf8Of8<mode>(b, &refused);
+    Utf8Lanes ua, ub;
+    if (mode == Utf8Blocks::kLow16 ||
+        avx2::AllZero(avx2::And(avx2::Or(a, b), avx2::Splat32(~0xFFFF)))) {
+      ua = Utf8Of8<mode, true>(a, &refused), ub = Utf8Of8<mode, true>(b, &refused);
+    } else {
+      ua = Utf8Of8<mode, false>(a, &refused), ub = Utf8Of8<mode, false>(b, &refused);
+    }
     const size_t len = ua.bytes + ub.bytes;
     if (refused || len > room - o) break;
     if (room - o - len >= 16) {
