@@ -24,14 +24,17 @@
 
 namespace cwbase_internal {
 
+static_assert(static_cast<int>(Utf8Blocks::kAscii) == 3, "four encoders, indexed by mode");
+
 struct Utf8KernelTable {
   size_t (*count)(const unsigned char* src, size_t n, size_t* count);
   size_t (*decode)(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst, size_t room,
                    size_t* written);
   size_t (*decodeStrict)(const unsigned char* src, size_t n, bool utf8, wchar_t* dst, size_t room,
                          size_t* written);
-  size_t (*encode)(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst, size_t room,
-                   size_t* written);
+  // One encoder for each Utf8Blocks mode, in the enumeration's order.
+  size_t (*encode[4])(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
+                      size_t* written);
   size_t (*decodeXml)(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
                       size_t* written);
   size_t (*narrowOr)(const wchar_t* src, size_t n, char mark, char* dst);

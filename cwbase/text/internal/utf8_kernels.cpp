@@ -20,13 +20,14 @@ size_t DecodeStrictNone(const unsigned char*, size_t, bool, wchar_t*, size_t, si
   *written = 0;
   return 0;
 }
-size_t EncodeNone(const wchar_t*, size_t, Utf8Blocks, unsigned char*, size_t, size_t* written) {
+size_t EncodeNone(const wchar_t*, size_t, unsigned char*, size_t, size_t* written) {
   *written = 0;
   return 0;
 }
 
-constexpr Utf8KernelTable kScalarUtf8Kernels = {CountNone,  DecodeNone, DecodeStrictNone,
-                                                EncodeNone, nullptr,    nullptr};
+constexpr Utf8KernelTable kScalarUtf8Kernels = {
+    CountNone, DecodeNone, DecodeStrictNone, {EncodeNone, EncodeNone, EncodeNone, EncodeNone},
+    nullptr,   nullptr};
 
 const Utf8KernelTable& ChooseKernels() {
   switch (ActiveSimdLevel()) {
@@ -69,7 +70,7 @@ size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wc
 
 size_t EncodeUtf8Blocks(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst,
                         size_t room, size_t* written) {
-  return Kernels().encode(src, n, mode, dst, room, written);
+  return Kernels().encode[static_cast<int>(mode)](src, n, dst, room, written);
 }
 
 bool HasXmlUtf8Windows() {

@@ -507,22 +507,6 @@ CWBASE_AVX2 size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst
   return i;
 }
 
-CWBASE_AVX2 size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst,
-                          size_t room, size_t* written) {
-  switch (mode) {
-    case Utf8Blocks::kLow16:
-      return EncodeBlocks<Utf8Blocks::kLow16>(src, n, dst, room, written);
-    case Utf8Blocks::kWStr:
-      return EncodeBlocks<Utf8Blocks::kWStr>(src, n, dst, room, written);
-    case Utf8Blocks::kStrict:
-      return EncodeBlocks<Utf8Blocks::kStrict>(src, n, dst, room, written);
-    case Utf8Blocks::kAscii:
-      return EncodeBlocks<Utf8Blocks::kAscii>(src, n, dst, room, written);
-  }
-  *written = 0;
-  return 0;
-}
-
 // ---- Narrowing.
 
 // Eight units as themselves where they lie in 0-0x7F, as `marks` elsewhere.
@@ -545,8 +529,14 @@ CWBASE_AVX2 size_t NarrowOr(const wchar_t* src, size_t n, char mark, char* dst) 
 
 #undef CWBASE_AVX2_INLINE
 
-const Utf8KernelTable kAvx2Utf8Kernels = {CountWindows, Decode,    DecodeStrict,
-                                          Encode,       DecodeXml, NarrowOr};
+const Utf8KernelTable kAvx2Utf8Kernels = {
+    CountWindows,
+    Decode,
+    DecodeStrict,
+    {EncodeBlocks<Utf8Blocks::kLow16>, EncodeBlocks<Utf8Blocks::kWStr>,
+     EncodeBlocks<Utf8Blocks::kStrict>, EncodeBlocks<Utf8Blocks::kAscii>},
+    DecodeXml,
+    NarrowOr};
 
 #endif  // CWBASE_SIMD_AVX2
 

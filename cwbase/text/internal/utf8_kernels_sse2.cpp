@@ -365,26 +365,16 @@ size_t EncodeBlocks(const wchar_t* src, size_t n, unsigned char* dst, size_t roo
   return i;
 }
 
-size_t Encode(const wchar_t* src, size_t n, Utf8Blocks mode, unsigned char* dst, size_t room,
-              size_t* written) {
-  switch (mode) {
-    case Utf8Blocks::kLow16:
-      return EncodeBlocks<Utf8Blocks::kLow16>(src, n, dst, room, written);
-    case Utf8Blocks::kWStr:
-      return EncodeBlocks<Utf8Blocks::kWStr>(src, n, dst, room, written);
-    case Utf8Blocks::kStrict:
-      return EncodeBlocks<Utf8Blocks::kStrict>(src, n, dst, room, written);
-    case Utf8Blocks::kAscii:
-      return EncodeBlocks<Utf8Blocks::kAscii>(src, n, dst, room, written);
-  }
-  *written = 0;
-  return 0;
-}
-
 }  // namespace
 
-const Utf8KernelTable kSse2Utf8Kernels = {CountWindows, Decode,  DecodeStrict,
-                                          Encode,       nullptr, nullptr};
+const Utf8KernelTable kSse2Utf8Kernels = {
+    CountWindows,
+    Decode,
+    DecodeStrict,
+    {EncodeBlocks<Utf8Blocks::kLow16>, EncodeBlocks<Utf8Blocks::kWStr>,
+     EncodeBlocks<Utf8Blocks::kStrict>, EncodeBlocks<Utf8Blocks::kAscii>},
+    nullptr,
+    nullptr};
 
 #endif  // CWBASE_SIMD_SSE2
 
