@@ -125,22 +125,14 @@ inline __attribute__((always_inline)) bool XmlStandardWriter::Escaped(const wcha
   constexpr uint32_t kStops = kAttribute ? kXmlAttributeEscape
                               : kCrlf    ? kXmlTextEscapeCrlf
                                          : kXmlTextEscape;
-  for (size_t i = 0; i < n;) {
-    // Room for the run and for the unit it stops at in its longest form.
-    char* out = Room(n - i + kMaxUtf8Unit);
-    const size_t stop = XmlNarrowRun<kStops>(s, i, n, out);
-    m_Pos += stop - i;
-    if (stop == n) break;
-    const uint32_t c = CodeOf(s[stop]);
+  return Runs<kStops>(s, n, [this](uint32_t c, size_t*) {
     if (c >= 0xA0 && c < 0xD800) {  // letters and punctuation beyond ASCII, written as they are
       m_Pos += EncodeUtf8Unit(static_cast<int32_t>(c),
                               reinterpret_cast<unsigned char*>(m_pBase + m_Pos));
-    } else if (!Escape(c, kAttribute)) {
-      return false;
+      return true;
     }
-    i = stop + 1;
-  }
-  return true;
+    return Escape(c, kAttribute);
+  });
 }
 
 inline __attribute__((always_inline)) bool XmlStandardWriter::Text(const wchar_t* s) {

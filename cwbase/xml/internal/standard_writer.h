@@ -27,6 +27,7 @@
 
 #include "cwbase/core/block.h"
 #include "cwbase/text/internal/utf8_codec.h"
+#include "cwbase/xml/internal/scan.h"
 #include "cwbase/xml/xmlnode.h"
 
 namespace cwbase_internal {
@@ -130,6 +131,22 @@ class XmlStandardWriter {
   enum NameForm { kStartTag, kEndTag, kAttributeName };
   template <int kForm>
   bool Name(const wchar_t* name);
+  // Writes s[0..n) a run of units outside kStops at a time; each unit that
+  // stops a run goes to stop(c, &next), which writes it (next: the index
+  // after the unit, which it may move on) and returns false to fail.
+  template <uint32_t kStops, typename Stop>
+  inline __attribute__((always_inline)) bool Runs(const wchar_t* s, size_t n, Stop stop) {
+    for (size_t i = 0; i < n;) {
+      // Room for the run and for the unit it stops at in its longest form.
+      char* out = Room(n - i + kMaxUtf8Unit);
+      const size_t at = XmlNarrowRun<kStops>(s, i, n, out);
+      m_Pos += at - i;
+      if (at == n) break;
+      i = at + 1;
+      if (!stop(static_cast<uint32_t>(s[at]), &i)) return false;
+    }
+    return true;
+  }
   template <bool kAttribute, bool kCrlf>
   bool Escaped(const wchar_t* s, size_t n);
   bool Text(const wchar_t* s);      // inlined where elements are written

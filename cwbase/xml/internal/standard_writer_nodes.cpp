@@ -50,17 +50,12 @@ bool IsPiTarget(const wchar_t* s, size_t n) {
 
 bool XmlStandardWriter::Verbatim(const wchar_t* s, size_t n, bool cdata) {
   constexpr uint32_t kStops = kXmlControl | kXmlHigh | kXmlBracket;
-  for (size_t i = 0; i < n;) {
-    char* out = Room(n - i + kMaxUtf8Unit);
-    const size_t stop = XmlNarrowRun<kStops>(s, i, n, out);
-    m_Pos += stop - i;
-    if (stop == n) break;
-    const uint32_t c = CodeOf(s[stop]);
-    i = stop + 1;
+  return Runs<kStops>(s, n, [&](uint32_t c, size_t* next) {
+    const size_t at = *next - 1;
     if (c == ']') {
-      if (cdata && StartsWith(s + stop, n - stop, "]]>")) {
+      if (cdata && StartsWith(s + at, n - at, "]]>")) {
         Raw("]]]]><![CDATA[>");
-        i = stop + 3;
+        *next = at + 3;
       } else {
         Raw("]");
       }
@@ -72,14 +67,14 @@ bool XmlStandardWriter::Verbatim(const wchar_t* s, size_t n, bool cdata) {
       Raw("]]>&#13;<![CDATA[");  // a literal CR would be read as a line end
     } else if (c == '\r') {
       LineEnd();
-      if (i < n && s[i] == '\n') ++i;
+      if (*next < n && s[*next] == '\n') ++*next;
     } else if (!XmlIsChar(c)) {
       return Fail(CWXML_ERROR_ENCODING, m_Pos);
     } else {
       Character(c);
     }
-  }
-  return true;
+    return true;
+  });
 }
 
 bool XmlStandardWriter::Cdata(const wchar_t* s) {
