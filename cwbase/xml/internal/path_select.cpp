@@ -95,6 +95,21 @@ bool NameIs(const wchar_t* name, const wchar_t* strings, long offset) {
   return name && (offset == kNoName || Same(name, strings + offset));
 }
 
+// Appends the match a selected node gives: the node itself, or with a final
+// attribute step each of its attributes that the step names.
+void AddMatches(CWXMLNode* node, const PathStep* last, const wchar_t* strings,
+                std::vector<SWXMLMatch>& out) {
+  if (!node) return;  // the document above an absolute path's root
+  if (!last) {
+    out.push_back({node, nullptr});
+    return;
+  }
+  for (int i = 0; i < node->m_Props.GetSize(); ++i) {
+    auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
+    if (prop && NameIs(prop->m_pName, strings, last->name)) out.push_back({node, prop});
+  }
+}
+
 bool Holds(const PathPredicate& p, CWXMLNode* node, const wchar_t* strings) {
   if (!node) return false;
   const wchar_t* value = p.value == kNoName ? nullptr : strings + p.value;
@@ -251,18 +266,7 @@ void Selection::Take(const PathStep& step) {
 
 void Selection::Collect(const PathStep* last, std::vector<SWXMLMatch>& out) const {
   out.reserve(out.size() + m_Current.size());
-  for (Id c : m_Current) {
-    CWXMLNode* node = m_Tree.entries[c].node;
-    if (!node) continue;  // the document above an absolute path's root
-    if (!last) {
-      out.push_back({node, nullptr});
-      continue;
-    }
-    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
-      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
-      if (prop && NameIs(prop->m_pName, m_Strings, last->name)) out.push_back({node, prop});
-    }
-  }
+  for (Id c : m_Current) AddMatches(m_Tree.entries[c].node, last, m_Strings, out);
 }
 
 // Keeps, from the nodes of `v` after `from` (the candidates of one context
@@ -466,17 +470,7 @@ int Descent::Take(const PathStep* steps, int i, int count) {
 void Collect(const std::vector<CWXMLNode*>& nodes, const PathStep* last, const wchar_t* strings,
              std::vector<SWXMLMatch>& out) {
   out.reserve(out.size() + nodes.size());
-  for (CWXMLNode* node : nodes) {
-    if (!node) continue;  // the document above an absolute path's root
-    if (!last) {
-      out.push_back({node, nullptr});
-      continue;
-    }
-    for (int i = 0; i < node->m_Props.GetSize(); ++i) {
-      auto* prop = static_cast<CWXMLProp*>(node->m_Props.GetAt(i));
-      if (prop && NameIs(prop->m_pName, strings, last->name)) out.push_back({node, prop});
-    }
-  }
+  for (CWXMLNode* node : nodes) AddMatches(node, last, strings, out);
 }
 
 }  // namespace
