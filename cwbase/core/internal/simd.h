@@ -308,6 +308,9 @@ inline void NarrowAsciiOr16(const wchar_t* src, char* dst, char mark) {
 #include <immintrin.h>
 
 #define CWBASE_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+// For the helpers of such functions, always inlined into them (a 256-bit
+// value passed between functions costs more than the work).
+#define CWBASE_AVX2_INLINE CWBASE_AVX2 __attribute__((always_inline)) inline
 
 namespace cwbase_internal {
 namespace avx2 {
