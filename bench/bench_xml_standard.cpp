@@ -64,12 +64,14 @@ void SaveStandard(benchmark::State& state, const std::string& kind) {
 }  // namespace
 
 void RegisterXmlStandardBenchmarks() {
-  for (std::string kind : {"records", "text", "deep", "text-intl", "attrs"}) {
+  // text-mixed (half the bytes non-ASCII) is loaded by this reader only.
+  for (std::string kind : {"records", "text", "deep", "text-intl", "attrs", "text-mixed"}) {
     const std::string group = "xml-load-standard-" + kind + "/";
     benchmark::RegisterBenchmark((group + "cwbase").c_str(), LoadStandard, kind)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((group + "pugixml").c_str(), LoadPugi, kind)
         ->Unit(benchmark::kMillisecond);
+    if (kind == "text-mixed") continue;
     benchmark::RegisterBenchmark(("xml-save-standard-" + kind + "/cwbase").c_str(), SaveStandard,
                                  kind)
         ->Unit(benchmark::kMillisecond);

@@ -6,6 +6,8 @@
 //   xml-deep.xml     ~10 MB, subtrees nested 20-50 levels deep
 //   xml-text-intl.xml ~10 MB, text like xml-text.xml with ~1% non-ASCII characters
 //                    (typographic punctuation, accented names, some CJK and emoji)
+//   xml-text-mixed.xml ~10 MB, text like xml-text.xml in the four scripts of
+//                    utf8-mixed.txt (about half the bytes non-ASCII)
 //   xml-attrs.xml    ~10 MB, records of 6-12 short attributes each, few texts
 //   http.bin         10000 HTTP/1.1 responses, each framed as "<length>\n<bytes>"
 //   utf8-ascii.txt   8 MiB of ASCII text
@@ -102,11 +104,64 @@ std::string IntlWord(Rng& r) {
   return w;
 }
 
-std::string Words(Rng& r, int lo, int hi, bool intl = false) {
+void AppendUtf8(std::string& s, unsigned cp) {
+  if (cp < 0x80) {
+    s += char(cp);
+  } else if (cp < 0x800) {
+    s += char(0xC0 | (cp >> 6));
+    s += char(0x80 | (cp & 0x3F));
+  } else {
+    s += char(0xE0 | (cp >> 12));
+    s += char(0x80 | ((cp >> 6) & 0x3F));
+    s += char(0x80 | (cp & 0x3F));
+  }
+}
+
+// A word of the script a roll of 0-99 picks: English (ASCII, below 45),
+// accented Latin (below 60), Cyrillic (2 bytes, below 85) or a CJK run
+// (3 bytes).
+std::string ScriptWord(Rng& r, int script) {
+  static const unsigned kAccents[] = {0xE9, 0xE8, 0xE0, 0xFC, 0xF6, 0xE4, 0xF1, 0xE7, 0xDF, 0x153};
+  std::string w;
+  if (script < 45) {
+    w = r.Pick(kWords);
+  } else if (script < 60) {
+    for (char c : std::string(r.Pick(kWords))) {
+      if (r.Chance(30))
+        AppendUtf8(w, r.Pick(kAccents));
+      else
+        w += c;
+    }
+  } else if (script < 85) {
+    for (int i = 0, n = r.Range(2, 9); i < n; ++i) AppendUtf8(w, unsigned(0x430 + r.Range(0, 31)));
+  } else {
+    for (int i = 0, n = r.Range(1, 4); i < n; ++i)
+      AppendUtf8(w, unsigned(0x4E00 + r.Range(0, 0x4FFF)));
+    if (r.Chance(20)) AppendUtf8(w, 0x3002);
+  }
+  return w;
+}
+
+// Where the words of the XML text come from: English, English with ~1 %
+// non-ASCII characters (IntlWord) or the four scripts of ScriptWord.
+enum class Vocabulary { kEnglish, kIntl, kMixed };
+
+std::string Word(Rng& r, Vocabulary v) {
+  switch (v) {
+    case Vocabulary::kIntl:
+      return IntlWord(r);
+    case Vocabulary::kMixed:
+      return ScriptWord(r, r.Range(0, 99));
+    default:
+      return r.Pick(kWords);
+  }
+}
+
+std::string Words(Rng& r, int lo, int hi, Vocabulary v = Vocabulary::kEnglish) {
   std::string s;
   for (int i = 0, n = r.Range(lo, hi); i < n; ++i) {
     if (i) s += ' ';
-    s += intl ? IntlWord(r) : std::string(r.Pick(kWords));
+    s += Word(r, v);
   }
   return s;
 }
@@ -161,10 +216,10 @@ std::string XmlRecords(Rng& r) {
 }
 
 // A paragraph wrapped at about 100 columns, continuation lines indented.
-std::string Paragraph(Rng& r, int depth, bool intl) {
+std::string Paragraph(Rng& r, int depth, Vocabulary v) {
   std::string s, line;
   for (int i = 0, n = r.Range(15, 250); i < n; ++i) {
-    std::string w = intl ? IntlWord(r) : std::string(r.Pick(kWords));
+    std::string w = Word(r, v);
     if (r.Chance(8)) w += r.Pick({",", ";", ":", ".", "!", "?"});
     if (line.size() + w.size() > 100) {
       s += line + "\r\n";
@@ -178,18 +233,17 @@ std::string Paragraph(Rng& r, int depth, bool intl) {
   return s + line + ".";
 }
 
-// With intl=true the words come from IntlWord (see there).
-std::string XmlText(Rng& r, bool intl) {
+// Chapters of paragraphs, their words from `v`.
+std::string XmlText(Rng& r, Vocabulary v) {
   std::string out = "<?xml version=\"1.0\"?>\r\n<book title=\"Benchmark Stories\" lang=\"en\">\r\n";
   int chapter = 0;
   while (out.size() < kXmlSize) {
-    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" +
-           Words(r, 2, 5, intl) + "\">\r\n";
-    out += "\t\t<title>" + Words(r, 2, 6, intl) + "</title>\r\n";
+    out += "\t<chapter number=\"" + std::to_string(++chapter) + "\" title=\"" + Words(r, 2, 5, v) +
+           "\">\r\n";
+    out += "\t\t<title>" + Words(r, 2, 6, v) + "</title>\r\n";
     for (int i = 0, n = r.Range(10, 30); i < n; ++i) {
-      if (r.Chance(15))
-        out += "\t\t<heading level=\"2\">" + Words(r, 2, 6, intl) + "</heading>\r\n";
-      out += "\t\t<para>" + Paragraph(r, 2, intl) + "</para>\r\n";
+      if (r.Chance(15)) out += "\t\t<heading level=\"2\">" + Words(r, 2, 6, v) + "</heading>\r\n";
+      out += "\t\t<para>" + Paragraph(r, 2, v) + "</para>\r\n";
     }
     out += "\t</chapter>\r\n";
   }
@@ -355,19 +409,6 @@ std::string Http(Rng& r) {
   return out;
 }
 
-void AppendUtf8(std::string& s, unsigned cp) {
-  if (cp < 0x80) {
-    s += char(cp);
-  } else if (cp < 0x800) {
-    s += char(0xC0 | (cp >> 6));
-    s += char(0x80 | (cp & 0x3F));
-  } else {
-    s += char(0xE0 | (cp >> 12));
-    s += char(0x80 | ((cp >> 6) & 0x3F));
-    s += char(0x80 | (cp & 0x3F));
-  }
-}
-
 // Prints how many of the UTF-8 text's characters take more than one byte.
 void ReportNonAscii(const char* name, const std::string& text) {
   size_t chars = 0, multi = 0;
@@ -379,31 +420,12 @@ void ReportNonAscii(const char* name, const std::string& text) {
                100.0 * double(multi) / double(chars));
 }
 
-// Words in four scripts: English (ASCII), accented Latin, Cyrillic (2 bytes)
-// and CJK runs (3 bytes). With mixed=false only English words are written.
+// Words in four scripts (ScriptWord). With mixed=false only English words
+// are written.
 std::string Utf8Text(Rng& r, bool mixed) {
-  static const unsigned kAccents[] = {0xE9, 0xE8, 0xE0, 0xFC, 0xF6, 0xE4, 0xF1, 0xE7, 0xDF, 0x153};
   std::string out;
   while (out.size() < kUtf8Size) {
-    int script = mixed ? r.Range(0, 99) : 0;
-    std::string w;
-    if (script < 45) {
-      w = r.Pick(kWords);
-    } else if (script < 60) {
-      for (char c : std::string(r.Pick(kWords))) {
-        if (r.Chance(30))
-          AppendUtf8(w, r.Pick(kAccents));
-        else
-          w += c;
-      }
-    } else if (script < 85) {
-      for (int i = 0, n = r.Range(2, 9); i < n; ++i)
-        AppendUtf8(w, unsigned(0x430 + r.Range(0, 31)));
-    } else {
-      for (int i = 0, n = r.Range(1, 4); i < n; ++i)
-        AppendUtf8(w, unsigned(0x4E00 + r.Range(0, 0x4FFF)));
-      if (r.Chance(20)) AppendUtf8(w, 0x3002);
-    }
+    const std::string w = ScriptWord(r, mixed ? r.Range(0, 99) : 0);
     if (out.size() + w.size() + 1 > kUtf8Size) break;
     out += w;
     out += r.Chance(7) ? '\n' : ' ';
@@ -437,7 +459,7 @@ int main(int argc, char** argv) {
   }
   {
     Rng r(2);
-    ok &= Write(dir, "xml-text.xml", XmlText(r, false));
+    ok &= Write(dir, "xml-text.xml", XmlText(r, Vocabulary::kEnglish));
   }
   {
     Rng r(3);
@@ -445,9 +467,15 @@ int main(int argc, char** argv) {
   }
   {
     Rng r(7);
-    std::string text = XmlText(r, true);
+    std::string text = XmlText(r, Vocabulary::kIntl);
     ReportNonAscii("xml-text-intl", text);
     ok &= Write(dir, "xml-text-intl.xml", text);
+  }
+  {
+    Rng r(9);
+    std::string text = XmlText(r, Vocabulary::kMixed);
+    ReportNonAscii("xml-text-mixed", text);
+    ok &= Write(dir, "xml-text-mixed.xml", text);
   }
   {
     Rng r(8);

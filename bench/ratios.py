@@ -38,6 +38,8 @@ def comparisons():
         group = f"xml-load-standard-{kind}/"
         out.append((f"xml-load-standard-{kind}", group + "cwbase",
                     [group + "pugixml", f"xml-load-{kind}/cwbase-ascii"]))
+    group = "xml-load-standard-text-mixed/"
+    out.append(("xml-load-standard-text-mixed", group + "cwbase", [group + "pugixml"]))
     # The standard writer against pugixml's save and the exact 8-bit save.
     for kind in XML_KINDS:
         out.append((f"xml-save-standard-{kind}", f"xml-save-standard-{kind}/cwbase",
