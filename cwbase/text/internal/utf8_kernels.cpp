@@ -79,7 +79,10 @@ bool HasXmlUtf8Windows() {
 
 size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
                             size_t* written) {
-  return Kernels().decodeXml(src, n, dst, room, written);
+  const auto decode = Kernels().decodeXml;
+  if (decode) return decode(src, n, dst, room, written);
+  *written = 0;
+  return 0;
 }
 
 size_t NarrowAsciiOrBlocks(const wchar_t* src, size_t n, char mark, char* dst) {

@@ -45,8 +45,9 @@ size_t DecodeUtf8WindowsStrict(const unsigned char* src, size_t n, bool utf8, wc
 // characters XML allows, in their shortest form, with CR LF taken as one LF.
 // A window is left to the caller when it holds anything else: a control
 // other than tab and LF, a CR not before LF, a surrogate, U+FFFE, U+FFFF or
-// anything above U+10FFFF. Only where HasXmlUtf8Windows() is true (the
-// active level has the kernel); dst needs room for a unit per byte.
+// anything above U+10FFFF. HasXmlUtf8Windows() tells whether the active
+// level has such a kernel (without it nothing is taken); dst needs room for
+// a unit per byte.
 bool HasXmlUtf8Windows();
 size_t DecodeXmlUtf8Windows(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
                             size_t* written);
