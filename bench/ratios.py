@@ -63,12 +63,16 @@ def comparisons():
         g = f"utf8-to-wide-{kind}/"
         out.append((f"utf8-to-wide-{kind}", g + "cwbase", [g + p for p in TO_WIDE_PEERS]))
         out.append((f"utf8-to-wide-make-{kind}", g + "cwbase-make_unicode_string", [g + p for p in TO_WIDE_PEERS]))
-        out.append((f"utf8-to-wide-locale-{kind}", g + "cwbase-MultiByteToWideChar", [g + "mbstowcs"]))
+        out.append((f"utf8-to-wide-locale-{kind}", g + "cwbase-MultiByteToWideChar",
+                    [g + "mbstowcs", g + "iconv", g + "widen-loop"]))
     for kind in ("ascii", "mixed"):
         g = f"wide-to-utf8-{kind}/"
         out.append((f"wide-to-utf8-{kind}", g + "cwbase", [g + p for p in TO_UTF8_PEERS]))
         out.append((f"wide-to-utf8-make-{kind}", g + "cwbase-make_utf8_string", [g + p for p in TO_UTF8_PEERS]))
-        out.append((f"wide-to-utf8-locale-{kind}", g + "cwbase-WideCharToMultiByte", [g + "wcstombs-limited"]))
+        # With its output limit the pair converts only a prefix of mixed text,
+        # as wcstombs-limited does; iconv converts it all.
+        out.append((f"wide-to-utf8-locale-{kind}", g + "cwbase-WideCharToMultiByte",
+                    [g + "wcstombs-limited", g + "iconv"]))
     for size in ("1mib", "8mib"):
         g = f"block-append-{size}/"
         out.append((f"block-append-{size}", g + "cwbase", [g + "std-string"]))

@@ -35,23 +35,57 @@ int Result(size_t converted) {
 
 constexpr size_t kFailed = static_cast<size_t>(-1);
 
-// wcstombs(dest, source, limit) in a UTF-8 or ASCII locale, n = wcslen(source).
-// The C library's order of checks: no room for one more byte stops the
-// conversion (result so far); a character without a form fails (-1); a
-// character whose bytes do not all fit stops it. The terminator is written
-// when it fits and is not counted. Bytes are written as they are converted, so
-// a failure leaves the converted prefix in place, as the C library does.
-// The C library looks at no more than limit + 1 units (the terminator among
-// them only when limit >= n); that matters only where a character is dropped
-// without output (ASCII's tag characters), since all others take a byte each.
-size_t WideToMultiByte(Codeset codeset, const wchar_t* source, size_t n, char* dest, size_t limit) {
-  const bool terminated = limit >= n;
-  const size_t end = terminated ? n : limit + 1;  // units before the terminator or window end
+// wcstombs(dest, source, Limit(destSize, n + 1)) in a UTF-8 or ASCII locale,
+// n = wcslen(source). The C library's order of checks: no room for one more
+// byte stops the conversion (result so far); a character without a form
+// fails (-1); a character whose bytes do not all fit stops it. The
+// terminator is written when it fits and is not counted. Bytes are written
+// as they are converted, so a failure leaves the converted prefix in place,
+// as the C library does. The C library looks at no more than limit + 1 units
+// (the terminator among them only when limit >= n); that matters only where
+// a character is dropped without output (ASCII's tag characters), since all
+// others take a byte each.
+//
+// Only min(n, destSize + 1) units decide the limit, and they are measured a
+// block at a time just ahead of the conversion (so the text is read once
+// from memory). Until the measure is complete the limit is taken as the
+// least it can be, min(destSize, measured + 1): where that stops the
+// conversion, the text is measured further and the conversion goes on.
+size_t WideToMultiByte(Codeset codeset, const wchar_t* source, int destSize, char* dest) {
+  constexpr size_t kBlock = 4096;
+  const size_t size = static_cast<unsigned>(destSize);
   const auto blocks = codeset == Codeset::kUtf8 ? cwbase_internal::Utf8Blocks::kStrict
                                                 : cwbase_internal::Utf8Blocks::kAscii;
   auto* out = reinterpret_cast<unsigned char*>(dest);
+  size_t known = 0;    // units measured, none of them the terminator
+  bool found = false;  // the terminator is at `known`
+  size_t limit = 0, end = 0;
+  bool complete = false, terminated = false;
+  // Measures up to kBlock units further (never past destSize + 1 in all) and
+  // sets the limit and the units that may be looked at.
+  auto measure = [&] {
+    const size_t most = size - known + 1;  // destSize + 1 units are enough
+    const size_t step = most < kBlock ? most : kBlock;
+    const size_t k = wcsnlen(source + known, step);
+    known += k;
+    found = k < step;
+    complete = found || known == size + 1;
+    if (!complete) {
+      limit = size < known + 1 ? size : known + 1;
+      end = known;
+      return;
+    }
+    limit = Limit(destSize, known + (found ? 1 : 0));
+    terminated = found && limit >= known;
+    end = terminated ? known : limit + 1;
+  };
+  measure();
   size_t i = 0, o = 0;
   for (;;) {
+    if (!complete && end - i < cwbase_internal::kUtf8WindowReadable) {
+      measure();
+      continue;
+    }
     size_t written;
     i += cwbase_internal::EncodeUtf8Blocks(source + i, end - i, blocks, out + o, limit - o,
                                            &written);
@@ -61,6 +95,13 @@ size_t WideToMultiByte(Codeset codeset, const wchar_t* source, size_t n, char* d
         cwbase_internal::NarrowAsciiRun(source + i, end - i < room ? end - i : room, dest + o);
     i += k;
     o += k;
+    // A stop short of the end of what was measured: the limit was the least
+    // it could be, which only the measure of more text can raise.
+    const bool stopped = o >= limit || i == end;
+    if (stopped && !complete) {
+      measure();
+      continue;
+    }
     if (o >= limit) return o;
     if (i == end) {
       if (terminated) dest[o] = 0;
@@ -70,7 +111,11 @@ size_t WideToMultiByte(Codeset codeset, const wchar_t* source, size_t n, char* d
     const int len =
         cwbase_internal::EncodeMultiByte(codeset, static_cast<uint32_t>(source[i]), bytes);
     if (len < 0) return kFailed;
-    if (static_cast<size_t>(len) > limit - o) return o;
+    if (static_cast<size_t>(len) > limit - o) {
+      if (complete) return o;
+      measure();
+      continue;
+    }
     std::memcpy(dest + o, bytes, static_cast<size_t>(len));
     o += static_cast<size_t>(len);
     ++i;
@@ -179,8 +224,7 @@ int WideCharToMultiByte(int, unsigned long, const wchar_t* source, int, char* de
     return Result(std::wcstombs(dest, source, Limit(destSize, std::wcslen(source) + 1)));
   }
   if (!dest) return Result(WideToMultiByteCount(codeset, source));
-  const size_t n = std::wcslen(source);
-  return Result(WideToMultiByte(codeset, source, n, dest, Limit(destSize, n + 1)));
+  return Result(WideToMultiByte(codeset, source, destSize, dest));
 }
 
 int MultiByteToWideChar(int, unsigned long, const char* source, int, wchar_t* dest, int destSize) {

@@ -189,4 +189,29 @@ TEST(Utf8Blocks, CharacterAcrossTheMeasuringStep) {
     }
 }
 
+// WideCharToMultiByte measures its text a block at a time ahead of the
+// conversion: the limit taken from the length must bind as it would with the
+// whole length known, wherever it falls against the measuring steps.
+TEST(Utf8Blocks, WideLimitAcrossTheMeasuringStep) {
+  CWTestLocale locale("C.UTF-8");
+  ASSERT_TRUE(locale.Ok());
+  for (uint32_t unit : {0xE9u, 0x20ACu, 0x1F600u, 0xD800u})
+    for (size_t before : {4094, 4095, 4096, 4097, 8191, 8192}) {
+      wstring text(before, L'a');
+      text.append(before / 2, static_cast<wchar_t>(unit));
+      text.append(70, L'b');
+      const size_t n = text.size();
+      for (size_t size : {size_t{0}, size_t{1}, before - 1, before, before + 1, n - 1, n, n + 1,
+                          n + 2, 2 * n, 4 * n + 1, size_t{0xFFFFFFFF}}) {
+        string got(4 * n + 2, 'Z'), want = got;
+        const size_t limit = std::min(size, n + 1);
+        ASSERT_EQ(WideCharToMultiByte(0, 0, text.c_str(), -1, &got[0], static_cast<int>(size), "",
+                                      nullptr),
+                  static_cast<int>(std::wcstombs(&want[0], text.c_str(), limit)))
+            << "unit " << unit << " before " << before << " size " << size;
+        ASSERT_EQ(got, want) << "unit " << unit << " before " << before << " size " << size;
+      }
+    }
+}
+
 }  // namespace
