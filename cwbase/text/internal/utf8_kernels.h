@@ -33,7 +33,9 @@
 namespace cwbase_internal {
 
 constexpr size_t kUtf8Window = 64;
-constexpr size_t kUtf8WindowReadable = kUtf8Window + 4;  // the last start reads 3 more bytes
+// The last start reads 3 more bytes, a window around one character of more
+// bytes up to 7 (AVX2).
+constexpr size_t kUtf8WindowReadable = kUtf8Window + 8;
 
 size_t CountUtf8Windows(const unsigned char* src, size_t n, size_t* count);
 size_t DecodeUtf8Windows(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,

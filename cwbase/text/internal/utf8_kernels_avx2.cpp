@@ -204,6 +204,28 @@ CWBASE_AVX2_INLINE void WidenWindow(const unsigned char* src, wchar_t* dst) {
   for (unsigned g = 0; g < 8; ++g) avx2::StoreUnits8(dst + 8 * g, avx2::WidenBytes8(src + 8 * g));
 }
 
+// The bytes after the lead b of a character of more bytes.
+CWBASE_AVX2_INLINE unsigned ContinuationBytes(unsigned char b) {
+  return b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+}
+
+// DecodeWindow for a window of 64 bytes whose characters are ASCII but one
+// (at `at`, with `extra` bytes after its lead), `total` characters in all:
+// the window widened whole, the character's value put in its place and the
+// ASCII after it widened again, `extra` places on. Writes up to seven units
+// past the characters; reads src[0] to src[71].
+CWBASE_AVX2_INLINE size_t DecodeWindowOne(const unsigned char* src, unsigned at, unsigned extra,
+                                          size_t total, wchar_t* dst) {
+  WidenWindow(src, dst);
+  const unsigned char* p = src + at;
+  uint32_t value = p[0] & (0x7Fu >> (extra + 1));
+  for (unsigned k = 1; k <= extra; ++k) value = value << 6 | (p[k] & 0x3Fu);
+  dst[at] = static_cast<wchar_t>(value);
+  for (size_t k = at + 1; k < total; k += 8)
+    avx2::StoreUnits8(dst + k, avx2::WidenBytes8(src + k + extra));
+  return total;
+}
+
 // Writes decoded windows one after another at dst, `room` units in all.
 // Stores of eight whole units are much cheaper than masked ones, so a
 // window whose last store may spill writes whole ones when the room allows:
@@ -225,8 +247,19 @@ class WindowWriter {
     const size_t total = avx2::BitCount64(w.starts);
     if (total >= 8 && m_Room - m_O >= total + 8) {
       m_Kept = avx2::LoadUnits8(out + total);
-      m_O += w.four ? DecodeWindow<true>(src, w, out) : DecodeWindowBmp<true>(src, w, out);
       m_Spilled = true;
+      // One character of more bytes among ASCII, every byte but its own
+      // continuation bytes a character (no CR dropped): a cheaper path.
+      const uint64_t leads = w.nonAscii & w.starts;
+      if (leads != 0 && (leads & (leads - 1)) == 0) {
+        const auto at = static_cast<unsigned>(__builtin_ctzll(leads));
+        const unsigned extra = ContinuationBytes(src[at]);
+        if (total + extra == kUtf8Window) {
+          m_O += DecodeWindowOne(src, at, extra, total, out);
+          return;
+        }
+      }
+      m_O += w.four ? DecodeWindow<true>(src, w, out) : DecodeWindowBmp<true>(src, w, out);
       return;
     }
     Finish();
