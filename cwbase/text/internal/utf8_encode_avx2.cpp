@@ -174,22 +174,19 @@ CWBASE_AVX2 size_t Avx2NarrowOr(const wchar_t* src, size_t n, char mark, char* d
   return i;
 }
 
-CWBASE_AVX2 size_t Avx2EncodeLow16(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                                   size_t* written) {
-  return EncodeBlocks<Utf8Blocks::kLow16>(src, n, dst, room, written);
+template <Utf8Blocks mode>
+CWBASE_AVX2 size_t Avx2Encode(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
+                              size_t* written) {
+  return EncodeBlocks<mode>(src, n, dst, room, written);
 }
-CWBASE_AVX2 size_t Avx2EncodeWStr(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                                  size_t* written) {
-  return EncodeBlocks<Utf8Blocks::kWStr>(src, n, dst, room, written);
-}
-CWBASE_AVX2 size_t Avx2EncodeStrict(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                                    size_t* written) {
-  return EncodeBlocks<Utf8Blocks::kStrict>(src, n, dst, room, written);
-}
-CWBASE_AVX2 size_t Avx2EncodeAscii(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                                   size_t* written) {
-  return EncodeBlocks<Utf8Blocks::kAscii>(src, n, dst, room, written);
-}
+template size_t Avx2Encode<Utf8Blocks::kLow16>(const wchar_t*, size_t, unsigned char*, size_t,
+                                               size_t*);
+template size_t Avx2Encode<Utf8Blocks::kWStr>(const wchar_t*, size_t, unsigned char*, size_t,
+                                              size_t*);
+template size_t Avx2Encode<Utf8Blocks::kStrict>(const wchar_t*, size_t, unsigned char*, size_t,
+                                                size_t*);
+template size_t Avx2Encode<Utf8Blocks::kAscii>(const wchar_t*, size_t, unsigned char*, size_t,
+                                               size_t*);
 
 #endif  // CWBASE_SIMD_AVX2
 

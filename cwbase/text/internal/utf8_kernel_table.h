@@ -46,14 +46,10 @@ extern const Utf8KernelTable kSse2Utf8Kernels;
 #if defined(CWBASE_SIMD_AVX2)
 extern const Utf8KernelTable kAvx2Utf8Kernels;
 // Its wide-side entries (utf8_encode_avx2.cpp).
-size_t Avx2EncodeLow16(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                       size_t* written);
-size_t Avx2EncodeWStr(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                      size_t* written);
-size_t Avx2EncodeStrict(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                        size_t* written);
-size_t Avx2EncodeAscii(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
-                       size_t* written);
+// One for each mode, instantiated there.
+template <Utf8Blocks mode>
+CWBASE_AVX2 size_t Avx2Encode(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
+                              size_t* written);
 size_t Avx2NarrowOr(const wchar_t* src, size_t n, char mark, char* dst);
 #endif
 

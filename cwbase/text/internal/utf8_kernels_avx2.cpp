@@ -84,7 +84,7 @@ CWBASE_AVX2_INLINE Window ScanWindow(const unsigned char* p, bool allowFour) {
   const uint64_t starts = ~cont;
   if (starts == 0) return {0, 0, 0, false};
   // The last start ends the window unless it is ASCII (complete by itself).
-  const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+  const unsigned last = simd::LastBit64(starts);
   const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
   const uint64_t inside = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
   const uint64_t b2 = lead2 & inside, b3 = lead3 & inside, b4 = lead4 & inside;
@@ -158,7 +158,7 @@ CWBASE_AVX2_INLINE size_t DecodeWindow(const unsigned char* src, const Window& w
       avx2::StoreUnits8(dst + k, v);
     else
       avx2::MaskStoreUnits8(dst + k, avx2::FirstLanes(static_cast<unsigned>(total - k)), v);
-    k += static_cast<unsigned>(__builtin_popcount(m));
+    k += simd::BitCount(m);
   }
   return k;
 }
@@ -184,9 +184,9 @@ CWBASE_AVX2_INLINE size_t DecodeWindowBmp(const unsigned char* src, const Window
     const Vec256 is2 = Greater16(b0, 0xBF), is3 = Greater16(b0, 0xDF);
     const Vec256 v = ShuffleHalves(Select(is3, Select(is2, b0, two), three),
                                    kTables.pick16[m & 0xFF], kTables.pick16[m >> 8]);
-    const unsigned low = static_cast<unsigned>(__builtin_popcount(m & 0xFF));
+    const unsigned low = simd::BitCount(m & 0xFF);
     const Vec256 halves[2] = {WidenLowHalf16(v), WidenHighHalf16(v)};
-    const unsigned counts[2] = {low, static_cast<unsigned>(__builtin_popcount(m)) - low};
+    const unsigned counts[2] = {low, simd::BitCount(m) - low};
     for (unsigned h = 0; h < 2; ++h) {
       // As in DecodeWindow: whole stores but for the last characters.
       if (whole || k + 8 <= total)
@@ -252,7 +252,7 @@ class WindowWriter {
       // continuation bytes a character (no CR dropped): a cheaper path.
       const uint64_t leads = w.nonAscii & w.starts;
       if (leads != 0 && (leads & (leads - 1)) == 0) {
-        const auto at = static_cast<unsigned>(__builtin_ctzll(leads));
+        const unsigned at = simd::FirstBit64(leads);
         const unsigned extra = ContinuationBytes(src[at]);
         if (total + extra == kUtf8Window) {
           m_O += DecodeWindowOne(src, at, extra, total, out);
@@ -409,9 +409,13 @@ CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, s
 }  // namespace
 
 const Utf8KernelTable kAvx2Utf8Kernels = {
-    CountWindows, Decode,
-    DecodeStrict, {Avx2EncodeLow16, Avx2EncodeWStr, Avx2EncodeStrict, Avx2EncodeAscii},
-    DecodeXml,    Avx2NarrowOr};
+    CountWindows,
+    Decode,
+    DecodeStrict,
+    {Avx2Encode<Utf8Blocks::kLow16>, Avx2Encode<Utf8Blocks::kWStr>, Avx2Encode<Utf8Blocks::kStrict>,
+     Avx2Encode<Utf8Blocks::kAscii>},
+    DecodeXml,
+    Avx2NarrowOr};
 
 #endif  // CWBASE_SIMD_AVX2
 
