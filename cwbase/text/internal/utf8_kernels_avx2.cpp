@@ -16,6 +16,7 @@
 
 #include "cwbase/core/internal/simd.h"
 #include "cwbase/text/internal/utf8_kernel_table.h"
+#include "cwbase/text/internal/utf8_window.h"
 
 namespace cwbase_internal {
 
@@ -53,14 +54,7 @@ constexpr Tables kTables = MakeTables();
 
 // ---- UTF-8 side.
 
-constexpr uint64_t kAll = ~uint64_t{0};
-
-struct Window {
-  size_t bytes;       // the window's length: whole characters only (0: none)
-  uint64_t starts;    // a bit for each character start before `bytes`
-  uint64_t nonAscii;  // a bit for each byte of 0x80 or above (all 64 bytes)
-  bool four;          // some character has four bytes
-};
+using Window = Utf8Window;
 
 // Bits of the 64 bytes of x0 and x1 below c (0x80 or above), compared as
 // signed bytes: the bytes 0x80 and up below c.
@@ -70,27 +64,13 @@ CWBASE_AVX2_INLINE uint64_t Below(Vec256 x0, Vec256 x1, unsigned char c) {
 }
 
 // The longest start of the 64 bytes at p made of whole, well-formed
-// characters (ASCII, C0-DF with one continuation byte, E0-EF with two, and
-// with allowFour F0-F7 with three).
+// characters (utf8_window.h).
 CWBASE_AVX2_INLINE Window ScanWindow(const unsigned char* p, bool allowFour) {
   const Vec256 x0 = avx2::Load32(p), x1 = avx2::Load32(p + 32);
   const uint64_t nonAscii = avx2::HighMask(x0) | uint64_t{avx2::HighMask(x1)} << 32;
-  if (nonAscii == 0) return {kUtf8Window, kAll, 0, false};
-  const uint64_t cont = Below(x0, x1, 0xC0), belowE0 = Below(x0, x1, 0xE0);
-  const uint64_t belowF0 = Below(x0, x1, 0xF0), belowF8 = Below(x0, x1, 0xF8);
-  const uint64_t lead2 = belowE0 & ~cont, lead3 = belowF0 & ~belowE0;
-  uint64_t lead4 = belowF8 & ~belowF0, bad = nonAscii & ~belowF8;
-  if (!allowFour) bad |= lead4, lead4 = 0;
-  const uint64_t starts = ~cont;
-  if (starts == 0) return {0, 0, 0, false};
-  // The last start ends the window unless it is ASCII (complete by itself).
-  const unsigned last = simd::LastBit64(starts);
-  const size_t bytes = static_cast<size_t>(last) + ((nonAscii >> last) & 1 ? 0 : 1);
-  const uint64_t inside = bytes == 64 ? kAll : (uint64_t{1} << bytes) - 1;
-  const uint64_t b2 = lead2 & inside, b3 = lead3 & inside, b4 = lead4 & inside;
-  const uint64_t claimed = ((b2 | b3 | b4) << 1) | ((b3 | b4) << 2) | (b4 << 3);
-  if (claimed != (cont & inside) || (bad & inside) != 0) return {0, 0, 0, false};
-  return {bytes, starts & inside, nonAscii, b4 != 0};
+  if (nonAscii == 0) return ClassifyUtf8Window(0, 0, 0, 0, 0, allowFour);
+  return ClassifyUtf8Window(nonAscii, Below(x0, x1, 0xC0), Below(x0, x1, 0xE0), Below(x0, x1, 0xF0),
+                            Below(x0, x1, 0xF8), allowFour);
 }
 
 // By the top four bits of a lead (0-7: ASCII, 8-11: no lead, C-D, E, F):
@@ -279,70 +259,10 @@ class WindowWriter {
   bool m_Spilled = false;
 };
 
-CWBASE_AVX2 size_t CountWindows(const unsigned char* src, size_t n, size_t* count) {
-  size_t i = 0;
-  while (i + kUtf8WindowReadable <= n) {
-    const Window w = ScanWindow(src + i, false);
-    if (!w.bytes) break;
-    *count += avx2::BitCount64(w.starts);
-    i += w.bytes;
-  }
-  return i;
-}
-
-CWBASE_AVX2 size_t Decode(const unsigned char* src, size_t n, bool allowFour, wchar_t* dst,
-                          size_t room, size_t* written) {
-  size_t i = 0;
-  WindowWriter out(dst, room);
-  while (i + kUtf8WindowReadable <= n) {
-    const Window w = ScanWindow(src + i, allowFour);
-    if (!w.bytes) break;
-    if (w.nonAscii == 0) {
-      out.Ascii(src + i);
-      i += kUtf8Window;
-      continue;
-    }
-    out.Decoded(src + i, w);
-    i += w.bytes;
-  }
-  out.Finish();
-  *written = out.Units();
-  return i;
-}
-
-CWBASE_AVX2 size_t DecodeStrict(const unsigned char* src, size_t n, bool utf8, wchar_t* dst,
-                                size_t room, size_t* written) {
-  size_t i = 0;
-  WindowWriter out(dst, room);
-  while (i + kUtf8WindowReadable <= n && out.Room() >= kUtf8Window) {
-    const Window w = ScanWindow(src + i, utf8);
-    if (w.bytes == 0 || (!utf8 && w.nonAscii != 0)) break;
-    if (w.nonAscii == 0) {
-      out.Ascii(src + i);
-      i += kUtf8Window;
-      continue;
-    }
-    if (RefusedLeads(src + i) & w.starts) break;
-    out.Decoded(src + i, w);
-    i += w.bytes;
-  }
-  out.Finish();
-  *written = out.Units();
-  return i;
-}
-
 // ---- XML side.
 
-// What an XML reader must look at before it may take a window whole (reads
-// p[0] to p[65]): `refused` has a bit for each byte that starts something
-// XML forbids or spells differently (a control other than tab, LF and a CR
-// before LF; a lone CR, which becomes LF; with `nonAscii`, the forms the C
-// library refuses, characters above U+10FFFF, U+FFFE and U+FFFF); `crlf` a
-// bit for each CR before LF, which the reader drops.
-struct XmlMarks {
-  uint64_t refused, crlf;
-};
-
+// What an XML reader must look at before it may take a window whole
+// (utf8_window.h); reads p[0] to p[65].
 CWBASE_AVX2_INLINE XmlMarks MarkXml(const unsigned char* p, uint64_t nonAscii) {
   using namespace avx2;
   uint64_t refused = 0, crlf = 0;
@@ -377,34 +297,9 @@ CWBASE_AVX2_INLINE XmlMarks MarkXml(const unsigned char* p, uint64_t nonAscii) {
   return {refused, crlf};
 }
 
-constexpr unsigned kXmlSparse = 4;
-
-CWBASE_AVX2 size_t DecodeXml(const unsigned char* src, size_t n, wchar_t* dst, size_t room,
-                             size_t* written) {
-  size_t i = 0;
-  WindowWriter out(dst, room);
-  while (i + kUtf8WindowReadable <= n) {
-    Window w = ScanWindow(src + i, true);
-    if (!w.bytes) break;
-    const XmlMarks m = MarkXml(src + i, w.nonAscii);
-    if (m.refused & w.starts) break;
-    if ((w.nonAscii | m.crlf) == 0) {
-      out.Ascii(src + i);
-      i += kUtf8Window;
-      continue;
-    }
-    // A window with only a few characters of more than one byte or CR LF
-    // pairs is left to the caller, whose ASCII runs are faster there.
-    if (avx2::BitCount64((w.nonAscii & w.starts) | m.crlf) <= kXmlSparse) break;
-    // A CR before LF is no character start: the LF stands for both.
-    w.starts &= ~m.crlf;
-    out.Decoded(src + i, w);
-    i += w.bytes;
-  }
-  out.Finish();
-  *written = out.Units();
-  return i;
-}
+#define CWBASE_WINDOW_LEVEL CWBASE_AVX2
+#include "cwbase/text/internal/utf8_window_loops.inc"
+#undef CWBASE_WINDOW_LEVEL
 
 }  // namespace
 
