@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -28,6 +30,10 @@ TEST(SimdLevel, CapTextLowersNeverRaises) {
       {SimdLevel::kAvx2, "sse2", SimdLevel::kSse2},
       {SimdLevel::kAvx2, "avx2", SimdLevel::kAvx2},
       {SimdLevel::kAvx2, "avx512", SimdLevel::kAvx2},
+      {SimdLevel::kAvx512, "avx512", SimdLevel::kAvx512},
+      {SimdLevel::kAvx512, "avx2", SimdLevel::kAvx2},
+      {SimdLevel::kAvx512, "sse2", SimdLevel::kSse2},
+      {SimdLevel::kAvx512, "Avx512", SimdLevel::kAvx512},
       {SimdLevel::kSse2, "avx2", SimdLevel::kSse2},
       {SimdLevel::kSse2, "avx512", SimdLevel::kSse2},
       {SimdLevel::kScalar, "sse2", SimdLevel::kScalar},
@@ -63,11 +69,19 @@ TEST(SimdLevel, DetectionAgreesWithCpuinfo) {
   }
   if (line.empty()) GTEST_SKIP() << "no flags line in /proc/cpuinfo";
   std::istringstream words(line);
-  bool avx2 = false, bmi1 = false, bmi2 = false, popcnt = false;
-  for (std::string w; words >> w;)
-    avx2 |= w == "avx2", bmi1 |= w == "bmi1", bmi2 |= w == "bmi2", popcnt |= w == "popcnt";
-  EXPECT_EQ(cwbase_internal::SupportedSimdLevel() == SimdLevel::kAvx2,
-            avx2 && bmi1 && bmi2 && popcnt);
+  std::set<std::string> flags;
+  for (std::string w; words >> w;) flags.insert(w);
+  const auto has = [&](std::initializer_list<const char*> names) {
+    for (const char* name : names)
+      if (!flags.count(name)) return false;
+    return true;
+  };
+  const bool avx2 = has({"avx2", "bmi1", "bmi2", "popcnt"});
+  const bool avx512 = avx2 && has({"avx512f", "avx512bw", "avx512vl"});
+  const SimdLevel supported = cwbase_internal::SupportedSimdLevel();
+  EXPECT_EQ(supported >= SimdLevel::kAvx2, avx2);
+  EXPECT_EQ(supported == SimdLevel::kAvx512, avx512);
+  EXPECT_EQ(cwbase_internal::HasAvx512Vbmi2(), has({"avx512_vbmi2"}));
 #elif defined(CWBASE_SIMD_SSE2)
   EXPECT_EQ(cwbase_internal::SupportedSimdLevel(), SimdLevel::kSse2);
 #else

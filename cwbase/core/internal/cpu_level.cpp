@@ -14,8 +14,12 @@ SimdLevel SupportedSimdLevel() {
   // operating system saves the upper halves of the registers (XGETBV).
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt")) {
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl"))
+      return SimdLevel::kAvx512;
     return SimdLevel::kAvx2;
+  }
 #endif
 #if defined(CWBASE_SIMD_SSE2)
   return SimdLevel::kSse2;
@@ -33,8 +37,10 @@ SimdLevel CappedSimdLevel(SimdLevel supported, const char* cap) {
     limit = SimdLevel::kSse2;
   else if (std::strcmp(cap, "avx2") == 0)
     limit = SimdLevel::kAvx2;
+  else if (std::strcmp(cap, "avx512") == 0)
+    limit = SimdLevel::kAvx512;
   else
-    return supported;  // "avx512" (nothing wider is built), empty or unknown
+    return supported;  // empty or unknown
   return limit < supported ? limit : supported;
 }
 
@@ -51,8 +57,19 @@ const char* SimdLevelName(SimdLevel level) {
       return "sse2";
     case SimdLevel::kAvx2:
       return "avx2";
+    case SimdLevel::kAvx512:
+      return "avx512";
   }
   return "scalar";
+}
+
+bool HasAvx512Vbmi2() {
+#if defined(CWBASE_SIMD_AVX2)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512vbmi2");
+#else
+  return false;
+#endif
 }
 
 }  // namespace cwbase_internal

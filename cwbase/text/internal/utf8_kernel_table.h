@@ -12,8 +12,9 @@
 //   their blocks take and how fast. decodeXml and narrowOr are null at a
 //   level without such a kernel.
 // - kSse2Utf8Kernels exists when CWBASE_SIMD_SSE2 is defined,
-//   kAvx2Utf8Kernels when CWBASE_SIMD_AVX2 is; the AVX2 entries may be
-//   called only on a processor with kAvx2 support.
+//   kAvx2Utf8Kernels, kAvx512Utf8Kernels and kAvx512Vbmi2Utf8Kernels when
+//   CWBASE_SIMD_AVX2 is; their entries may be called only on a processor
+//   with the level's support (and VBMI2 for the last).
 // Threads: pure functions; the tables are constant.
 #pragma once
 
@@ -51,6 +52,9 @@ template <Utf8Blocks mode>
 CWBASE_AVX2 size_t Avx2Encode(const wchar_t* src, size_t n, unsigned char* dst, size_t room,
                               size_t* written);
 size_t Avx2NarrowOr(const wchar_t* src, size_t n, char mark, char* dst);
+// AVX-512 (utf8_kernels_avx512.cpp): the encoders are AVX2's without VBMI2.
+extern const Utf8KernelTable kAvx512Utf8Kernels;
+extern const Utf8KernelTable kAvx512Vbmi2Utf8Kernels;
 #endif
 
 }  // namespace cwbase_internal

@@ -31,6 +31,11 @@ constexpr Utf8KernelTable kScalarUtf8Kernels = {
 
 const Utf8KernelTable& ChooseKernels() {
   switch (ActiveSimdLevel()) {
+    case SimdLevel::kAvx512:
+#if defined(CWBASE_SIMD_AVX2)
+      return HasAvx512Vbmi2() ? kAvx512Vbmi2Utf8Kernels : kAvx512Utf8Kernels;
+#endif
+      [[fallthrough]];
     case SimdLevel::kAvx2:
 #if defined(CWBASE_SIMD_AVX2)
       return kAvx2Utf8Kernels;
