@@ -21,7 +21,6 @@
 #include <cstdint>
 
 #include "cwbase/core/internal/simd.h"
-#include "cwbase/core/internal/simd_avx512.h"
 #include "cwbase/text/internal/utf8_kernel_table.h"
 #include "cwbase/text/internal/utf8_window.h"
 
